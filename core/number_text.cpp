@@ -1,0 +1,138 @@
+#include "core/number_text.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <system_error>
+
+namespace varno {
+namespace {
+
+bool IsCSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+struct Scan {
+    std::size_t begin = 0;  // first character of the number (its sign)
+    std::size_t end = 0;    // one past the last; end == begin when none
+};
+
+Scan ScanNumber(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && IsCSpace(s[i])) ++i;
+    Scan scan{i, i};
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return scan;
+    std::size_t end = i;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t k = i + 1;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+        std::size_t expDigits = 0;
+        while (k < s.size() && IsDigit(s[k])) ++k, ++expDigits;
+        if (expDigits > 0) end = k;
+    }
+    scan.end = end;
+    return scan;
+}
+
+// from_chars refuses values outside the double range without saying which
+// side they fell off. The decimal exponent of the first significant digit
+// tells: at least 0 means the value is huge, below 0 that it is tiny.
+bool IsHuge(std::string_view number)
+{
+    const std::size_t ePos = number.find_first_of("eE");
+    const std::string_view mantissa = number.substr(0, ePos);
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) return false;  // zero never overflows
+    const std::int64_t lead = first < point ? static_cast<std::int64_t>(point - first) - 1
+                                            : -static_cast<std::int64_t>(first - point);
+    std::int64_t exponent = 0;
+    bool negative = false;
+    if (ePos != std::string_view::npos) {
+        std::size_t i = ePos + 1;
+        if (number[i] == '+' || number[i] == '-') negative = number[i++] == '-';
+        for (; i < number.size(); ++i)
+            if (exponent < 1'000'000'000) exponent = exponent * 10 + (number[i] - '0');
+    }
+    return lead + (negative ? -exponent : exponent) >= 0;
+}
+
+}  // namespace
+
+std::size_t NumberPrefixLength(std::string_view text)
+{
+    const Scan scan = ScanNumber(text);
+    return scan.end == scan.begin ? 0 : scan.end;
+}
+
+double ParseCellText(std::string_view text)
+{
+    const Scan scan = ScanNumber(text);
+    if (scan.end == scan.begin) return 0.0;
+    std::string_view number = text.substr(scan.begin, scan.end - scan.begin);
+    const bool negative = number.front() == '-';
+    if (number.front() == '+' || number.front() == '-') number.remove_prefix(1);
+
+    double magnitude = 0.0;
+    const auto result = std::from_chars(number.data(), number.data() + number.size(), magnitude,
+                                        std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+        magnitude = IsHuge(number) ? std::numeric_limits<double>::infinity() : 0.0;
+    return negative ? -magnitude : magnitude;
+}
+
+std::string FormatG(double value, int width, int precision)
+{
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::general, precision);
+    const auto length = static_cast<std::size_t>(result.ptr - buffer.data());
+    std::string text;
+    const auto fieldWidth = static_cast<std::size_t>(width > 0 ? width : 0);
+    if (length < fieldWidth) text.assign(fieldWidth - length, ' ');
+    text.append(buffer.data(), length);
+    return text;
+}
+
+std::string FormatShortest(double value)
+{
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return {buffer.data(), result.ptr};
+}
+
+std::string CellDisplayText(double value)
+{
+    std::string text = FormatG(value, 14, 4);
+    const auto same = [value](const std::string& t) {
+        return std::bit_cast<std::uint64_t>(ParseCellText(t)) == std::bit_cast<std::uint64_t>(value);
+    };
+    if (same(text)) return text;
+    std::string exact;
+    if (std::isinf(value)) {
+        // No finite decimal is infinite, but any overflowing one reads back as
+        // infinity, just as the user's own overflowing entry did.
+        exact = value > 0 ? "1e+999" : "-1e+999";
+    } else {
+        exact = FormatShortest(value);
+    }
+    if (exact.size() < 14) exact.insert(0, 14 - exact.size(), ' ');
+    return exact;
+}
+
+}  // namespace varno

@@ -1,0 +1,39 @@
+// Number <-> text conversions for cells and reports.
+//
+// Qt switches the C library to the user's locale at start-up, so nothing here
+// may go through atof, strtod or printf: a German desktop would otherwise read
+// "1.5" as 1 and print "1,5". Everything is built on std::from_chars and
+// std::to_chars, which are locale-independent by definition.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace varno {
+
+// atof semantics, decimal only: leading white space is skipped, then the
+// longest prefix of the form
+//     [+-] (digits [. [digits]] | . digits) [(e|E) [+-] digits]
+// is converted; anything else gives 0.0. Hexadecimal, "inf" and "nan" are not
+// numbers here. A prefix too large for a double gives +-inf (HUGE_VAL); a tiny
+// one its correctly rounded value, possibly a signed zero.
+double ParseCellText(std::string_view text);
+
+// Length of that longest prefix, counted from the start of text (leading
+// white space included); 0 when text holds no number.
+std::size_t NumberPrefixLength(std::string_view text);
+
+// printf("%<width>.<precision>g", value) in the "C" locale.
+std::string FormatG(double value, int width, int precision);
+
+// The shortest decimal text that reads back to the same double.
+std::string FormatShortest(double value);
+
+// The text a grid cell shows for a stored value: "%14.4g" when that reads
+// back to exactly the stored bits, else a text that does, right-aligned in 14
+// characters. Redisplaying a matrix therefore never changes what the user
+// typed.
+std::string CellDisplayText(double value);
+
+}  // namespace varno

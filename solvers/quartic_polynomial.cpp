@@ -1,0 +1,51 @@
+#include "solvers/quartic_polynomial.h"
+
+#include "solvers/characteristic_cubic.h"
+
+namespace varno {
+
+QuarticCoefficients CharacteristicQuartic(const MatrixStore& store)
+{
+    // Row i of the first-column expansion removes row i and column 1; the
+    // minor is the 3 x 3 pencil of the other rows and columns 2, 3, 4.
+    CubicCoefficients minor[5]{};
+    for (int i = 1; i <= 4; ++i) {
+        Matrix3 ks{};
+        Matrix3 ms{};
+        int row = 0;
+        for (int a = 1; a <= 4; ++a) {
+            if (a == i) continue;
+            for (int col = 0; col < 3; ++col) {
+                ks[row][col] = store.K[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
+                ms[row][col] = store.M[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
+            }
+            ++row;
+        }
+        minor[i] = CharacteristicCubic(ks, ms);
+    }
+
+    const auto Ki = [&store](int i) { return store.K[static_cast<std::size_t>(i)][1]; };
+    const auto Mi = [&store](int i) { return store.M[static_cast<std::size_t>(i)][1]; };
+    // Sarrus of the M minor is -m_i3, bit for bit.
+    const auto S = [&minor](int i) { return -minor[i].a3; };
+
+    QuarticCoefficients c{};
+    c.c4 = ((Mi(1) * S(1) - Mi(2) * S(2)) + Mi(3) * S(3)) - Mi(4) * S(4);
+    const auto expand = [](auto t) { return ((t(1) - t(2)) + t(3)) - t(4); };
+    c.c3 = expand([&](int i) { return minor[i].a3 * Ki(i) - minor[i].a2 * Mi(i); });
+    c.c2 = expand([&](int i) { return minor[i].a2 * Ki(i) - minor[i].a1 * Mi(i); });
+    c.c1 = expand([&](int i) { return minor[i].a1 * Ki(i) - minor[i].a0 * Mi(i); });
+    c.c0 = ((minor[1].a0 * Ki(1) - minor[2].a0 * Ki(2)) + minor[3].a0 * Ki(3)) - minor[4].a0 * Ki(4);
+    return c;
+}
+
+void StoreQuartic(const QuarticCoefficients& c, CoefficientRegisters& coef)
+{
+    coef.CoefA = c.c4;
+    coef.CoefB = c.c3;
+    coef.CoefC = c.c2;
+    coef.CoefD = c.c1;
+    coef.CoefE = c.c0;
+}
+
+}  // namespace varno

@@ -1,0 +1,69 @@
+#include "solvers/three_by_three.h"
+
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "core/number_text.h"
+#include "solvers/characteristic_cubic.h"
+#include "solvers/cubic_root_finder.h"
+#include "solvers/two_by_two.h"
+
+namespace varno {
+namespace {
+
+void CompareExchange(double& re1, double& im1, double& re2, double& im2)
+{
+    if (re1 > re2) {
+        std::swap(re1, re2);
+        std::swap(im1, im2);
+    }
+}
+
+}  // namespace
+
+void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
+{
+    Matrix3 k{};
+    Matrix3 m{};
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < 3; ++j) {
+            k[i][j] = state.store.K[i + 1][j + 1];
+            m[i][j] = state.store.M[i + 1][j + 1];
+        }
+    const CubicCoefficients c = CharacteristicCubic(k, m);
+    CoefficientRegisters& coef = state.coef;
+    coef.CoefA = c.a3;
+    coef.CoefB = c.a2;
+    coef.CoefC = c.a1;
+    coef.CoefD = c.a0;
+
+    if (!(std::fabs(c.a3) >= LeadingCoefficientFloor)) {
+        channel.ShowMessage(SingularMMessage);
+        return;
+    }
+
+    RootRegisters& r = state.roots;
+    SolveCubic(coef, r, &channel);
+    CompareExchange(r.Root1Re, r.Root1Im, r.Root2Re, r.Root2Im);
+    CompareExchange(r.Root1Re, r.Root1Im, r.Root3Re, r.Root3Im);
+    CompareExchange(r.Root2Re, r.Root2Im, r.Root3Re, r.Root3Im);
+
+    const bool complex = std::fabs(r.Root1Im) >= ComplexReportThreshold ||
+                         std::fabs(r.Root2Im) >= ComplexReportThreshold ||
+                         std::fabs(r.Root3Im) >= ComplexReportThreshold;
+    std::string& text = state.text.ReportText;
+    if (complex) {
+        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Root1Re, 12, 4) + "\t+j (" + FormatG(r.Root1Im, 12, 4) +
+               ")\n lambda2=" + FormatG(r.Root2Re, 12, 4) + " \t+j (" + FormatG(r.Root2Im, 12, 4) +
+               ")\n lambda3=" + FormatG(r.Root3Re, 12, 4) + " \t+j (" + FormatG(r.Root3Im, 12, 4) + ")";
+    } else {
+        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Root1Re, 12, 4) + " \n lambda2=" +
+               FormatG(r.Root2Re, 12, 4) + " \n lambda3=" + FormatG(r.Root3Re, 12, 4);
+    }
+    const std::array<Eigenvalue, 3> values{
+        {{r.Root1Re, r.Root1Im}, {r.Root2Re, r.Root2Im}, {r.Root3Re, r.Root3Im}}};
+    channel.ShowReport(text, values);
+}
+
+}  // namespace varno

@@ -1,0 +1,29 @@
+// The 3 x 3 solver: the characteristic cubic det(K - lambda M), its roots by
+// the cubic root finder, ordered by real part, and the report.
+//
+// Preconditions: the store's lower triangle mirrors the upper one. Reads
+// K(1..3, 1..3) and M(1..3, 1..3), all nine cells of each.
+//
+// Effects: CoefA ... CoefD := a3 ... a0; the root registers hold the reported
+// eigenvalues in report order afterwards. |a3| < 1e-200 (singular M) shows the
+// singular-M message instead of a report.
+//
+// Ordering: three compare-and-exchange steps (1-2, 1-3, 2-3) on the real
+// parts, exchanging only on "strictly greater"; not a stable sort, and a NaN
+// never exchanges.
+//
+// Report: the real form unless some |Im| >= 1e-9. Near-multiple eigenvalues
+// can carry rounding-size imaginary parts above that and then show in the
+// complex form.
+#pragma once
+
+#include "core/framework.h"
+#include "core/program_state.h"
+
+namespace varno {
+
+inline constexpr double ComplexReportThreshold = 1e-9;
+
+void SolveThreeByThree(ProgramState& state, ReportChannel& channel);
+
+}  // namespace varno

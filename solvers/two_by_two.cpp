@@ -1,0 +1,54 @@
+#include "solvers/two_by_two.h"
+
+#include <array>
+#include <cmath>
+
+#include "core/number_text.h"
+#include "solvers/arithmetic.h"
+
+namespace varno {
+
+void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
+{
+    const Matrix10& K = state.store.K;
+    const Matrix10& M = state.store.M;
+    CoefficientRegisters& coef = state.coef;
+    TwoByTwoRegisters& r = state.twoByTwo;
+
+    const double a = M[1][1] * M[2][2] - M[1][2] * M[2][1];
+    const double b = (-M[1][1]) * K[2][2] - M[2][2] * K[1][1] + M[1][2] * K[2][1] + M[2][1] * K[1][2];
+    const double c = K[1][1] * K[2][2] - K[1][2] * K[2][1];
+    coef.CoefA = a;
+    coef.CoefB = b;
+    coef.CoefC = c;
+    r.d = Square(b) - (4.0 * a) * c;
+
+    if (!(std::fabs(a) >= LeadingCoefficientFloor)) {
+        channel.ShowMessage(SingularMMessage);
+        return;
+    }
+
+    std::string& text = state.text.ReportText;
+    if (r.d >= 0.0) {
+        r.s = std::sqrt(r.d);
+        r.Lambda1Re = ((-b) - r.s) / (2.0 * a);
+        r.Lambda2Re = ((-b) + r.s) / (2.0 * a);
+        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + " \n lambda2=" +
+               FormatG(r.Lambda2Re, 12, 4);
+        const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, 0.0}, {r.Lambda2Re, 0.0}}};
+        channel.ShowReport(text, values);
+    } else {
+        r.s = std::sqrt(std::fabs(r.d));
+        r.Lambda1Re = (-b) / (2.0 * a);
+        r.Lambda2Re = (-b) / (2.0 * a);
+        r.Lambda1Im = (-r.s) / (2.0 * a);
+        r.Lambda2Im = r.s / (2.0 * a);
+        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + "\t+j(" +
+               FormatG(r.Lambda1Im, 12, 4) + ")\n lambda2=" + FormatG(r.Lambda2Re, 12, 4) + " \t+j(" +
+               FormatG(r.Lambda2Im, 12, 4) + ")";
+        const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, r.Lambda1Im}, {r.Lambda2Re, r.Lambda2Im}}};
+        channel.ShowReport(text, values);
+    }
+}
+
+}  // namespace varno

@@ -1,0 +1,25 @@
+// The 2 x 2 solver: det(K - lambda M) = a lambda^2 + b lambda + c, solved by
+// the quadratic formula.
+//
+// Preconditions: the store's lower triangle mirrors the upper one (the
+// Calculate command symmetrises first). Reads K(1..2, 1..2) and M(1..2, 1..2).
+//
+// Accuracy: the textbook formula, deliberately without the cancellation-free
+// variant, so roots of very different magnitude lose relative accuracy in the
+// smaller one. |det M| < 1e-200 is refused as singular.
+//
+// Effects: CoefA, CoefB, CoefC := a, b, c; one ShowMessage (report or error).
+// The eigenvalues are not sorted: lambda1 is always the root taken with -sqrt.
+#pragma once
+
+#include "core/framework.h"
+#include "core/program_state.h"
+
+namespace varno {
+
+inline constexpr const char* SingularMMessage = "Error:  determinant of M matrix = 0 ";
+inline constexpr double LeadingCoefficientFloor = 1e-200;
+
+void SolveTwoByTwo(ProgramState& state, ReportChannel& channel);
+
+}  // namespace varno

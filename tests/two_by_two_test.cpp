@@ -1,0 +1,98 @@
+#include "solvers/two_by_two.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/harness.h"
+
+namespace varno::test {
+namespace {
+
+struct TwoCase {
+    const char* name;
+    double k[2][2];
+    double m[2][2];
+    double a, b, c;
+    const char* report;
+};
+void PrintTo(const TwoCase& c, std::ostream* os) { *os << c.name; }
+
+const TwoCase Cases[] = {
+    {"diagonal", {{2, 0}, {0, 6}}, {{1, 0}, {0, 2}}, 2, -10, 12,
+     "Eigenvalues \n\n lambda1=           2 \n lambda2=           3"},
+    {"negative_det_m_not_sorted", {{2, 0}, {0, -3}}, {{1, 0}, {0, -1}}, -1, 5, -6,
+     "Eigenvalues \n\n lambda1=           3 \n lambda2=           2"},
+    {"identity_double_root", {{1, 0}, {0, 1}}, {{1, 0}, {0, 1}}, 1, -2, 1,
+     "Eigenvalues \n\n lambda1=           1 \n lambda2=           1"},
+    {"complex_pair", {{1, 0}, {0, -1}}, {{0, 1}, {0, 0}}, -1, 0, -1,
+     "Eigenvalues \n\n lambda1=           0\t+j(           1)\n lambda2=           0 \t+j(          -1)"},
+    {"singular_m", {{1, 0}, {0, 1}}, {{1, 1}, {0, 1}}, 0, -2, 1, SingularMMessage},
+};
+
+class TwoByTwo : public ::testing::TestWithParam<TwoCase> {};
+
+TEST_P(TwoByTwo, CoefficientsAndReport)
+{
+    const TwoCase& c = GetParam();
+    Harness h;
+    h.Load(c.k, c.m);
+    h.Calculate();
+    EXPECT_EQ(h.state.coef.CoefA, c.a);
+    EXPECT_EQ(h.state.coef.CoefB, c.b);
+    EXPECT_EQ(h.state.coef.CoefC, c.c);
+    ASSERT_EQ(h.channel.messages.size(), 1u);
+    EXPECT_EQ(h.channel.messages[0], c.report);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TwoByTwo, ::testing::ValuesIn(Cases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(TwoByTwo, ComplexPairValues)
+{
+    Harness h;
+    const double k[2][2] = {{1, 0}, {0, -1}};
+    const double m[2][2] = {{0, 1}, {0, 0}};
+    h.Load(k, m);
+    h.Calculate();
+    EXPECT_EQ(h.state.twoByTwo.d, -4.0);
+    EXPECT_EQ(h.state.twoByTwo.s, 2.0);
+    ASSERT_EQ(h.channel.reports.size(), 1u);
+    const auto& v = h.channel.reports[0].values;
+    EXPECT_EQ(v[0].re, 0.0);
+    EXPECT_EQ(v[0].im, 1.0);
+    EXPECT_EQ(v[1].im, -1.0);
+}
+
+// |det M| exactly 1e-200 passes; the next double below it is singular.
+TEST(TwoByTwo, LeadingCoefficientThreshold)
+{
+    for (const double detM : {1e-200, std::nextafter(1e-200, 0.0), -1e-200}) {
+        Harness h;
+        const double k[2][2] = {{1e-200, 0}, {0, 2e-200}};
+        const double m[2][2] = {{detM, 0}, {0, 1}};
+        h.Load(k, m);
+        h.Calculate();
+        ASSERT_EQ(h.channel.messages.size(), 1u);
+        const bool refused = h.channel.messages[0] == SingularMMessage;
+        EXPECT_EQ(refused, std::fabs(detM) < 1e-200) << detM;
+    }
+}
+
+TEST(TwoByTwo, SingularMKeepsThePreviousResults)
+{
+    Harness h;
+    const double k[2][2] = {{2, 0}, {0, 6}};
+    const double m[2][2] = {{1, 0}, {0, 2}};
+    h.Load(k, m);
+    h.Calculate();
+    const double m2[2][2] = {{1, 1}, {0, 1}};
+    h.Load(k, m2);
+    h.Calculate();
+    EXPECT_EQ(h.state.twoByTwo.Lambda1Re, 2.0);
+    EXPECT_EQ(h.state.twoByTwo.Lambda2Re, 3.0);
+    EXPECT_EQ(h.state.coef.CoefA, 0.0);
+}
+
+}  // namespace
+}  // namespace varno::test
