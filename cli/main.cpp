@@ -56,7 +56,7 @@ int main(int argc, char** argv)
             if (a + 1 >= argc) return Fail(std::string(arg) + " needs ROWS");
             (arg == "-k" ? kRows : mRows) = argv[++a];
         } else if (arg.size() > 1 && arg.front() == '-') {
-            return Fail("unknown option " + std::string(arg) + "\n" + std::string(Usage));
+            return Fail("unknown option " + std::string(arg) + " (see --help)");
         } else if (file) {
             return Fail("more than one FILE given");
         } else {
@@ -75,8 +75,7 @@ int main(int argc, char** argv)
     } else if (kRows || mRows) {
         return Fail(kRows ? "-m ROWS is missing" : "-k ROWS is missing");
     } else {
-        std::cerr << Usage;
-        return 2;
+        return Fail("no problem given: -k ROWS -m ROWS or FILE (see --help)");
     }
     if (!parsed.ok()) return Fail(parsed.error);
 

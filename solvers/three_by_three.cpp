@@ -22,6 +22,13 @@ void CompareExchange(double& re1, double& im1, double& re2, double& im2)
 
 }  // namespace
 
+void SortRootsByRealPart(RootRegisters& r)
+{
+    CompareExchange(r.Root1Re, r.Root1Im, r.Root2Re, r.Root2Im);
+    CompareExchange(r.Root1Re, r.Root1Im, r.Root3Re, r.Root3Im);
+    CompareExchange(r.Root2Re, r.Root2Im, r.Root3Re, r.Root3Im);
+}
+
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
 {
     Matrix3 k{};
@@ -45,9 +52,7 @@ void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
 
     RootRegisters& r = state.roots;
     SolveCubic(coef, r, &channel);
-    CompareExchange(r.Root1Re, r.Root1Im, r.Root2Re, r.Root2Im);
-    CompareExchange(r.Root1Re, r.Root1Im, r.Root3Re, r.Root3Im);
-    CompareExchange(r.Root2Re, r.Root2Im, r.Root3Re, r.Root3Im);
+    SortRootsByRealPart(r);
 
     const bool complex = std::fabs(r.Root1Im) >= ComplexReportThreshold ||
                          std::fabs(r.Root2Im) >= ComplexReportThreshold ||

@@ -24,6 +24,9 @@ namespace varno {
 
 inline constexpr double ComplexReportThreshold = 1e-9;
 
+// The three compare-and-exchange steps on the root registers.
+void SortRootsByRealPart(RootRegisters& r);
+
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel);
 
 }  // namespace varno

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The batch command as a script sees it: output, exit status, stderr.
+set -u
+cli=$1
+examples=$2
+failures=0
+check() {  # name expected-status expected-stdout -- args...
+  local name=$1 status=$2 expected=$3; shift 4
+  local out err rc
+  out=$("$cli" "$@" 2>/tmp/varno-cli-err.$$); rc=$?
+  err=$(cat /tmp/varno-cli-err.$$); rm -f /tmp/varno-cli-err.$$
+  if [[ $rc -ne $status || "$out" != "$expected" ]]; then
+    echo "FAIL $name: status $rc (want $status), stdout [$out], stderr [$err]"; failures=$((failures + 1))
+  elif [[ $status -eq 2 && ( -z "$err" || $(printf '%s\n' "$err" | wc -l) -ne 1 ) ]]; then
+    echo "FAIL $name: a rejection needs a one-line message on stderr, got [$err]"; failures=$((failures + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+check worked_json 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=           2 \n lambda2=           3"], "reports": [[[2, 0], [3, 0]]]}' \
+  -- --json -k "2 0; 0 6" -m "1 0; 0 2"
+check negative_rows_after_k 0 $'Eigenvalues \n\n lambda1=          -1 \n lambda2=           1' -- -k "-1 0; 0 2" -m "1 0; 0 2"
+check file "0" "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- "$examples/two_mass.txt"
+check stdin 0 "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- - < "$examples/two_mass.txt"
+check singular_m 1 'Error:  determinant of M matrix = 0 ' -- -k "1 0; 0 1" -m "1 1; 1 1"
+check empty_k 1 ' Please enter K matrix coefficients.' -- -k "0 0; 0" -m "1 0; 1"
+check wrong_row_length 2 '' -- -k "1 2 3; 4 5 6 7; 8" -m "1 0 0; 1 0; 1"
+check missing_m 2 '' -- -k "1 0; 1"
+check unreadable_file 2 '' -- /nonexistent/problem.txt
+check unknown_option 2 '' -- --frobnicate
+check bad_file 2 '' -- /dev/null
+echo "$((11 - failures)) passed, $failures failed"
+[[ $failures -eq 0 ]]
