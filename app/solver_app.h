@@ -1,0 +1,24 @@
+// The application object: runs the main dialog once, modally.
+#pragma once
+
+#include <QApplication>
+
+#include "core/program_state.h"
+#include "ui/message_box.h"
+
+namespace varno::app {
+
+class CSolverApp final : public QApplication {
+public:
+    CSolverApp(int& argc, char** argv);
+
+    // Runs the main dialog until the user leaves it; always false, so the
+    // process ends instead of entering a message loop of its own.
+    bool InitInstance();
+
+private:
+    ProgramState state_;  // the program-wide store, registers and buffers
+    ui::MessageBoxChannel channel_;
+};
+
+}  // namespace varno::app

@@ -1,0 +1,70 @@
+// Writes PNG pictures of the dialogs in typical states, for people to look
+// at (no pixel comparison): varno-shots OUTPUT_DIR
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPixmap>
+
+#include "app/about_dialog.h"
+#include "core/memory_grid.h"
+#include "core/matrix_store.h"
+#include "ui/main_dialog.h"
+#include "ui/message_box.h"
+
+namespace {
+
+void Save(QWidget* widget, const QString& path)
+{
+    widget->show();
+    QApplication::processEvents();
+    widget->grab().save(path);
+    widget->hide();
+}
+
+void Select(QListWidget* list, int row) { list->setCurrentRow(row); }
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("varno"));
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
+    QDir().mkpath(dir);
+
+    varno::ProgramState state;
+    varno::RecordingChannel channel;
+    varno::ui::CMainDialog dialog(state, channel, {});
+    auto* dimension = qobject_cast<QListWidget*>(dialog.control(varno::id::DimensionList));
+    auto* action = qobject_cast<QListWidget*>(dialog.control(varno::id::ActionList));
+    Save(&dialog, dir + QStringLiteral("/start.png"));
+
+    Select(dimension, 1);
+    Select(action, 0);
+    const char* k3[] = {"2", "-1", "0", "2", "-1", "1"};
+    const int cells3[] = {1001, 1002, 1003, 1007, 1008, 1012};
+    for (int i = 0; i < 6; ++i) dialog.SetCellText(cells3[i], k3[i]);
+    Save(&dialog, dir + QStringLiteral("/n3-k.png"));
+
+    Select(dimension, 2);
+    Select(action, 1);
+    for (int i = 1; i <= 4; ++i) dialog.SetCellText(varno::CellAt(i, i), i == 4 ? "0.5" : "1");
+    Save(&dialog, dir + QStringLiteral("/n4-m.png"));
+
+    varno::app::CAboutDlg about(&dialog);
+    Save(&about, dir + QStringLiteral("/about.png"));
+
+    Select(action, 0);
+    for (int i = 1; i <= 4; ++i) {
+        dialog.SetCellText(varno::CellAt(i, i), i == 4 ? "1" : "2");
+        if (i < 4) dialog.SetCellText(varno::CellAt(i, i + 1), "-1");
+    }
+    channel.messages.clear();
+    dialog.OnOK();
+    if (channel.messages.empty()) return 1;
+    QMessageBox* box = varno::ui::CreateMessageBox(channel.messages.back(), &dialog);
+    Save(box, dir + QStringLiteral("/report-4x4.png"));
+    delete box;
+    return 0;
+}

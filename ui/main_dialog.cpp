@@ -1,0 +1,278 @@
+#include "ui/main_dialog.h"
+
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+
+#include "core/calculate.h"
+#include "core/matrix_store.h"
+#include "ui/dialog_units.h"
+
+// Resources of a static library must be registered by hand, outside any
+// namespace.
+static void RegisterResources() { Q_INIT_RESOURCE(resources); }
+
+namespace varno::ui {
+namespace {
+
+constexpr int NoId = -1;
+
+void InitResources()
+{
+    static const bool done = (RegisterResources(), true);
+    (void)done;
+}
+
+// The equation picture is stored as a black shape on transparency and
+// coloured with the palette's text colour, so it reads on light and dark
+// themes alike.
+QPixmap EquationPixmap(const QColor& colour)
+{
+    QPixmap mask(QStringLiteral(":/varno/equation.png"));
+    QPixmap tinted(mask.size());
+    tinted.setDevicePixelRatio(mask.devicePixelRatio());
+    tinted.fill(Qt::transparent);
+    QPainter painter(&tinted);
+    painter.drawPixmap(0, 0, mask);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(QRect(QPoint(0, 0), mask.size()), colour);
+    return tinted;
+}
+
+}  // namespace
+
+DialogUnits TemplateUnits(const QFont& font)
+{
+    const QFontMetrics metrics(font);
+    // Single-line texts and the widths the template gives them; buttons and
+    // group-box titles need room for their frames too.
+    const int button = 2 * metrics.horizontalAdvance(QLatin1Char('x'));
+    const int title = 3 * metrics.horizontalAdvance(QLatin1Char('x'));
+    return DialogUnits(font, {{QStringLiteral("This program calculates the eigenvalues of:"), 138},
+                              {QString::fromUtf8(CreditLine), 133},
+                              {QStringLiteral("Calculate"), 50, button},
+                              {QStringLiteral("Select Dimension"), 66, title},
+                              {QStringLiteral("Select Action"), 97, title},
+                              {QStringLiteral("Edit K matrix"), 67, 2 * title},
+                              {QStringLiteral("varno Version 1.1"), 119},
+                              {QString::fromUtf8(AboutSecondLine), 119}});
+}
+
+QIcon ApplicationIcon()
+{
+    InitResources();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/varno/icon16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/varno/icon32.png"), QSize(32, 32));
+    return icon;
+}
+
+CMainDialog::CMainDialog(ProgramState& state, ReportChannel& channel, AboutOpener openAbout)
+    : QDialog(nullptr), state_(state), channel_(channel), openAbout_(std::move(openAbout)), units_(font())
+{
+    InitResources();
+    Build();
+    OnInitDialog();
+}
+
+template <class W>
+W* CMainDialog::Place(W* widget, int id, int x, int y, int w, int h)
+{
+    widget->setGeometry(units_.rect(x, y, w, h));
+    placed_.push_back({widget, QRect(x, y, w, h)});
+    if (id != NoId) byId_[static_cast<std::size_t>(id - id::DimensionList)] = widget;
+    return widget;
+}
+
+void CMainDialog::Build()
+{
+    setWindowTitle(QStringLiteral("varno      version 1.1"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    units_ = TemplateUnits(font());
+    resize(units_.x(368), units_.y(290));
+    setMinimumSize(size());
+
+    // Template order, which is also the tab order.
+    calculate_ = Place(new QPushButton(QStringLiteral("Calculate"), this), NoId, 229, 257, 50, 14);
+    calculate_->setDefault(true);
+    exit_ = Place(new QPushButton(QStringLiteral("Exit"), this), NoId, 295, 258, 50, 14);
+    Place(new QLabel(QStringLiteral("This program calculates the eigenvalues of:"), this), NoId, 11, 15, 138, 8);
+    auto* picture = new QLabel(this);
+    const QPixmap equation = EquationPixmap(palette().color(QPalette::WindowText));
+    picture->setPixmap(equation);
+    Place(picture, NoId, 51, 30, 51, 11);
+    // A static bitmap takes the size of its picture.
+    picture->resize(equation.deviceIndependentSize().toSize());
+    Place(new QGroupBox(this), NoId, 7, 7, 149, 66);
+    auto* where =
+        Place(new QLabel(QStringLiteral("where K and M are symmetric matrices with real coefficients."), this), NoId,
+              14, 46, 136, 20);
+    where->setWordWrap(true);
+    where->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Place(new QGroupBox(QStringLiteral("Select Dimension"), this), NoId, 166, 26, 66, 76);
+
+    dimensionList_ = Place(new QListWidget(this), id::DimensionList, 179, 42, 37, 46);
+    const auto cellRects = [] {
+        // (x, y) of each cell, row by row through the upper triangle.
+        return std::array<std::pair<int, int>, 21>{{{36, 137}, {89, 137}, {141, 137}, {193, 137}, {244, 137},
+                                                    {295, 137}, {89, 156}, {141, 156}, {193, 156}, {244, 156},
+                                                    {295, 156}, {141, 174}, {193, 174}, {245, 174}, {295, 174},
+                                                    {194, 191}, {245, 191}, {296, 191}, {245, 209}, {296, 209},
+                                                    {296, 228}}};
+    }();
+    for (std::size_t k = 0; k < cells_.size(); ++k) {
+        const int cell = id::FirstCell + static_cast<int>(k);
+        auto* edit = Place(new QLineEdit(this), cell, cellRects[k].first, cellRects[k].second, 45, 14);
+        edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        edit->setMaxLength(1 << 20);
+        connect(edit, &QLineEdit::textChanged, this, [this, cell] { OnCellChange(cell); });
+        cells_[k] = edit;
+    }
+    const int columnX[6] = {51, 103, 156, 207, 257, 308};
+    const int rowY[6] = {142, 161, 180, 198, 214, 230};
+    for (int k = 0; k < 6; ++k)
+        Place(new QLabel(QString::number(k + 1), this), id::FirstColumnLabel + k, columnX[k], 126, 8, 8);
+    for (int k = 0; k < 6; ++k)
+        Place(new QLabel(QString::number(k + 1), this), id::FirstRowLabel + k, 17, rowY[k], 8, 8);
+
+    actionList_ = Place(new QListWidget(this), id::ActionList, 258, 44, 67, 36);
+    Place(new QGroupBox(QStringLiteral("Select Action"), this), id::ActionGroup, 243, 26, 97, 76);
+    Place(new QGroupBox(QStringLiteral("Enter K matrix coefficients"), this), id::KGroup, 7, 113, 344, 135);
+    Place(new QGroupBox(QStringLiteral("Enter M matrix coefficients"), this), id::MGroup, 7, 114, 344, 135);
+    Place(new QGroupBox(this), NoId, 7, 76, 150, 26);
+    Place(new QLabel(QString::fromUtf8(CreditLine), this), NoId, 14, 86, 133, 8);
+
+    for (const Placed& p : placed_) {
+        // Group boxes are frames behind their contents, not containers.
+        if (qobject_cast<QGroupBox*>(p.widget) != nullptr) {
+            p.widget->lower();
+            p.widget->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    for (QListWidget* list : {dimensionList_, actionList_}) {
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setSortingEnabled(true);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
+    QWidget* previous = calculate_;
+    for (QWidget* next : std::initializer_list<QWidget*>{exit_, dimensionList_}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    for (QLineEdit* edit : cells_) {
+        setTabOrder(previous, edit);
+        previous = edit;
+    }
+    setTabOrder(previous, actionList_);
+
+    connect(calculate_, &QPushButton::clicked, this, &CMainDialog::OnOK);
+    connect(exit_, &QPushButton::clicked, this, &CMainDialog::reject);
+    connect(dimensionList_, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnDimensionChange);
+    connect(actionList_, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnActionChange);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] { OnSysCommand(AboutCommand); });
+}
+
+void CMainDialog::OnInitDialog()
+{
+    setWindowIcon(ApplicationIcon());
+    dimensionList_->insertItem(0, QStringLiteral("2"));
+    dimensionList_->insertItem(1, QStringLiteral("3"));
+    dimensionList_->insertItem(2, QStringLiteral("4"));
+    actionList_->insertItem(0, QStringLiteral("Edit K matrix"));
+    actionList_->insertItem(1, QStringLiteral("Edit M matrix"));
+    InitialiseForm(*this);
+}
+
+QWidget* CMainDialog::control(int id) const
+{
+    if (id < id::DimensionList || id >= id::DimensionList + static_cast<int>(byId_.size())) return nullptr;
+    return byId_[static_cast<std::size_t>(id - id::DimensionList)];
+}
+
+std::string CMainDialog::CellText(int cell) const
+{
+    return cells_[static_cast<std::size_t>(cell - id::FirstCell)]->text().toStdString();
+}
+
+void CMainDialog::SetCellText(int cell, std::string_view text)
+{
+    QLineEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
+    {
+        // One notification per write, even when the text does not change.
+        const QSignalBlocker blocker(edit);
+        edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    OnCellChange(cell);
+}
+
+void CMainDialog::SetVisible(int id, bool visible)
+{
+    if (QWidget* widget = control(id)) widget->setVisible(visible);
+}
+
+int CMainDialog::ListSelection(int list) const
+{
+    const QListWidget* widget = list == id::DimensionList ? dimensionList_ : actionList_;
+    const QList<QListWidgetItem*> selected = widget->selectedItems();
+    return selected.isEmpty() ? -1 : widget->row(selected.front());
+}
+
+void CMainDialog::SelectActionRow(int row)
+{
+    const QSignalBlocker blocker(actionList_);
+    actionList_->setCurrentRow(row);
+}
+
+void CMainDialog::OnDimensionChange() { DimensionChanged(state_, *this); }
+void CMainDialog::OnActionChange() { ActionChanged(state_, *this); }
+void CMainDialog::OnCellChange(int cell) { CellChanged(state_.store, state_.text, *this, cell); }
+void CMainDialog::OnOK() { Calculate(state_, *this, channel_); }
+void CMainDialog::accept() { OnOK(); }
+
+void CMainDialog::OnSysCommand(int command)
+{
+    if ((command & 0xFFF0) == AboutCommand) {
+        if (openAbout_) openAbout_(this);
+        return;
+    }
+    switch (command & 0xFFF0) {
+    case ScMinimize: showMinimized(); break;
+    case ScMaximize: showMaximized(); break;
+    case ScRestore: showNormal(); break;
+    case ScClose: reject(); break;
+    default: break;
+    }
+}
+
+void CMainDialog::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The desktop's window menu cannot be extended from a program; the same
+    // commands, About included, live in the dialog's own context menu.
+    QMenu menu(this);
+    const auto add = [&](const QString& text, int command, bool enabled = true) {
+        QAction* action = menu.addAction(text);
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, [this, command] { OnSysCommand(command); });
+    };
+    const bool maximised = isMaximized();
+    add(tr("&Restore"), ScRestore, maximised);
+    add(tr("Mi&nimize"), ScMinimize);
+    add(tr("Ma&ximize"), ScMaximize, !maximised);
+    menu.addSeparator();
+    add(tr("&Close"), ScClose);
+    menu.addSeparator();
+    add(QString::fromUtf8(AboutMenuText), AboutCommand);
+    menu.exec(event->globalPos());
+}
+
+}  // namespace varno::ui

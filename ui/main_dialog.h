@@ -1,0 +1,100 @@
+// The calculator's main window. It keeps no numbers and no rules of its own:
+// it shows the grid model's controls and forwards every notification to the
+// core, which reaches the widgets back through the GridView interface.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <array>
+#include <functional>
+
+#include "core/framework.h"
+#include "core/program_state.h"
+#include "ui/dialog_units.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace varno::ui {
+
+// The window-menu entry that opens the About box.
+inline constexpr const char* AboutMenuText = "&About varno...";
+inline constexpr int AboutCommand = 0x0010;
+// Window-menu commands with a default meaning.
+inline constexpr int ScMinimize = 0xF020;
+inline constexpr int ScMaximize = 0xF030;
+inline constexpr int ScClose = 0xF060;
+inline constexpr int ScRestore = 0xF120;
+
+inline constexpr const char* CreditLine = "Free software by the varno developers";
+inline constexpr const char* AboutSecondLine = "Closed-form eigenvalue solver";
+
+QIcon ApplicationIcon();
+
+// The dialog units of both dialogs: the font's, widened where needed so that
+// every text of the templates fits.
+DialogUnits TemplateUnits(const QFont& font);
+
+class CMainDialog final : public QDialog, public GridView {
+    Q_OBJECT
+
+public:
+    using AboutOpener = std::function<void(QWidget* parent)>;
+
+    CMainDialog(ProgramState& state, ReportChannel& channel, AboutOpener openAbout);
+
+    // GridView
+    std::string CellText(int cell) const override;
+    void SetCellText(int cell, std::string_view text) override;
+    void SetVisible(int control, bool visible) override;
+    int ListSelection(int list) const override;
+    void SelectActionRow(int row) override;
+
+    // The window-menu command handler: 16 ... 31 open the About box.
+    void OnSysCommand(int command);
+    // The "Calculate" command; never closes the dialog.
+    void OnOK();
+
+    QWidget* control(int id) const;
+    QPushButton* calculateButton() const { return calculate_; }
+    QPushButton* exitButton() const { return exit_; }
+
+    // Every control in template order, with the rectangle the template gives it.
+    struct Placed {
+        QWidget* widget;
+        QRect templateRect;  // dialog units
+    };
+    const std::vector<Placed>& placedControls() const { return placed_; }
+
+public slots:
+    void accept() override;  // Enter and the default button calculate
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnDimensionChange();
+    void OnActionChange();
+    void OnCellChange(int cell);
+    void Build();
+    template <class W>
+    W* Place(W* widget, int id, int x, int y, int w, int h);
+
+    ProgramState& state_;
+    ReportChannel& channel_;
+    AboutOpener openAbout_;
+    DialogUnits units_;
+    std::array<QWidget*, 40> byId_{};  // controls 1000 ... 1039
+    std::vector<Placed> placed_;
+    QPushButton* calculate_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    QListWidget* dimensionList_ = nullptr;
+    QListWidget* actionList_ = nullptr;
+    std::array<QLineEdit*, 21> cells_{};
+};
+
+}  // namespace varno::ui
