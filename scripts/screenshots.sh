@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Writes PNG pictures of the dialogs (start, n = 3 with K, n = 4 with M, the
+# About box, a 4 x 4 report) into DIR (default: shots/). Headless.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-shots}
+build=${BUILD:-build}
+cmake --build "$build" --target varno-shots >/dev/null
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
+QT_QPA_PLATFORM=offscreen "$build/bin/varno-shots" "$dir" 2>/dev/null
+ls "$dir"/*.png
