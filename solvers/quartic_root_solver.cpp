@@ -46,7 +46,7 @@ QuarticRoot ComplexRoot(QuarticRoot z, int N)
     return {std::cos(phi) * rho, std::sin(phi) * rho};
 }
 
-void SolveFourByFour(ProgramState& state, ReportChannel& channel)
+void RunQuarticCascade(ProgramState& state, ReportChannel& channel, const QuarticTail& tail)
 {
     const QuarticCoefficients c = CharacteristicQuartic(state.store);
     StoreQuartic(c, state.coef);
@@ -55,7 +55,7 @@ void SolveFourByFour(ProgramState& state, ReportChannel& channel)
 
     const bool lowerNegligible = Negligible(c.c3) && Negligible(c.c2) && Negligible(c.c1);
     if (NotNegligible(c.c4) && lowerNegligible && Negligible(c.c0)) {
-        ReportQuarticRoots(roots, state, channel);
+        tail(roots);
         HandledFlag = 9;
     }
     if (NotNegligible(c.c4) && lowerNegligible && NotNegligible(c.c0)) {
@@ -65,7 +65,7 @@ void SolveFourByFour(ProgramState& state, ReportChannel& channel)
             const QuarticRoot l = roots[k];
             roots[k + 1] = {l.Re * 0.0 - l.Im * 1.0, l.Re * 1.0 + l.Im * 0.0};
         }
-        ReportQuarticRoots(roots, state, channel);
+        tail(roots);
         HandledFlag = 9;
     }
 
@@ -91,7 +91,7 @@ void SolveFourByFour(ProgramState& state, ReportChannel& channel)
         roots[2] = {z.Root1Re - e3 / 4.0, z.Root1Im};
         roots[3] = {z.Root2Re - e3 / 4.0, z.Root2Im};
         roots[4] = {z.Root3Re - e3 / 4.0, z.Root3Im};
-        ReportQuarticRoots(roots, state, channel);
+        tail(roots);
     }
 
     if (Negligible(q)) {
@@ -111,7 +111,7 @@ void SolveFourByFour(ProgramState& state, ReportChannel& channel)
         const QuarticRoot w3 = ComplexRoot(z2, 2);
         const QuarticRoot w[4] = {w1, {-w1.Re, -w1.Im}, w3, {-w3.Re, -w3.Im}};
         for (std::size_t k = 0; k < 4; ++k) roots[k + 1] = {w[k].Re - e3 / 4.0, w[k].Im};
-        ReportQuarticRoots(roots, state, channel);
+        tail(roots);
     }
 
     if (HandledFlag != 0) return;
@@ -133,7 +133,12 @@ void SolveFourByFour(ProgramState& state, ReportChannel& channel)
     roots[2] = {((u.Re - v.Re) - w.Re) - e3 / 4.0, (u.Im - v.Im) - w.Im};
     roots[3] = {(((-u.Re) + v.Re) - w.Re) - e3 / 4.0, ((-u.Im) + v.Im) - w.Im};
     roots[4] = {(((-u.Re) - v.Re) + w.Re) - e3 / 4.0, ((-u.Im) - v.Im) + w.Im};
-    ReportQuarticRoots(roots, state, channel);
+    tail(roots);
+}
+
+void SolveFourByFour(ProgramState& state, ReportChannel& channel)
+{
+    RunQuarticCascade(state, channel, [&](QuarticRootTable& roots) { ReportQuarticRoots(roots, state, channel); });
 }
 
 }  // namespace varno

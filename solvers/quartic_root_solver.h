@@ -23,6 +23,8 @@
 // the roots read afterwards always belong to this problem.
 #pragma once
 
+#include <functional>
+
 #include "core/framework.h"
 #include "core/program_state.h"
 #include "solvers/quartic_polynomial.h"
@@ -31,6 +33,11 @@ namespace varno {
 
 // Principal N-th root of (x, y), N = 2 or 4.
 QuarticRoot ComplexRoot(QuarticRoot z, int N);
+
+// Each case that applies ends by handing its root table to tail. The solver
+// proper reports there; a benchmark or a test can just look.
+using QuarticTail = std::function<void(QuarticRootTable&)>;
+void RunQuarticCascade(ProgramState& state, ReportChannel& channel, const QuarticTail& tail);
 
 void SolveFourByFour(ProgramState& state, ReportChannel& channel);
 

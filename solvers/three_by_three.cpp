@@ -29,7 +29,7 @@ void SortRootsByRealPart(RootRegisters& r)
     CompareExchange(r.Root2Re, r.Root2Im, r.Root3Re, r.Root3Im);
 }
 
-void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
+bool ComputeThreeByThree(ProgramState& state, ReportChannel* channel)
 {
     Matrix3 k{};
     Matrix3 m{};
@@ -45,14 +45,19 @@ void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
     coef.CoefC = c.a1;
     coef.CoefD = c.a0;
 
-    if (!(std::fabs(c.a3) >= LeadingCoefficientFloor)) {
+    if (!(std::fabs(c.a3) >= LeadingCoefficientFloor)) return false;
+    SolveCubic(coef, state.roots, channel);
+    SortRootsByRealPart(state.roots);
+    return true;
+}
+
+void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
+{
+    if (!ComputeThreeByThree(state, &channel)) {
         channel.ShowMessage(SingularMMessage);
         return;
     }
-
-    RootRegisters& r = state.roots;
-    SolveCubic(coef, r, &channel);
-    SortRootsByRealPart(r);
+    const RootRegisters& r = state.roots;
 
     const bool complex = std::fabs(r.Root1Im) >= ComplexReportThreshold ||
                          std::fabs(r.Root2Im) >= ComplexReportThreshold ||

@@ -27,6 +27,10 @@ inline constexpr double ComplexReportThreshold = 1e-9;
 // The three compare-and-exchange steps on the root registers.
 void SortRootsByRealPart(RootRegisters& r);
 
+// The arithmetic alone: coefficients, roots, ordering. Division messages go
+// to channel when it is not null. False when M is singular.
+bool ComputeThreeByThree(ProgramState& state, ReportChannel* channel);
+
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel);
 
 }  // namespace varno

@@ -8,7 +8,7 @@
 
 namespace varno {
 
-void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
+bool ComputeTwoByTwo(ProgramState& state)
 {
     const Matrix10& K = state.store.K;
     const Matrix10& M = state.store.M;
@@ -23,26 +23,36 @@ void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
     coef.CoefC = c;
     r.d = Square(b) - (4.0 * a) * c;
 
-    if (!(std::fabs(a) >= LeadingCoefficientFloor)) {
-        channel.ShowMessage(SingularMMessage);
-        return;
-    }
+    if (!(std::fabs(a) >= LeadingCoefficientFloor)) return false;
 
-    std::string& text = state.text.ReportText;
     if (r.d >= 0.0) {
         r.s = std::sqrt(r.d);
         r.Lambda1Re = ((-b) - r.s) / (2.0 * a);
         r.Lambda2Re = ((-b) + r.s) / (2.0 * a);
-        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + " \n lambda2=" +
-               FormatG(r.Lambda2Re, 12, 4);
-        const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, 0.0}, {r.Lambda2Re, 0.0}}};
-        channel.ShowReport(text, values);
     } else {
         r.s = std::sqrt(std::fabs(r.d));
         r.Lambda1Re = (-b) / (2.0 * a);
         r.Lambda2Re = (-b) / (2.0 * a);
         r.Lambda1Im = (-r.s) / (2.0 * a);
         r.Lambda2Im = r.s / (2.0 * a);
+    }
+    return true;
+}
+
+void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
+{
+    if (!ComputeTwoByTwo(state)) {
+        channel.ShowMessage(SingularMMessage);
+        return;
+    }
+    const TwoByTwoRegisters& r = state.twoByTwo;
+    std::string& text = state.text.ReportText;
+    if (r.d >= 0.0) {
+        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + " \n lambda2=" +
+               FormatG(r.Lambda2Re, 12, 4);
+        const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, 0.0}, {r.Lambda2Re, 0.0}}};
+        channel.ShowReport(text, values);
+    } else {
         text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + "\t+j(" +
                FormatG(r.Lambda1Im, 12, 4) + ")\n lambda2=" + FormatG(r.Lambda2Re, 12, 4) + " \t+j(" +
                FormatG(r.Lambda2Im, 12, 4) + ")";

@@ -20,6 +20,10 @@ namespace varno {
 inline constexpr const char* SingularMMessage = "Error:  determinant of M matrix = 0 ";
 inline constexpr double LeadingCoefficientFloor = 1e-200;
 
+// The arithmetic alone: coefficients and eigenvalues into the registers.
+// False (and the results left as they were) when M is singular.
+bool ComputeTwoByTwo(ProgramState& state);
+
 void SolveTwoByTwo(ProgramState& state, ReportChannel& channel);
 
 }  // namespace varno

@@ -83,8 +83,11 @@ TEST_P(Quartic, CoefficientsAndReports)
     h.Calculate();
     const QuarticCoefficients q = CharacteristicQuartic(h.state.store);
     const double got[5] = {q.c4, q.c3, q.c2, q.c1, q.c0};
-    for (int i = 0; i < 5; ++i)
-        if (!std::isnan(c.c[i])) EXPECT_EQ(got[i], c.c[i]) << "c" << 4 - i;
+    for (int i = 0; i < 5; ++i) {
+        if (!std::isnan(c.c[i])) {
+            EXPECT_EQ(got[i], c.c[i]) << "c" << 4 - i;
+        }
+    }
     EXPECT_EQ(h.channel.messages, c.messages);
 }
 
