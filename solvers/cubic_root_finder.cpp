@@ -32,8 +32,11 @@ void SolveCubic(const CoefficientRegisters& coef, RootRegisters& roots, ReportCh
 
     const double r = 1.0 / a3;
     const double p = (a1 - Square(a2) / (3.0 * a3)) * r;
-    const double r27 = 1.0 / (std::pow(a3, 3.0) * 27.0);
-    const double T = (std::pow(a2, 3.0) + std::pow(a2, 3.0)) - ((9.0 * a3) * a2) * a1;
+    // pow(1, y) is exactly 1; the quartic solver's cubics are all monic.
+    const double a3Cubed = a3 == 1.0 ? 1.0 : std::pow(a3, 3.0);
+    const double r27 = 1.0 / (a3Cubed * 27.0);
+    const double a2Cubed = std::pow(a2, 3.0);  // the same value twice: one call
+    const double T = (a2Cubed + a2Cubed) - ((9.0 * a3) * a2) * a1;
     const double q = ((Square(a3) * 27.0) * a0 + T) * r27;
     const double D = Square(q) + (std::pow(p, 3.0) * 4.0) / 27.0;
 

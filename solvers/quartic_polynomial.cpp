@@ -4,25 +4,36 @@
 
 namespace varno {
 
+namespace {
+
+// Four doubles side by side; every operator acts on each lane alone, with
+// the same IEEE double rounding as scalar code.
+typedef double Lanes4 __attribute__((vector_size(4 * sizeof(double))));
+
+}  // namespace
+
 QuarticCoefficients CharacteristicQuartic(const MatrixStore& store)
 {
     // Row i of the first-column expansion removes row i and column 1; the
-    // minor is the 3 x 3 pencil of the other rows and columns 2, 3, 4.
-    CubicCoefficients minor[5]{};
+    // minor is the 3 x 3 pencil of the other rows and columns 2, 3, 4. Lane
+    // i - 1 holds minor i, so the four minors are formed in one pass.
+    Lanes4 ks[3][3];
+    Lanes4 ms[3][3];
     for (int i = 1; i <= 4; ++i) {
-        Matrix3 ks{};
-        Matrix3 ms{};
         int row = 0;
         for (int a = 1; a <= 4; ++a) {
             if (a == i) continue;
             for (int col = 0; col < 3; ++col) {
-                ks[row][col] = store.K[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
-                ms[row][col] = store.M[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
+                ks[row][col][i - 1] = store.K[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
+                ms[row][col][i - 1] = store.M[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
             }
             ++row;
         }
-        minor[i] = CharacteristicCubic(ks, ms);
     }
+    const CubicCoefficientsOf<Lanes4> lanes = CharacteristicCubicOf(ks, ms);
+    CubicCoefficients minor[5]{};
+    for (int i = 1; i <= 4; ++i)
+        minor[i] = {lanes.a3[i - 1], lanes.a2[i - 1], lanes.a1[i - 1], lanes.a0[i - 1]};
 
     const auto Ki = [&store](int i) { return store.K[static_cast<std::size_t>(i)][1]; };
     const auto Mi = [&store](int i) { return store.M[static_cast<std::size_t>(i)][1]; };

@@ -1,0 +1,171 @@
+// Speed of the closed forms against LAPACK and Eigen on the same problems.
+#include <benchmark/benchmark.h>
+
+#include <Eigen/Dense>
+#include <array>
+#include <random>
+#include <vector>
+
+#include "core/calculate.h"
+#include "core/matrix_store.h"
+#include "core/memory_grid.h"
+#include "solvers/quartic_report.h"
+#include "solvers/quartic_root_solver.h"
+#include "solvers/three_by_three.h"
+#include "solvers/two_by_two.h"
+
+extern "C" void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
+                       const int* lda, double* b, const int* ldb, double* w, double* work, const int* lwork,
+                       int* info, std::size_t jobzLength, std::size_t uploLength);
+
+namespace {
+
+using namespace varno;
+
+constexpr std::size_t PoolSize = 1024;
+constexpr unsigned PoolSeed = 20261208;
+
+struct Problem {
+    double k[4][4];
+    double m[4][4];
+};
+
+// Random symmetric K in [-1, 1], M = G G^T + 0.1 I.
+const std::vector<Problem>& Pool(int n)
+{
+    static std::array<std::vector<Problem>, 5> pools;
+    auto& pool = pools[static_cast<std::size_t>(n)];
+    if (!pool.empty()) return pool;
+    std::mt19937_64 rng(PoolSeed + static_cast<unsigned>(n));
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (std::size_t p = 0; p < PoolSize; ++p) {
+        Problem x{};
+        double g[4][4];
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) g[i][j] = u(rng);
+        for (int i = 0; i < n; ++i)
+            for (int j = i; j < n; ++j) {
+                x.k[i][j] = x.k[j][i] = u(rng);
+                double s = i == j ? 0.1 : 0.0;
+                for (int t = 0; t < n; ++t) s += g[i][t] * g[j][t];
+                x.m[i][j] = x.m[j][i] = s;
+            }
+        pool.push_back(x);
+    }
+    return pool;
+}
+
+void Fill(ProgramState& state, const Problem& p, int n)
+{
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            state.store.K[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.k[i][j];
+            state.store.M[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.m[i][j];
+        }
+}
+
+class NullChannel final : public ReportChannel {
+public:
+    void ShowMessage(const std::string&) override {}
+};
+
+class LastTextChannel final : public ReportChannel {
+public:
+    std::string last;
+    void ShowMessage(const std::string& text) override { last = text; }
+};
+
+void Solve(benchmark::State& bench)
+{
+    const int n = static_cast<int>(bench.range(0));
+    const auto& pool = Pool(n);
+    ProgramState state;
+    NullChannel none;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        Fill(state, pool[k++ % PoolSize], n);
+        if (n == 2) {
+            benchmark::DoNotOptimize(ComputeTwoByTwo(state));
+            benchmark::DoNotOptimize(state.twoByTwo);
+        } else if (n == 3) {
+            benchmark::DoNotOptimize(ComputeThreeByThree(state, nullptr));
+            benchmark::DoNotOptimize(state.roots);
+        } else {
+            RunQuarticCascade(state, none, [](QuarticRootTable& roots) { benchmark::DoNotOptimize(roots); });
+        }
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
+void CalculateCommand(benchmark::State& bench)
+{
+    const int n = static_cast<int>(bench.range(0));
+    const auto& pool = Pool(n);
+    ProgramState state;
+    MemoryGrid grid;
+    grid.onCellChange = [&](int cell) { CellChanged(state.store, state.text, grid, cell); };
+    grid.SetListSelection(id::DimensionList, n - 2);
+    grid.SetListSelection(id::ActionList, 0);
+    LastTextChannel channel;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        Fill(state, pool[k++ % PoolSize], n);
+        Calculate(state, grid, channel);
+        benchmark::DoNotOptimize(channel.last.data());
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
+void Dsygv(benchmark::State& bench)
+{
+    const int n = static_cast<int>(bench.range(0));
+    const auto& pool = Pool(n);
+    double a[16], b[16], w[4], work[64];
+    const int itype = 1, lwork = 64;
+    int info = 0;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        const Problem& p = pool[k++ % PoolSize];
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                a[i * n + j] = p.k[i][j];
+                b[i * n + j] = p.m[i][j];
+            }
+        dsygv_(&itype, "N", "U", &n, a, &n, b, &n, w, work, &lwork, &info, 1, 1);
+        benchmark::DoNotOptimize(w);
+        benchmark::DoNotOptimize(info);
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
+template <int N>
+void EigenSolver(benchmark::State& bench)
+{
+    const auto& pool = Pool(N);
+    using Mat = Eigen::Matrix<double, N, N>;
+    Eigen::GeneralizedSelfAdjointEigenSolver<Mat> solver;
+    Mat a, b;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        const Problem& p = pool[k++ % PoolSize];
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j) {
+                a(i, j) = p.k[i][j];
+                b(i, j) = p.m[i][j];
+            }
+        solver.compute(a, b, Eigen::EigenvaluesOnly);
+        benchmark::DoNotOptimize(solver.eigenvalues().data());
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
+}  // namespace
+
+BENCHMARK(Solve)->Name("solve")->DenseRange(2, 4);
+BENCHMARK(CalculateCommand)->Name("calculate")->DenseRange(2, 4);
+BENCHMARK(Dsygv)->Name("dsygv")->DenseRange(2, 4);
+BENCHMARK(EigenSolver<2>)->Name("eigen/2");
+BENCHMARK(EigenSolver<3>)->Name("eigen/3");
+BENCHMARK(EigenSolver<4>)->Name("eigen/4");
+
+BENCHMARK_MAIN();

@@ -1,0 +1,46 @@
+#!/usr/bin/env python3
+"""Prints the benchmark medians as a table of ns per problem, and the ratios
+the project aims for. Reads Google Benchmark JSON on stdin."""
+import json
+import platform
+import sys
+
+data = json.load(sys.stdin)
+median = {}
+for b in data["benchmarks"]:
+    if b.get("aggregate_name") == "median":
+        unit = {"ns": 1.0, "us": 1e3, "ms": 1e6}[b["time_unit"]]
+        median[b["run_name"]] = b["real_time"] * unit
+
+model = "unknown processor"
+try:
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+except OSError:
+    pass
+ctx = data["context"]
+print(f"machine: {model}, {ctx['num_cpus']} cores at {ctx['mhz_per_cpu']} MHz, {platform.system()} {platform.release()}")
+print()
+print(f"{'ns per problem':<14}{'n = 2':>10}{'n = 3':>10}{'n = 4':>10}")
+for name in ("solve", "calculate", "dsygv", "eigen"):
+    row = [median.get(f"{name}/{n}") for n in (2, 3, 4)]
+    print(f"{name:<14}" + "".join(f"{v:>10.1f}" if v is not None else f"{'-':>10}" for v in row))
+print()
+
+targets = [
+    ("eigen/4 / solve/4", "eigen/4", "solve/4", 3.0),
+    ("dsygv/4 / solve/4", "dsygv/4", "solve/4", 4.0),
+    ("eigen/3 / solve/3", "eigen/3", "solve/3", 2.5),
+    ("eigen/2 / solve/2", "eigen/2", "solve/2", 10.0),
+]
+ok = True
+for label, num, den, want in targets:
+    ratio = median[num] / median[den]
+    met = ratio >= want
+    ok &= met
+    print(f"{label:<20}{ratio:>7.2f}x   target >= {want:g}x   {'met' if met else 'NOT met'}")
+calc = median["calculate/4"]
+print(f"{'calculate/4':<20}{calc:>7.0f} ns  target < 1000 ns   {'met' if calc < 1000 else 'NOT met'}")
