@@ -5,7 +5,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= 2
 CMAKE_ARGS ?=
 
-.PHONY: run test build deps bench fuzz sanitize screenshots clean
+.PHONY: run test build deps bench fuzz sanitize clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -29,6 +29,24 @@ sanitize:
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNO_SANITIZE=ON $(CMAKE_ARGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+# Google Benchmark against LAPACK and Eigen, and the desktop start-up probe.
+bench:
+	@scripts/install-deps.sh build bench
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNO_TESTS=OFF -DVARNO_BENCH=ON $(CMAKE_ARGS)
+	cmake --build build-bench -j $(JOBS)
+	build-bench/bin/varno-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+	  --benchmark_format=json 2>/dev/null | python3 bench/table.py
+	python3 bench/startup.py build-bench/bin/varno-startup-probe
+
+# libFuzzer with ASan and UBSan; FUZZ_SECONDS per target.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps.sh build fuzz
+	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNO_GUI=OFF \
+	  -DVARNO_TESTS=OFF -DVARNO_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	@scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-bench build-fuzz
