@@ -1,33 +1,26 @@
 #include "solvers/quartic_polynomial.h"
 
 #include "solvers/characteristic_cubic.h"
+#include "solvers/lanes.h"
 
 namespace varno {
-
-namespace {
-
-// Four doubles side by side; every operator acts on each lane alone, with
-// the same IEEE double rounding as scalar code.
-typedef double Lanes4 __attribute__((vector_size(4 * sizeof(double))));
-
-}  // namespace
 
 QuarticCoefficients CharacteristicQuartic(const MatrixStore& store)
 {
     // Row i of the first-column expansion removes row i and column 1; the
     // minor is the 3 x 3 pencil of the other rows and columns 2, 3, 4. Lane
     // i - 1 holds minor i, so the four minors are formed in one pass.
+    // Rows of the minors: lane i - 1 takes the rows other than i.
+    static constexpr std::size_t Rows[3][4] = {{2, 1, 1, 1}, {3, 3, 2, 2}, {4, 4, 4, 3}};
     Lanes4 ks[3][3];
     Lanes4 ms[3][3];
-    for (int i = 1; i <= 4; ++i) {
-        int row = 0;
-        for (int a = 1; a <= 4; ++a) {
-            if (a == i) continue;
-            for (int col = 0; col < 3; ++col) {
-                ks[row][col][i - 1] = store.K[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
-                ms[row][col][i - 1] = store.M[static_cast<std::size_t>(a)][static_cast<std::size_t>(col + 2)];
-            }
-            ++row;
+    for (std::size_t row = 0; row < 3; ++row) {
+        const auto& r = Rows[row];
+        for (std::size_t col = 0; col < 3; ++col) {
+            ks[row][col] = Lanes4{store.K[r[0]][col + 2], store.K[r[1]][col + 2], store.K[r[2]][col + 2],
+                                  store.K[r[3]][col + 2]};
+            ms[row][col] = Lanes4{store.M[r[0]][col + 2], store.M[r[1]][col + 2], store.M[r[2]][col + 2],
+                                  store.M[r[3]][col + 2]};
         }
     }
     const CubicCoefficientsOf<Lanes4> lanes = CharacteristicCubicOf(ks, ms);

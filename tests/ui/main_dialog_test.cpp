@@ -11,12 +11,14 @@
 #include <QTimer>
 #include <QtTest>
 #include <bit>
+#include <random>
 #include <set>
 
 #include "app/about_dialog.h"
 #include "core/calculate.h"
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
+#include "core/number_text.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 
@@ -328,6 +330,52 @@ private slots:
         QVERIFY(!dialog->windowIcon().isNull());
         QVERIFY(dialog->windowIcon().availableSizes().contains(QSize(16, 16)));
         QVERIFY(dialog->windowIcon().availableSizes().contains(QSize(32, 32)));
+    }
+
+    // Hostile input: a huge paste with control characters, junk typed
+    // everywhere while n and the action change, Calculate pressed 1,000 times.
+    // The cells must always read as what the store holds.
+    void hostileInputNeverDesynchronisesTheStore()
+    {
+        std::mt19937 rng(5150);
+        const auto checkCells = [&] {
+            const int action = state->store.ActionIndex;
+            if (action != 0 && action != 1) return;
+            for (int c = id::FirstCell; c <= id::LastCell; ++c) {
+                const auto [i, j] = CellPositionOf(c);
+                const double stored = action == 0 ? K(i, j) : M(i, j);
+                const double parsed = ParseCellText(dialog->CellText(c));
+                QCOMPARE(std::bit_cast<std::uint64_t>(stored), std::bit_cast<std::uint64_t>(parsed));
+            }
+        };
+        clickRow(id::DimensionList, 2);
+        clickRow(id::ActionList, 0);
+        QString junk = QStringLiteral("  -12.5e3x");
+        const QString alphabet = QStringLiteral("0123456789.eE+- \t,xX\u0001\u001f\u00e9\u200b\u03bb");
+        while (junk.size() < 100000) junk += alphabet[static_cast<int>(rng() % alphabet.size())];
+        QGuiApplication::clipboard()->setText(junk);
+        cell(1, 1)->setFocus();
+        cell(1, 1)->selectAll();
+        QTest::keyClick(cell(1, 1), Qt::Key_V, Qt::ControlModifier);
+        QVERIFY(cell(1, 1)->text().size() >= 99000);
+        QCOMPARE(K(1, 1), -12500.0);
+        checkCells();
+
+        const char* samples[] = {"1e999", "-0", "abc", "0x1p3", "\t7", "1,5", "9.99999999999999999999", "", ".", "-.5e-3"};
+        for (int step = 0; step < 300; ++step) {
+            if (step % 17 == 0) clickRow(id::DimensionList, static_cast<int>(rng() % 3));
+            if (step % 11 == 0) clickRow(id::ActionList, static_cast<int>(rng() % 2));
+            std::vector<QLineEdit*> visible;
+            for (int c = id::FirstCell; c <= id::LastCell; ++c)
+                if (!dialog->control(c)->isHidden()) visible.push_back(qobject_cast<QLineEdit*>(dialog->control(c)));
+            QVERIFY(!visible.empty());
+            QLineEdit* edit = visible[rng() % visible.size()];
+            typeInto(edit, QString::fromUtf8(samples[rng() % std::size(samples)]));
+            checkCells();
+        }
+        for (int press = 0; press < 1000; ++press) QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        QVERIFY(channel->messages.size() >= 1000);
+        checkCells();
     }
 
 private:
