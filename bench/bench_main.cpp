@@ -13,10 +13,7 @@
 #include "solvers/quartic_root_solver.h"
 #include "solvers/three_by_three.h"
 #include "solvers/two_by_two.h"
-
-extern "C" void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
-                       const int* lda, double* b, const int* ldb, double* w, double* work, const int* lwork,
-                       int* info, std::size_t jobzLength, std::size_t uploLength);
+#include "tests/reference_problems.h"
 
 namespace {
 
@@ -25,33 +22,15 @@ using namespace varno;
 constexpr std::size_t PoolSize = 1024;
 constexpr unsigned PoolSeed = 20261208;
 
-struct Problem {
-    double k[4][4];
-    double m[4][4];
-};
+using test::Problem;
 
-// Random symmetric K in [-1, 1], M = G G^T + 0.1 I.
 const std::vector<Problem>& Pool(int n)
 {
     static std::array<std::vector<Problem>, 5> pools;
     auto& pool = pools[static_cast<std::size_t>(n)];
     if (!pool.empty()) return pool;
     std::mt19937_64 rng(PoolSeed + static_cast<unsigned>(n));
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    for (std::size_t p = 0; p < PoolSize; ++p) {
-        Problem x{};
-        double g[4][4];
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) g[i][j] = u(rng);
-        for (int i = 0; i < n; ++i)
-            for (int j = i; j < n; ++j) {
-                x.k[i][j] = x.k[j][i] = u(rng);
-                double s = i == j ? 0.1 : 0.0;
-                for (int t = 0; t < n; ++t) s += g[i][t] * g[j][t];
-                x.m[i][j] = x.m[j][i] = s;
-            }
-        pool.push_back(x);
-    }
+    for (std::size_t p = 0; p < PoolSize; ++p) pool.push_back(test::RandomProblem(rng, n));
     return pool;
 }
 
