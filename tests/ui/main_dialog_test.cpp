@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <bit>
+#include <cstdio>
 #include <random>
 #include <set>
 
@@ -69,6 +70,23 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     }
     void cleanup() { dialog.reset(); }
+
+    // In the comma-locale run the C library really formats "1,5"; the
+    // dialog's texts must not follow it.
+    void commaLocaleChangesNothing()
+    {
+        if (!qgetenv("LC_ALL").startsWith("de_DE")) QSKIP("not the comma-locale run");
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%.1f", 1.5);
+        QCOMPARE(QByteArray(buffer), QByteArray("1,5"));
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        typeInto(cell(1, 1), QStringLiteral("1.5"));
+        QCOMPARE(K(1, 1), 1.5);
+        clickRow(id::ActionList, 1);
+        clickRow(id::ActionList, 0);
+        QCOMPARE(cell(1, 1)->text(), QStringLiteral("           1.5"));
+    }
 
     void startShowsOnlyTheDimensionChoice()
     {
