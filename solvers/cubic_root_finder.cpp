@@ -60,7 +60,7 @@ void SolveCubic(const CoefficientRegisters& coef, RootRegisters& roots, ReportCh
         const double phi = std::atan2(W.im, W.re) * OneThird;
         Complex U[3];
         U[0] = {std::cos(phi) * R, std::sin(phi) * R};
-        double omegaRe = -0.5;
+        const double omegaRe = -0.5;
         double omegaIm = std::sqrt(3.0) / 2.0;
         U[1] = TimesOmega(U[0], omegaRe, omegaIm);
         omegaIm = omegaIm * -1.0;
@@ -91,7 +91,7 @@ void SolvePureCubic(CoefficientRegisters& coef, RootRegisters& roots)
     const double R = std::pow(Square(v) + Square(0.0), OneSixth);
     const double phi = std::atan2(0.0, v) / 3.0;
     const Complex root1{std::cos(phi) * R, std::sin(phi) * R};
-    double omegaRe = -0.5;
+    const double omegaRe = -0.5;
     double omegaIm = std::sqrt(3.0) / 2.0;
     const Complex root2 = TimesOmega(root1, omegaRe, omegaIm);
     omegaIm = omegaIm * -1.0;
