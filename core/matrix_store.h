@@ -31,13 +31,11 @@ struct CellPosition {
 };
 
 inline constexpr int CellCount = 21;
-inline constexpr int LabelCount = 12;
 
 // Row and column of a cell identifier 1001 ... 1021.
 CellPosition CellPositionOf(int cell);
 // The cell identifier of position (i, j), 1 <= i <= j <= 6.
 int CellAt(int i, int j);
-inline bool IsCell(int control) { return control >= id::FirstCell && control <= id::LastCell; }
 
 void ReadSelections(MatrixStore& store, const GridView& grid);
 

@@ -18,7 +18,6 @@ namespace {
 
 bool Known(const std::string& m)
 {
-    static const std::regex number(R"( *-?(nan|inf|[0-9.]+(e[+-][0-9]+)?))");
     static const std::string f12 = R"([ -.0-9a-z+]{12,})";
     static const std::string f11 = R"([ -.0-9a-z+]{11,})";
     static const std::regex two("Eigenvalues \n\n lambda1=" + f12 + " \n lambda2=" + f12);
@@ -30,7 +29,6 @@ bool Known(const std::string& m)
                                          "\\)");
     static const std::regex four("\n\n  Eigenvalues \n\n lambda1 = " + f11 + " \n lambda2 = " + f11 +
                                  " \n lambda3 = " + f11 + " \n lambda4 = " + f11 + " ");
-    (void)number;
     return m == varno::PleaseEnterK || m == varno::PleaseEnterM || m == varno::SingularMMessage ||
            m == varno::ComplexDivisionMessage || m == varno::QuarticLeadingMessage || std::regex_match(m, two) ||
            std::regex_match(m, twoComplex) || std::regex_match(m, three) || std::regex_match(m, threeComplex) ||

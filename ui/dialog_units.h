@@ -29,8 +29,6 @@ public:
     // only the unit keeps every proportion of the layout.
     DialogUnits(const QFont& font, const std::vector<TextInWidth>& texts);
 
-    int baseX() const { return bx_; }
-    int baseY() const { return by_; }
     int x(int units) const { return (units * bx_ + 2) / 4; }
     int y(int units) const { return (units * by_ + 4) / 8; }
     QRect rect(int x0, int y0, int w, int h) const { return {x(x0), y(y0), x(w), y(h)}; }
