@@ -1,8 +1,8 @@
 #include "solvers/quartic_report.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "core/number_text.h"
 
@@ -18,8 +18,18 @@ void Tidy(double& x)
 
 std::string QuarticReportFor(double re1, double re2, double re3, double re4)
 {
-    return "\n\n  Eigenvalues \n\n lambda1 = " + FormatG(re1, 11, 5) + " \n lambda2 = " + FormatG(re2, 11, 5) +
-           " \n lambda3 = " + FormatG(re3, 11, 5) + " \n lambda4 = " + FormatG(re4, 11, 5) + " ";
+    std::string text;
+    text.reserve(96);  // one allocation for the whole report
+    text += "\n\n  Eigenvalues \n\n lambda1 = ";
+    text += FormatG(re1, 11, 5);
+    text += " \n lambda2 = ";
+    text += FormatG(re2, 11, 5);
+    text += " \n lambda3 = ";
+    text += FormatG(re3, 11, 5);
+    text += " \n lambda4 = ";
+    text += FormatG(re4, 11, 5);
+    text += " ";
+    return text;
 }
 
 void ReportQuarticRoots(QuarticRootTable& table, ProgramState& state, ReportChannel& channel)
@@ -30,8 +40,9 @@ void ReportQuarticRoots(QuarticRootTable& table, ProgramState& state, ReportChan
     // The pairs as they are before the sort separates real from imaginary.
     std::array<Eigenvalue, 4> values{};
     for (std::size_t k = 0; k < 4; ++k) values[k] = {table[k + 1].Re, table[k + 1].Im};
-    std::stable_sort(values.begin(), values.end(),
-                     [](const Eigenvalue& a, const Eigenvalue& b) { return a.re < b.re; });
+    // Stable insertion sort: std::stable_sort would allocate a buffer for four.
+    for (std::size_t i = 1; i < values.size(); ++i)
+        for (std::size_t j = i; j > 0 && values[j].re < values[j - 1].re; --j) std::swap(values[j], values[j - 1]);
 
     for (std::size_t i = 1; i <= 3; ++i) {
         for (std::size_t j = i + 1; j <= 4; ++j) {

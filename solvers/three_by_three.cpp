@@ -51,6 +51,12 @@ bool ComputeThreeByThree(ProgramState& state, ReportChannel* channel)
     return true;
 }
 
+std::string ThreeByThreeReportFor(double lambda1, double lambda2, double lambda3)
+{
+    return "Eigenvalues \n\n lambda1=" + FormatG(lambda1, 12, 4) + " \n lambda2=" + FormatG(lambda2, 12, 4) +
+           " \n lambda3=" + FormatG(lambda3, 12, 4);
+}
+
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeThreeByThree(state, &channel)) {
@@ -68,8 +74,7 @@ void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
                ")\n lambda2=" + FormatG(r.Root2Re, 12, 4) + " \t+j (" + FormatG(r.Root2Im, 12, 4) +
                ")\n lambda3=" + FormatG(r.Root3Re, 12, 4) + " \t+j (" + FormatG(r.Root3Im, 12, 4) + ")";
     } else {
-        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Root1Re, 12, 4) + " \n lambda2=" +
-               FormatG(r.Root2Re, 12, 4) + " \n lambda3=" + FormatG(r.Root3Re, 12, 4);
+        text = ThreeByThreeReportFor(r.Root1Re, r.Root2Re, r.Root3Re);
     }
     const std::array<Eigenvalue, 3> values{
         {{r.Root1Re, r.Root1Im}, {r.Root2Re, r.Root2Im}, {r.Root3Re, r.Root3Im}}};

@@ -17,6 +17,8 @@
 // complex form.
 #pragma once
 
+#include <string>
+
 #include "core/framework.h"
 #include "core/program_state.h"
 
@@ -32,5 +34,8 @@ void SortRootsByRealPart(RootRegisters& r);
 bool ComputeThreeByThree(ProgramState& state, ReportChannel* channel);
 
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel);
+
+// The real form of the report for three eigenvalues, in the order given.
+std::string ThreeByThreeReportFor(double lambda1, double lambda2, double lambda3);
 
 }  // namespace varno

@@ -39,6 +39,11 @@ bool ComputeTwoByTwo(ProgramState& state)
     return true;
 }
 
+std::string TwoByTwoReportFor(double lambda1, double lambda2)
+{
+    return "Eigenvalues \n\n lambda1=" + FormatG(lambda1, 12, 4) + " \n lambda2=" + FormatG(lambda2, 12, 4);
+}
+
 void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeTwoByTwo(state)) {
@@ -48,8 +53,7 @@ void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
     const TwoByTwoRegisters& r = state.twoByTwo;
     std::string& text = state.text.ReportText;
     if (r.d >= 0.0) {
-        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + " \n lambda2=" +
-               FormatG(r.Lambda2Re, 12, 4);
+        text = TwoByTwoReportFor(r.Lambda1Re, r.Lambda2Re);
         const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, 0.0}, {r.Lambda2Re, 0.0}}};
         channel.ShowReport(text, values);
     } else {

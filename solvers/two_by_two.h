@@ -12,6 +12,8 @@
 // The eigenvalues are not sorted: lambda1 is always the root taken with -sqrt.
 #pragma once
 
+#include <string>
+
 #include "core/framework.h"
 #include "core/program_state.h"
 
@@ -25,5 +27,8 @@ inline constexpr double LeadingCoefficientFloor = 1e-200;
 bool ComputeTwoByTwo(ProgramState& state);
 
 void SolveTwoByTwo(ProgramState& state, ReportChannel& channel);
+
+// The real form of the report for two eigenvalues, in the order given.
+std::string TwoByTwoReportFor(double lambda1, double lambda2);
 
 }  // namespace varno
