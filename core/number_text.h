@@ -27,6 +27,15 @@ std::size_t NumberPrefixLength(std::string_view text);
 // printf("%<width>.<precision>g", value) in the "C" locale.
 std::string FormatG(double value, int width, int precision);
 
+// The closed interval of real numbers that printf("%.<precision>g") prints
+// exactly as it prints value (finite). Its ends are the midpoints to the
+// neighbouring texts, rounded to the nearest double; a zero prints alone.
+struct Interval {
+    double lo;
+    double hi;
+};
+Interval PrintedInterval(double value, int precision);
+
 // The shortest decimal text that reads back to the same double.
 std::string FormatShortest(double value);
 
