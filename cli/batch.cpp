@@ -189,7 +189,7 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state)
     grid.onCellChange = [&](int cell) { CellChanged(state.store, state.text, grid, cell); };
     grid.SetListSelection(id::DimensionList, problem.n - 2);
     grid.SetListSelection(id::ActionList, 0);
-    Calculate(state, grid, run.channel);
+    run.mended = Calculate(state, grid, run.channel) == Outcome::Mended;
     return run;
 }
 
@@ -222,7 +222,9 @@ std::string JsonOutput(const BatchRun& run)
         }
         out += ']';
     }
-    out += "]}\n";
+    out += "], \"mended\": ";
+    out += run.mended ? "true" : "false";
+    out += "}\n";
     return out;
 }
 

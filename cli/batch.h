@@ -35,6 +35,7 @@ BatchParse ParseProblemFile(std::string_view text);
 
 struct BatchRun {
     int n = 0;
+    bool mended = false;  // the reports are the checked-and-mended one, not the closed form's
     RecordingChannel channel;
 };
 

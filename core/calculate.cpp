@@ -1,6 +1,14 @@
 #include "core/calculate.h"
 
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+
 #include "core/matrix_store.h"
+#include "core/report_check.h"
+#include "solvers/inertia.h"
+#include "solvers/quartic_report.h"
 #include "solvers/quartic_root_solver.h"
 #include "solvers/three_by_three.h"
 #include "solvers/two_by_two.h"
@@ -27,6 +35,23 @@ void Refuse(ProgramState& state, GridView& grid, ReportChannel& channel, Which w
     state.store.ErrorFlag = 9;
 }
 
+// Replaces everything the solver would have shown by one report in its real
+// form. The registers keep what the solver left; the text buffer holds the
+// report, as it holds every report shown.
+void ShowMendedReport(ProgramState& state, ReportChannel& channel, int n, const std::array<double, 4>& lambda)
+{
+    std::string& text = n == 4 ? state.text.QuarticReportText : state.text.ReportText;
+    if (n == 2)
+        text = TwoByTwoReportFor(lambda[0], lambda[1]);
+    else if (n == 3)
+        text = ThreeByThreeReportFor(lambda[0], lambda[1], lambda[2]);
+    else
+        text = QuarticReportFor(lambda[0], lambda[1], lambda[2], lambda[3]);
+    std::array<Eigenvalue, 4> values{};
+    for (std::size_t k = 0; k < 4; ++k) values[k] = {lambda[k], 0.0};
+    channel.ShowReport(text, std::span<const Eigenvalue>(values.data(), static_cast<std::size_t>(n)));
+}
+
 }  // namespace
 
 void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel)
@@ -36,20 +61,29 @@ void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel)
     if (AllZero(state.store.M)) Refuse(state, grid, channel, Which::M);
 }
 
-void Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
+Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
 {
     MatrixStore& store = state.store;
     store.ErrorFlag = 0;
     ReadSelections(store, grid);
     Symmetrise(store);
     ValidateInput(state, grid, channel);
-    if (store.ErrorFlag != 0) return;
-    switch (store.Dimension) {
-    case 2: SolveTwoByTwo(state, channel); break;
-    case 3: SolveThreeByThree(state, channel); break;
-    case 4: SolveFourByFour(state, channel); break;
-    default: break;  // no dimension chosen: nothing to compute
+    const int n = store.Dimension;
+    if (store.ErrorFlag != 0 || n < 2 || n > 4) return Outcome::ClosedForm;  // n = 1: nothing to compute
+
+    HoldingChannel held;
+    switch (n) {
+    case 2: SolveTwoByTwo(state, held); break;
+    case 3: SolveThreeByThree(state, held); break;
+    default: SolveFourByFour(state, held); break;
     }
+    const std::optional<TridiagonalPencil> pencil = ReduceDefinitePencil(store.K, store.M, n);
+    if (!pencil || HeldOutputRight(held, n, *pencil)) {
+        held.ReleaseTo(channel);
+        return Outcome::ClosedForm;
+    }
+    ShowMendedReport(state, channel, n, PencilEigenvalues(*pencil));
+    return Outcome::Mended;
 }
 
 void InitialiseForm(GridView& grid)

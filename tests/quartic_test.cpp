@@ -48,9 +48,11 @@ const QuarticCase Cases[] = {
     // "Complex division error." boxes and a report of four zeros.
     {"threefold_eigenvalue_case5", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 2}}, {},
      {NAN, NAN, NAN, NAN, NAN}, {Report(1, 1, 1, 2)}},
-    {"tiny_k_three_reports",
+    // M is positive definite in the next three, so the closed form's zeros
+    // and refusals are wrong: the checked report replaces them.
+    {"tiny_k_mended_not_three_zero_reports",
      {{1e-12, 0, 0, 0}, {0, 1e-12, 0, 0}, {0, 0, 1e-12, 0}, {0, 0, 0, 1e-12}}, {}, {NAN, NAN, NAN, NAN, NAN},
-     {Report(0, 0, 0, 0), Report(0, 0, 0, 0), Report(0, 0, 0, 0)}},
+     {Report(1e-12, 1e-12, 1e-12, 1e-12)}},
     // K = diag(A, B), M = [[0, I], [I, 0]]: det(K - lM) = det(AB - l^2 I) = l^4 + 16.
     {"pure_quartic_plus_16", {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 0, 4}, {0, 0, 0, 0}},
      {{0, 0, 1, 0}, {0, 0, 0, 1}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {1, 0, 0, 0, 16},
@@ -61,13 +63,17 @@ const QuarticCase Cases[] = {
      {Report(-2, 0, 0, 2), Report(-2, 0, 0, 2)}},
     {"singular_m", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
      {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, -1, 1}, {QuarticLeadingMessage}},
-    {"m_a_thousandth_of_identity", {{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}},
+    {"m_a_thousandth_of_identity_mended", {{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}},
      {{0.001, 0, 0, 0}, {0, 0.001, 0, 0}, {0, 0, 0.001, 0}, {0, 0, 0, 0.001}}, {NAN, NAN, NAN, NAN, NAN},
-     {QuarticLeadingMessage}},
-    // |c4| == Tolerance: case 1 still reports, then the leading test refuses.
-    {"c4_exactly_tolerance", {{1e-12, 0, 0, 0}, {0, 1e-12, 0, 0}, {0, 0, 1e-12, 0}, {0, 0, 0, 1e-12}},
+     {Report(1000, 2000, 3000, 4000)}},
+    // |c4| == Tolerance: case 1 reports zeros, then the leading test refuses.
+    {"c4_exactly_tolerance_mended", {{1e-12, 0, 0, 0}, {0, 1e-12, 0, 0}, {0, 0, 1e-12, 0}, {0, 0, 0, 1e-12}},
      {{1e-8, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}, {1e-8, NAN, NAN, NAN, NAN},
-     {Report(0, 0, 0, 0), QuarticLeadingMessage}},
+     {Report(1e-12, 1e-12, 1e-12, 1e-4)}},
+    // Indefinite M: nothing to check, so the closed form's refusal stands.
+    {"indefinite_m_still_refused", {{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}},
+     {{0.001, 0, 0, 0}, {0, -0.001, 0, 0}, {0, 0, 0.001, 0}, {0, 0, 0, 0.001}}, {NAN, NAN, NAN, NAN, NAN},
+     {QuarticLeadingMessage}},
 };
 
 class Quartic : public ::testing::TestWithParam<QuarticCase> {};

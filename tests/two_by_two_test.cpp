@@ -65,17 +65,31 @@ TEST(TwoByTwo, ComplexPairValues)
 }
 
 // |det M| exactly 1e-200 passes; the next double below it is singular.
+// Near 1e-200 the closed form refuses, or its b^2 and c underflow and it
+// shows 0.5, 0.5. That stands only where M is not positive definite; a
+// definite M gets the checked eigenvalues, 2e-200 and 1.
 TEST(TwoByTwo, LeadingCoefficientThreshold)
 {
-    for (const double detM : {1e-200, std::nextafter(1e-200, 0.0), -1e-200}) {
+    const double below = std::nextafter(1e-200, 0.0);
+    const std::string checked = "Eigenvalues \n\n lambda1=      2e-200 \n lambda2=           1";
+    const struct {
+        double detM;
+        std::string shown;
+        bool mended;
+    } rows[] = {
+        {1e-200, checked, true},
+        {below, checked, true},
+        {-1e-200, "Eigenvalues \n\n lambda1=        -0.5 \n lambda2=        -0.5", false},
+        {-below, SingularMMessage, false},
+    };
+    for (const auto& row : rows) {
         Harness h;
         const double k[2][2] = {{1e-200, 0}, {0, 2e-200}};
-        const double m[2][2] = {{detM, 0}, {0, 1}};
+        const double m[2][2] = {{row.detM, 0}, {0, 1}};
         h.Load(k, m);
-        h.Calculate();
-        ASSERT_EQ(h.channel.messages.size(), 1u);
-        const bool refused = h.channel.messages[0] == SingularMMessage;
-        EXPECT_EQ(refused, std::fabs(detM) < 1e-200) << detM;
+        const Outcome outcome = varno::Calculate(h.state, h.grid, h.channel);
+        EXPECT_EQ(h.channel.messages, std::vector<std::string>{row.shown}) << row.detM;
+        EXPECT_EQ(outcome == Outcome::Mended, row.mended) << row.detM;
     }
 }
 
