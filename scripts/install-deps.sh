@@ -7,7 +7,7 @@ declare -A packages=(
   [build]="cmake ninja-build g++ make qt6-base-dev libgl-dev"
   [test]="googletest libgtest-dev libgmock-dev liblapack-dev locales-all fonts-dejavu-core desktop-file-utils appstream"
   [bench]="libbenchmark-dev liblapack-dev libeigen3-dev"
-  [fuzz]="clang libclang-rt-14-dev"
+  [fuzz]="clang libclang-rt-14-dev liblapack-dev"
   [shots]="xvfb xauth"
 )
 

@@ -4,8 +4,10 @@ set -u
 cli=$1
 examples=$2
 failures=0
+total=0
 check() {  # name expected-status expected-stdout -- args...
   local name=$1 status=$2 expected=$3; shift 4
+  total=$((total + 1))
   local out err rc
   out=$("$cli" "$@" 2>/tmp/varno-cli-err.$$); rc=$?
   err=$(cat /tmp/varno-cli-err.$$); rm -f /tmp/varno-cli-err.$$
@@ -29,5 +31,18 @@ check missing_m 2 '' -- -k "1 0; 1"
 check unreadable_file 2 '' -- /nonexistent/problem.txt
 check unknown_option 2 '' -- --frobnicate
 check bad_file 2 '' -- /dev/null
-echo "$((11 - failures)) passed, $failures failed"
+# Positive definite M in SI units: the closed forms showed a complex form, a
+# refusal or wrong digits; these are LAPACK's dsygv values to the digits shown.
+check si_chain_3 0 $'Eigenvalues \n\n lambda1=   1.156e+07 \n lambda2=   1.092e+08 \n lambda3=   2.335e+08' -- \
+  -k '11866569.891920242 -7047150.606709539 0; 14988426.147917645 -7941275.541208106; 7941275.541208106' \
+  -m '0.09529494321102669 0 0; 0.1047745625383946 0; 0.09157341936714024'
+check double_zero_3 0 $'Eigenvalues \n\n lambda1=          -2 \n lambda2=          -2 \n lambda3=           0' -- \
+  -k '-2 0 0; -2 0; 0' -m '1 0 0; 1 0; 1'
+check gram_masses_4 0 $'\n\n  Eigenvalues \n\n lambda1 =  1.2061e+08 \n lambda2 =       1e+09 \n lambda3 =  2.3473e+09 \n lambda4 =  3.5321e+09 ' -- \
+  -k "2e6 -1e6 0 0; 2e6 -1e6 0; 2e6 -1e6; 1e6" -m "1e-3 0 0 0; 1e-3 0 0; 1e-3 0; 1e-3"
+check soft_chain_4 0 $'\n\n  Eigenvalues \n\n lambda1 =  0.00036184 \n lambda2 =       0.003 \n lambda3 =   0.0070419 \n lambda4 =    0.010596 ' -- \
+  -k "0.006 -0.003 0 0; 0.006 -0.003 0; 0.006 -0.003; 0.003" -m "1 0 0 0; 1 0 0; 1 0; 1"
+check tiny_m_2 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=      1e+150 \n lambda2=      1e+150"], "reports": [[[1e+150, 0], [1e+150, 0]]], "mended": true}' -- \
+  --json -k "1 0; 1" -m "1e-150 0; 1e-150"
+echo "$((total - failures)) passed, $failures failed"
 [[ $failures -eq 0 ]]

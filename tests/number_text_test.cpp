@@ -113,6 +113,40 @@ TEST(FormatG, MatchesPrintfOnRandomValues)
     }
 }
 
+// The doubles just outside a printed interval print otherwise; those just
+// inside, towards the value, print alike. Every magnitude, and values just
+// under a power of ten, where the texts below have one digit more.
+TEST(PrintedInterval, EndsAreTheMidpointsToTheNeighbouringTexts)
+{
+    std::mt19937_64 rng(20261209);
+    std::printf("PrintedInterval random seed 20261209\n");
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int k = 0; k < 20000; ++k) {
+        double v = std::bit_cast<double>(rng());
+        if (k % 2 == 0) v = std::pow(10.0, static_cast<int>(rng() % 60) - 30) * (1.0 - 1e-4 * unit(rng));
+        if (!std::isfinite(v)) continue;
+        for (const int precision : {4, 5}) {
+            const Interval band = PrintedInterval(v, precision);
+            const std::string text = FormatG(v, 1, precision);
+            ASSERT_LE(band.lo, v);
+            ASSERT_GE(band.hi, v);
+            for (const double out : {std::nextafter(band.lo, -Inf), std::nextafter(band.hi, Inf)})
+                if (std::isfinite(out)) {
+                    ASSERT_NE(FormatG(out, 1, precision), text) << v << " at " << out;
+                }
+            // Between an end's neighbour and v lies no other text.
+            const double above = std::nextafter(band.lo, Inf);
+            const double below = std::nextafter(band.hi, -Inf);
+            if (above <= v) {
+                ASSERT_EQ(FormatG(above, 1, precision), text) << v << " at " << above;
+            }
+            if (below >= v) {
+                ASSERT_EQ(FormatG(below, 1, precision), text) << v << " at " << below;
+            }
+        }
+    }
+}
+
 TEST(CellDisplayText, KeepsThePlainRenderingWhereItIsExact)
 {
     EXPECT_EQ(CellDisplayText(0.0), "             0");

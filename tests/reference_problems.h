@@ -2,8 +2,13 @@
 // by the accuracy tests and the benchmarks so both look at the same problems.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <random>
+#include <vector>
+
+#include "core/number_text.h"
 
 extern "C" void dsygv_(const int* itype, const char* jobz, const char* uplo, const int* n, double* a,
                        const int* lda, double* b, const int* ldb, double* w, double* work, const int* lwork,
@@ -33,6 +38,31 @@ inline Problem RandomProblem(std::mt19937_64& rng, int n)
             p.m[i][j] = p.m[j][i] = s;
         }
     return p;
+}
+
+// The eigenvalues by dsygv, ascending; empty if it fails (M not definite).
+inline std::vector<double> LapackEigenvalues(const Problem& p)
+{
+    const int n = p.n;
+    std::vector<double> a(16), b(16), w(4), work(64);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            a[static_cast<std::size_t>(i * n + j)] = p.k[i][j];
+            b[static_cast<std::size_t>(i * n + j)] = p.m[i][j];
+        }
+    const int itype = 1, lwork = 64;
+    int info = 0;
+    dsygv_(&itype, "N", "U", &n, a.data(), &n, b.data(), &n, w.data(), work.data(), &lwork, &info, 1, 1);
+    w.resize(info == 0 ? static_cast<std::size_t>(n) : 0);
+    return w;
+}
+
+// The program's rule for a shown value x and a true eigenvalue lambda: right
+// when the report's format ("%.<precision>g") prints both alike, or when they
+// differ by at most 1e-12 of the largest eigenvalue magnitude.
+inline bool RightByTheRule(double x, double lambda, double largest, int precision)
+{
+    return FormatG(x, 1, precision) == FormatG(lambda, 1, precision) || std::fabs(x - lambda) <= 1e-12 * largest;
 }
 
 }  // namespace varno::test

@@ -15,18 +15,8 @@ namespace {
 
 std::vector<double> Lapack(const Problem& p)
 {
-    const int n = p.n;
-    std::vector<double> a(16), b(16), w(4), work(64);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            a[static_cast<std::size_t>(i * n + j)] = p.k[i][j];
-            b[static_cast<std::size_t>(i * n + j)] = p.m[i][j];
-        }
-    const int itype = 1, lwork = 64;
-    int info = 0;
-    dsygv_(&itype, "N", "U", &n, a.data(), &n, b.data(), &n, w.data(), work.data(), &lwork, &info, 1, 1);
-    EXPECT_EQ(info, 0);
-    w.resize(static_cast<std::size_t>(n));
+    std::vector<double> w = LapackEigenvalues(p);
+    EXPECT_EQ(w.size(), static_cast<std::size_t>(p.n));
     return w;
 }
 
@@ -112,9 +102,9 @@ TEST(AgainstLapack, FourByFour)
 }
 
 // K = Q diag(lambda) Q^T with a repeated eigenvalue, M = I. A closed form on
-// the characteristic polynomial can only resolve a double root to about
-// sqrt(eps) ~ 1.5e-8 of the scale (a triple one to cbrt(eps) ~ 6e-6); the
-// bound checks that nothing worse than that happens.
+// the characteristic polynomial resolves a double root only to about
+// sqrt(eps) ~ 1.5e-8 of the scale, which can show as a wrong last digit; M is
+// definite, so the check must catch every such value and show it right.
 TEST(AgainstLapack, RepeatedEigenvalues)
 {
     for (const int n : {2, 3, 4}) {
@@ -154,7 +144,11 @@ TEST(AgainstLapack, RepeatedEigenvalues)
             double scale = 0;
             for (const double x : ref) scale = std::max(scale, std::fabs(x));
             double err = 0;
-            for (std::size_t i = 0; i < ref.size(); ++i) err = std::max(err, std::fabs(got[i] - ref[i]) / scale);
+            for (std::size_t i = 0; i < ref.size(); ++i) {
+                err = std::max(err, std::fabs(got[i] - ref[i]) / scale);
+                EXPECT_TRUE(RightByTheRule(got[i], ref[i], scale, n == 4 ? 5 : 4))
+                    << "n = " << n << ", trial " << trial << ": shown " << got[i] << ", true " << ref[i];
+            }
             errors.push_back(err);
         }
         std::sort(errors.begin(), errors.end());
@@ -164,7 +158,6 @@ TEST(AgainstLapack, RepeatedEigenvalues)
         std::printf("repeated eigenvalue, n = %d: %zu problems, median %.3g, 99th percentile %.3g, worst %.3g\n", n,
                     errors.size(), median, p99, worst);
         EXPECT_LT(median, 1e-6) << "n = " << n;
-        EXPECT_LT(worst, n == 4 ? 0.05 : 1e-5) << "n = " << n;
     }
 }
 

@@ -1,0 +1,218 @@
+// A positive definite M: whatever the units, Calculate shows the right
+// eigenvalues, judged against LAPACK's dsygv by the program's own rule.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "solvers/inertia.h"
+#include "tests/harness.h"
+#include "tests/physical_problems.h"
+
+namespace varno::test {
+namespace {
+
+struct Shown {
+    Outcome outcome = Outcome::ClosedForm;
+    double worst = 0.0;  // largest |shown - true| / max|true|
+};
+
+// Runs Calculate on p and checks every report against the ascending truth.
+Shown ExpectShownRight(const Problem& p, const std::vector<double>& truth, const std::string& what)
+{
+    Harness h;
+    for (int i = 0; i < p.n; ++i)
+        for (int j = i; j < p.n; ++j) {
+            h.K(i + 1, j + 1) = p.k[i][j];
+            h.M(i + 1, j + 1) = p.m[i][j];
+        }
+    h.grid.SetListSelection(id::DimensionList, p.n - 2);
+    Shown shown;
+    shown.outcome = varno::Calculate(h.state, h.grid, h.channel);
+    EXPECT_FALSE(h.channel.reports.empty()) << what << ": " << h.channel.messages.front();
+    double largest = 0.0;
+    for (const double x : truth) largest = std::max(largest, std::fabs(x));
+    for (const auto& report : h.channel.reports) {
+        EXPECT_EQ(report.text.find("+j"), std::string::npos) << what;
+        std::vector<double> x;
+        for (const auto& v : report.values) x.push_back(v.re);
+        std::sort(x.begin(), x.end());
+        for (std::size_t k = 0; k < x.size() && k < truth.size(); ++k) {
+            EXPECT_TRUE(RightByTheRule(x[k], truth[k], largest, p.n == 4 ? 5 : 4))
+                << what << ": eigenvalue " << k + 1 << " shown " << x[k] << ", true " << truth[k];
+            shown.worst = std::max(shown.worst, std::fabs(x[k] - truth[k]) / largest);
+        }
+    }
+    return shown;
+}
+
+// Scaling K by 2^a and M by 2^b scales every eigenvalue by 2^(a - b) exactly,
+// so the right answer for the scaled pencil is known from dsygv on the
+// unscaled one, where it is accurate (kappa(M) <= about 160 here).
+TEST(CheckedReport, ScaleInvariance)
+{
+    const unsigned seed = 20261208;
+    std::printf("seed %u\n", seed);
+    std::mt19937_64 rng(seed);
+    std::uniform_int_distribution<int> power(-300, 300);
+    for (int n = 2; n <= 4; ++n) {
+        int mended = 0;
+        for (int trial = 0; trial < 300; ++trial) {
+            const Problem p = RandomProblem(rng, n);
+            const int a = power(rng);
+            const int b = power(rng);
+            std::vector<double> truth = LapackEigenvalues(p);
+            for (double& x : truth) x = std::ldexp(x, a - b);
+            Problem scaled = p;
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    scaled.k[i][j] = std::ldexp(p.k[i][j], a);
+                    scaled.m[i][j] = std::ldexp(p.m[i][j], b);
+                }
+            const std::string what = "n = " + std::to_string(n) + ", trial " + std::to_string(trial) +
+                                     ", 2^" + std::to_string(a) + " K, 2^" + std::to_string(b) + " M";
+            mended += ExpectShownRight(scaled, truth, what).outcome == Outcome::Mended ? 1 : 0;
+        }
+        std::printf("n = %d: 300 scaled pencils, %d mended\n", n, mended);
+        EXPECT_GT(mended, n == 2 ? 0 : 100) << "the scales should defeat the closed form often";
+    }
+}
+
+// Chains, bars, shear buildings and shafts in SI units; uniform chains against
+// their formula, the rest against dsygv. Prints the figures the README quotes.
+TEST(CheckedReport, PhysicalProblemsInSiUnits)
+{
+    for (int n = 2; n <= 4; ++n) {
+        int total = 0;
+        int mended = 0;
+        double worst = 0.0;
+        for (const PhysicalProblem& problem : PhysicalProblems(n, 60, 1000 + static_cast<unsigned>(n))) {
+            const std::vector<double> truth = problem.exact.empty() ? LapackEigenvalues(problem.p) : problem.exact;
+            const Shown shown = ExpectShownRight(problem.p, truth, problem.what);
+            ++total;
+            if (shown.outcome == Outcome::Mended) {
+                ++mended;
+                worst = std::max(worst, shown.worst);
+            }
+        }
+        std::printf("n = %d: %d physical problems, %d keep the closed form's output, %d mended; "
+                    "worst mended error %.2g of max|lambda|\n",
+                    n, total, total - mended, mended, worst);
+        EXPECT_LT(worst, 1e-14);
+    }
+}
+
+// Bit for bit the closed form's output where it is right: K = M = I for
+// n = 4 shows both reports of its cascade, and the check keeps them.
+TEST(CheckedReport, RightOutputIsShownAsItStands)
+{
+    Harness h;
+    const double identity[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    h.Load(identity, identity);
+    EXPECT_EQ(varno::Calculate(h.state, h.grid, h.channel), Outcome::ClosedForm);
+    const std::string ones = "\n\n  Eigenvalues \n\n lambda1 =           1 \n lambda2 =           1 \n lambda3 =   "
+                             "        1 \n lambda4 =           1 ";
+    EXPECT_EQ(h.channel.messages, (std::vector<std::string>{ones, ones}));
+}
+
+using Grid3 = double[3][3];
+
+struct PencilCase {
+    const char* name;
+    Grid3 k;
+    Grid3 m;
+    bool definite;
+};
+
+const double Nan = std::numeric_limits<double>::quiet_NaN();
+const double Inf = std::numeric_limits<double>::infinity();
+
+TEST(Inertia, OnlyFiniteDefinitePencilsAreReduced)
+{
+    const PencilCase cases[] = {
+        {"definite", {{2, -1, 0}, {-1, 2, -1}, {0, -1, 1}}, {{2, 1, 0}, {1, 2, 1}, {0, 1, 2}}, true},
+        {"indefinite", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, false},
+        {"singular", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 0, 0}, {0, 0, 1}}, false},
+        {"semidefinite", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 1, 0}, {1, 1, 0}, {0, 0, 1}}, false},
+        {"nan_in_k", {{Nan, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, false},
+        {"inf_in_m", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{Inf, 0, 0}, {0, 1, 0}, {0, 0, 1}}, false},
+        {"smallest_normal_m", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, true},
+    };
+    for (const PencilCase& c : cases) {
+        Harness h;
+        h.Load(c.k, c.m);
+        Symmetrise(h.state.store);
+        EXPECT_EQ(ReduceDefinitePencil(h.state.store.K, h.state.store.M, 3).has_value(), c.definite) << c.name;
+    }
+}
+
+// The counts at an interval's ends decide a claim exactly, also where an end
+// is the eigenvalue itself: K = diag(0, 1, 2), M = I.
+TEST(Inertia, ClaimsAtTheirBoundaries)
+{
+    const struct {
+        EigenvalueClaim claim;
+        bool holds;
+    } rows[] = {
+        {{1, 0.0, 0.0}, true},   {{1, -1e-300, 1e-300}, true}, {{1, 1e-300, 1.0}, false},
+        {{2, 1.0, 1.0}, true},   {{2, 0.5, 0.999}, false},     {{3, 2.0, 5.0}, true},
+        {{3, 1.5, 1.9999999}, false}, {{2, -Inf, Inf}, true},
+    };
+    MatrixStore store;
+    for (int i = 1; i <= 3; ++i) {
+        store.K[i][i] = i - 1;
+        store.M[i][i] = 1;
+    }
+    const auto t = ReduceDefinitePencil(store.K, store.M, 3);
+    ASSERT_TRUE(t);
+    for (const auto& row : rows)
+        EXPECT_EQ(ClaimsHold(*t, std::span(&row.claim, 1)), row.holds)
+            << "k = " << row.claim.k << " in [" << row.claim.lo << ", " << row.claim.hi << "]";
+}
+
+// Known eigenvalues, by QL (certified) and by bisection alone: repeated,
+// zero, graded, and beyond the double range.
+TEST(Inertia, KnownEigenvaluesBothWays)
+{
+    const double s5 = std::sqrt(5.0);
+    const struct {
+        const char* name;
+        int n;
+        double k[4][4];
+        double m[4][4];
+        double lambda[4];
+    } rows[] = {
+        {"diagonal", 4, {{2, 0, 0, 0}, {0, 5, 0, 0}, {0, 0, 7, 0}, {0, 0, 0, 11}}, {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}, {2, 5, 7, 11}},
+        {"fourfold", 4, {{3, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 3}}, {{3, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 3}}, {1, 1, 1, 1}},
+        {"free_free_chain", 3, {{1, -1, 0}, {-1, 2, -1}, {0, -1, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 1, 3}},
+        {"two_masses", 2, {{2, -1}, {-1, 1}}, {{1, 0}, {0, 1}}, {(3 - s5) / 2, (3 + s5) / 2}},
+        {"graded", 2, {{1e-20, 0}, {0, 1}}, {{1, 0}, {0, 1}}, {1e-20, 1}},
+        {"overflows", 2, {{1e300, 0}, {0, 1e300}}, {{1e-300, 0}, {0, 1e-300}}, {Inf, Inf}},
+        {"underflows", 2, {{1e-300, 0}, {0, 2e-300}}, {{1e300, 0}, {0, 1e300}}, {0, 0}},
+    };
+    for (const auto& row : rows) {
+        MatrixStore store;
+        for (int i = 0; i < row.n; ++i)
+            for (int j = 0; j < row.n; ++j) {
+                store.K[i + 1][j + 1] = row.k[i][j];
+                store.M[i + 1][j + 1] = row.m[i][j];
+            }
+        const auto t = ReduceDefinitePencil(store.K, store.M, row.n);
+        ASSERT_TRUE(t) << row.name;
+        double largest = 0.0;
+        for (int i = 0; i < row.n; ++i) largest = std::max(largest, std::fabs(row.lambda[i]));
+        for (const auto& [how, lambda] : {std::pair{"QL", PencilEigenvalues(*t)}, {"bisection", BisectedEigenvalues(*t)}})
+            for (int i = 0; i < row.n; ++i) {
+                const double got = lambda[static_cast<std::size_t>(i)];
+                if (std::isinf(row.lambda[i]))
+                    EXPECT_EQ(got, row.lambda[i]) << row.name << " by " << how;
+                else  // a few units of rounding of the largest, as dsygv
+                    EXPECT_NEAR(got, row.lambda[i], 8e-16 * largest) << row.name << " by " << how;
+            }
+    }
+}
+
+}  // namespace
+}  // namespace varno::test
