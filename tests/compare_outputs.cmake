@@ -1,6 +1,7 @@
 # Runs programs A and B and fails unless their outputs are identical.
-execute_process(COMMAND ${A} OUTPUT_VARIABLE out_a RESULT_VARIABLE rc_a)
-execute_process(COMMAND ${B} OUTPUT_VARIABLE out_b RESULT_VARIABLE rc_b)
+# ARG, if given, is passed to both.
+execute_process(COMMAND ${A} ${ARG} OUTPUT_VARIABLE out_a RESULT_VARIABLE rc_a)
+execute_process(COMMAND ${B} ${ARG} OUTPUT_VARIABLE out_b RESULT_VARIABLE rc_b)
 if(NOT rc_a EQUAL 0 OR NOT rc_b EQUAL 0)
   message(FATAL_ERROR "exit status ${rc_a} / ${rc_b}")
 endif()

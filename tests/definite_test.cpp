@@ -4,10 +4,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 
 #include "solvers/inertia.h"
+#include "solvers/quartic_root_solver.h"
+#include "solvers/three_by_three.h"
+#include "solvers/two_by_two.h"
 #include "tests/harness.h"
 #include "tests/physical_problems.h"
 
@@ -115,6 +119,38 @@ TEST(CheckedReport, RightOutputIsShownAsItStands)
     const std::string ones = "\n\n  Eigenvalues \n\n lambda1 =           1 \n lambda2 =           1 \n lambda3 =   "
                              "        1 \n lambda4 =           1 ";
     EXPECT_EQ(h.channel.messages, (std::vector<std::string>{ones, ones}));
+}
+
+// The mend replaces only what is shown: every register holds what the closed
+// form's own path left there, bit for bit.
+TEST(CheckedReport, MendKeepsTheClosedFormsRegisters)
+{
+    const double grams[4][4] = {{2e6, -1e6, 0, 0}, {0, 2e6, -1e6, 0}, {0, 0, 2e6, -1e6}, {0, 0, 0, 1e6}};
+    const double gram[4][4] = {{1e-3, 0, 0, 0}, {0, 1e-3, 0, 0}, {0, 0, 1e-3, 0}, {0, 0, 0, 1e-3}};
+    const double kDiag[3][3] = {{-2, 0, 0}, {0, -2, 0}, {0, 0, 0}};
+    const double identity3[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const double k2[2][2] = {{1, 0}, {0, 1}};
+    const double tiny2[2][2] = {{1e-150, 0}, {0, 1e-150}};
+    Harness mended[3];
+    Harness closedForm[3];
+    for (Harness* h : {&mended[0], &closedForm[0]}) h->Load(k2, tiny2);
+    for (Harness* h : {&mended[1], &closedForm[1]}) h->Load(kDiag, identity3);
+    for (Harness* h : {&mended[2], &closedForm[2]}) h->Load(grams, gram);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(varno::Calculate(mended[c].state, mended[c].grid, mended[c].channel), Outcome::Mended);
+        ProgramState& s = closedForm[c].state;
+        ReadSelections(s.store, closedForm[c].grid);
+        Symmetrise(s.store);
+        const int n = s.store.Dimension;
+        n == 2 ? SolveTwoByTwo(s, closedForm[c].channel)
+               : n == 3 ? SolveThreeByThree(s, closedForm[c].channel) : SolveFourByFour(s, closedForm[c].channel);
+        const ProgramState& m = mended[c].state;
+        EXPECT_EQ(std::memcmp(&m.coef, &s.coef, sizeof s.coef), 0) << "n = " << n;
+        EXPECT_EQ(std::memcmp(&m.roots, &s.roots, sizeof s.roots), 0) << "n = " << n;
+        EXPECT_EQ(std::memcmp(&m.twoByTwo, &s.twoByTwo, sizeof s.twoByTwo), 0) << "n = " << n;
+        EXPECT_EQ(Bits(m.SwapTemp), Bits(s.SwapTemp)) << "n = " << n;
+        EXPECT_EQ(mended[c].channel.reports.size(), 1u);
+    }
 }
 
 using Grid3 = double[3][3];

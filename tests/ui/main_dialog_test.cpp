@@ -196,6 +196,24 @@ private slots:
         QVERIFY(dialog->isVisible());
     }
 
+    // Four masses of a gram in SI units: the closed form refuses M, the
+    // dialog shows the checked eigenvalues.
+    void massesOfAGramGetTheCheckedReport()
+    {
+        clickRow(id::DimensionList, 2);
+        clickRow(id::ActionList, 0);
+        for (int i = 1; i <= 4; ++i) {
+            typeInto(cell(i, i), i < 4 ? QStringLiteral("2e6") : QStringLiteral("1e6"));
+            if (i < 4) typeInto(cell(i, i + 1), QStringLiteral("-1e6"));
+        }
+        clickRow(id::ActionList, 1);
+        for (int i = 1; i <= 4; ++i) typeInto(cell(i, i), QStringLiteral("1e-3"));
+        QTest::keyClick(cell(4, 4), Qt::Key_Return);
+        QCOMPARE(channel->messages,
+                 (std::vector<std::string>{"\n\n  Eigenvalues \n\n lambda1 =  1.2061e+08 \n lambda2 =       1e+09 \n "
+                                           "lambda3 =  2.3473e+09 \n lambda4 =  3.5321e+09 "}));
+    }
+
     void escapeAndExitEndTheDialog()
     {
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
