@@ -26,8 +26,9 @@ struct HeldMessage {
     std::span<const Eigenvalue> Values() const { return {values.data(), valueCount}; }
 };
 
-// Keeps messages in place (a calculation shows at most seven) so that holding
-// them back costs no allocation but the texts'; more would go on the heap.
+// Keeps the first messages in place (most calculations show one, a few up to
+// seven), so that holding them back costs no allocation but the texts'; the
+// rest go on the heap.
 class HoldingChannel final : public ReportChannel {
 public:
     void ShowMessage(const std::string& text) override { Next() = {text, false, 0, {}}; }
@@ -42,7 +43,7 @@ public:
 private:
     HeldMessage& Next();
 
-    std::array<HeldMessage, 8> inline_{};
+    std::array<HeldMessage, 4> inline_{};
     std::vector<HeldMessage> overflow_;
     std::size_t count_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 
+#include "core/report_check.h"
 #include "solvers/inertia.h"
 #include "solvers/quartic_root_solver.h"
 #include "solvers/three_by_three.h"
@@ -151,6 +152,30 @@ TEST(CheckedReport, MendKeepsTheClosedFormsRegisters)
         EXPECT_EQ(Bits(m.SwapTemp), Bits(s.SwapTemp)) << "n = " << n;
         EXPECT_EQ(mended[c].channel.reports.size(), 1u);
     }
+}
+
+// Beyond the messages kept in place, the rest spill over; none is lost or
+// reordered, and reports keep their values.
+TEST(HoldingChannel, ReleasesEveryMessageInOrder)
+{
+    HoldingChannel held;
+    RecordingChannel expected;
+    for (int i = 0; i < 9; ++i) {
+        const std::string text = "message " + std::to_string(i);
+        const Eigenvalue values[2] = {{static_cast<double>(i), 0.5}, {-1.0, 0.0}};
+        for (ReportChannel* channel : {static_cast<ReportChannel*>(&held), static_cast<ReportChannel*>(&expected)}) {
+            if (i % 3 == 0)
+                channel->ShowReport(text, values);
+            else
+                channel->ShowMessage(text);
+        }
+    }
+    RecordingChannel released;
+    held.ReleaseTo(released);
+    EXPECT_EQ(released.messages, expected.messages);
+    ASSERT_EQ(released.reports.size(), expected.reports.size());
+    for (std::size_t r = 0; r < released.reports.size(); ++r)
+        EXPECT_EQ(released.reports[r].values.at(0).re, expected.reports[r].values.at(0).re);
 }
 
 using Grid3 = double[3][3];
