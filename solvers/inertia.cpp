@@ -147,16 +147,19 @@ std::array<int, 4> Count4(const TridiagonalPencil& t, const Lane& sigma, const L
     }
 }
 
-// Claims in T's own units, two per pass: lanes 0, 1 count strictly below each
-// lo, lanes 2, 3 at or below each hi. lambda_k >= lo needs fewer than k below
-// lo; lambda_k <= hi needs at least k at or below hi.
-bool ClaimsHoldInT(const TridiagonalPencil& t, std::span<const EigenvalueClaim> claims)
+// Claims in the pencil's units times 2^shift, two per pass: lanes 0, 1 count
+// strictly below each lo, lanes 2, 3 at or below each hi. lambda_k >= lo needs
+// fewer than k below lo; lambda_k <= hi needs at least k at or below hi.
+bool ClaimsHoldScaled(const TridiagonalPencil& t, std::span<const EigenvalueClaim> claims, int shift)
 {
+    const bool oneFactor = shift > -1023 && shift < 1023;  // 2^shift is a normal double
+    const double factor = oneFactor ? TimesPowerOfTwo(1.0, shift) : 1.0;
+    const auto scaled = [&](double x) { return oneFactor ? x * factor : TimesPowerOfTwo(x, shift); };
     const Lane guard{t.pivmin, t.pivmin, -t.pivmin, -t.pivmin};
     for (std::size_t c = 0; c < claims.size(); c += 2) {
         const EigenvalueClaim& a = claims[c];
         const EigenvalueClaim& b = claims[std::min(c + 1, claims.size() - 1)];
-        const std::array<int, 4> below = Count4(t, {a.lo, b.lo, a.hi, b.hi}, guard);
+        const std::array<int, 4> below = Count4(t, {scaled(a.lo), scaled(b.lo), scaled(a.hi), scaled(b.hi)}, guard);
         if (below[0] >= a.k || below[1] >= b.k || below[2] < a.k || below[3] < b.k) return false;
     }
     return true;
@@ -416,16 +419,7 @@ std::optional<TridiagonalPencil> ReduceDefinitePencil(const Matrix10& K, const M
 
 bool ClaimsHold(const TridiagonalPencil& t, std::span<const EigenvalueClaim> claims)
 {
-    std::array<EigenvalueClaim, 4> inT{};
-    const std::size_t count = std::min(claims.size(), inT.size());
-    const bool oneFactor = t.shift > -1023 && t.shift < 1023;
-    const double factor = oneFactor ? TimesPowerOfTwo(1.0, t.shift) : 1.0;
-    for (std::size_t c = 0; c < count; ++c) {
-        const EigenvalueClaim& x = claims[c];
-        inT[c] = oneFactor ? EigenvalueClaim{x.k, x.lo * factor, x.hi * factor}
-                           : EigenvalueClaim{x.k, TimesPowerOfTwo(x.lo, t.shift), TimesPowerOfTwo(x.hi, t.shift)};
-    }
-    return count == claims.size() && ClaimsHoldInT(t, std::span<const EigenvalueClaim>(inT.data(), count));
+    return ClaimsHoldScaled(t, claims, t.shift);
 }
 
 std::array<double, 4> PencilEigenvalues(const TridiagonalPencil& t)
@@ -438,7 +432,7 @@ std::array<double, 4> PencilEigenvalues(const TridiagonalPencil& t)
         const double slack = 8.0 * t.n * DBL_EPSILON * t.norm;
         std::array<EigenvalueClaim, 4> claims{};
         for (int k = 0; k < t.n; ++k) claims[U(k)] = {k + 1, mu[U(k)] - slack, mu[U(k)] + slack};
-        proved = ClaimsHoldInT(t, std::span<const EigenvalueClaim>(claims.data(), U(t.n)));
+        proved = ClaimsHoldScaled(t, std::span<const EigenvalueClaim>(claims.data(), U(t.n)), 0);
     }
     return ToPencilUnits(t, proved ? mu : Bisect(t));
 }
