@@ -31,12 +31,14 @@ sanitize:
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
 # Google Benchmark against LAPACK and Eigen, and the desktop start-up probe.
+# Repetitions run in random order, so that a slow spell of a shared machine
+# spreads over all benchmarks instead of falling on one.
 bench:
 	@scripts/install-deps.sh build bench
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNO_TESTS=OFF -DVARNO_BENCH=ON $(CMAKE_ARGS)
 	cmake --build build-bench -j $(JOBS)
-	build-bench/bin/varno-bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-	  --benchmark_format=json 2>/dev/null | python3 bench/table.py
+	build-bench/bin/varno-bench --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true \
+	  --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null | python3 bench/table.py
 	python3 bench/startup.py build-bench/bin/varno-startup-probe
 
 # libFuzzer with ASan and UBSan; FUZZ_SECONDS per target.

@@ -25,7 +25,7 @@ ctx = data["context"]
 print(f"machine: {model}, {ctx['num_cpus']} cores at {ctx['mhz_per_cpu']} MHz, {platform.system()} {platform.release()}")
 print()
 print(f"{'ns per problem':<14}{'n = 2':>10}{'n = 3':>10}{'n = 4':>10}")
-for name in ("solve", "calculate", "dsygv", "eigen"):
+for name in ("solve", "calculate", "mended", "dsygv", "eigen"):
     row = [median.get(f"{name}/{n}") for n in (2, 3, 4)]
     print(f"{name:<14}" + "".join(f"{v:>10.1f}" if v is not None else f"{'-':>10}" for v in row))
 print()
@@ -42,5 +42,11 @@ for label, num, den, want in targets:
     met = ratio >= want
     ok &= met
     print(f"{label:<20}{ratio:>7.2f}x   target >= {want:g}x   {'met' if met else 'NOT met'}")
+for n in (2, 3, 4):
+    ratio = median[f"mended/{n}"] / median[f"eigen/{n}"]
+    line = f"{f'mended/{n} / eigen/{n}':<20}{ratio:>7.2f}x"
+    if n == 4:
+        line += f"   target <= 2x   {'met' if ratio <= 2.0 else 'NOT met'}"
+    print(line)
 calc = median["calculate/4"]
 print(f"{'calculate/4':<20}{calc:>7.0f} ns  target < 1000 ns   {'met' if calc < 1000 else 'NOT met'}")
