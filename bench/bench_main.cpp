@@ -113,31 +113,9 @@ void Solve(benchmark::State& bench)
     bench.SetItemsProcessed(bench.iterations());
 }
 
-void CalculateCommand(benchmark::State& bench)
+// The whole command with its report texts, on one pool of problems.
+void TimeCalculate(benchmark::State& bench, const std::vector<Problem>& pool, int n)
 {
-    const int n = static_cast<int>(bench.range(0));
-    const auto& pool = Pool(n);
-    ProgramState state;
-    MemoryGrid grid;
-    grid.onCellChange = [&](int cell) { CellChanged(state.store, state.text, grid, cell); };
-    grid.SetListSelection(id::DimensionList, n - 2);
-    grid.SetListSelection(id::ActionList, 0);
-    LastTextChannel channel;
-    std::size_t k = 0;
-    for (auto _ : bench) {
-        Fill(state, pool[k++ % PoolSize], n);
-        Calculate(state, grid, channel);
-        benchmark::DoNotOptimize(channel.last.data());
-    }
-    bench.SetItemsProcessed(bench.iterations());
-}
-
-// The whole command on problems the check mends: closed form, check,
-// eigenvalues by counting, the mended report.
-void MendedCommand(benchmark::State& bench)
-{
-    const int n = static_cast<int>(bench.range(0));
-    const auto& pool = MendedPool(n);
     ProgramState state;
     MemoryGrid grid;
     grid.onCellChange = [&](int cell) { CellChanged(state.store, state.text, grid, cell); };
@@ -151,6 +129,20 @@ void MendedCommand(benchmark::State& bench)
         benchmark::DoNotOptimize(channel.last.data());
     }
     bench.SetItemsProcessed(bench.iterations());
+}
+
+void CalculateCommand(benchmark::State& bench)
+{
+    const int n = static_cast<int>(bench.range(0));
+    TimeCalculate(bench, Pool(n), n);
+}
+
+// The same on problems the check mends: closed form, check, eigenvalues by
+// counting, the mended report.
+void MendedCommand(benchmark::State& bench)
+{
+    const int n = static_cast<int>(bench.range(0));
+    TimeCalculate(bench, MendedPool(n), n);
 }
 
 void Dsygv(benchmark::State& bench)

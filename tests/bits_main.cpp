@@ -46,9 +46,7 @@ int Mended()
         }
         for (const auto& p : problems) {
             varno::test::Harness h;
-            for (int i = 0; i < n; ++i)
-                for (int j = i; j < n; ++j) h.K(i + 1, j + 1) = p.k[i][j], h.M(i + 1, j + 1) = p.m[i][j];
-            h.grid.SetListSelection(varno::id::DimensionList, n - 2);
+            h.LoadUpper(n, p.k, p.m);
             if (varno::Calculate(h.state, h.grid, h.channel) != varno::Outcome::Mended) continue;
             ++mended;
             for (const auto& m : h.channel.messages) std::printf("%s\n", m.c_str());

@@ -28,12 +28,7 @@ struct Shown {
 Shown ExpectShownRight(const Problem& p, const std::vector<double>& truth, const std::string& what)
 {
     Harness h;
-    for (int i = 0; i < p.n; ++i)
-        for (int j = i; j < p.n; ++j) {
-            h.K(i + 1, j + 1) = p.k[i][j];
-            h.M(i + 1, j + 1) = p.m[i][j];
-        }
-    h.grid.SetListSelection(id::DimensionList, p.n - 2);
+    h.LoadUpper(p.n, p.k, p.m);
     Shown shown;
     shown.outcome = varno::Calculate(h.state, h.grid, h.channel);
     EXPECT_FALSE(h.channel.reports.empty()) << what << ": " << h.channel.messages.front();

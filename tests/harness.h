@@ -42,6 +42,18 @@ struct Harness {
     double& K(int i, int j) { return state.store.K[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; }
     double& M(int i, int j) { return state.store.M[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; }
 
+    // Fills the upper triangle of an n x n problem into the store and selects
+    // dimension n, as if typed.
+    void LoadUpper(int n, const double (&k)[4][4], const double (&m)[4][4])
+    {
+        for (int i = 0; i < n; ++i)
+            for (int j = i; j < n; ++j) {
+                K(i + 1, j + 1) = k[i][j];
+                M(i + 1, j + 1) = m[i][j];
+            }
+        grid.SetListSelection(id::DimensionList, n - 2);
+    }
+
     // Fills the upper triangle of a symmetric problem directly in the store.
     template <int N>
     void Load(const double (&k)[N][N], const double (&m)[N][N])

@@ -23,12 +23,7 @@ std::vector<double> Lapack(const Problem& p)
 std::vector<double> Closed(const Problem& p, std::size_t* reports)
 {
     Harness h;
-    for (int i = 0; i < p.n; ++i)
-        for (int j = i; j < p.n; ++j) {
-            h.K(i + 1, j + 1) = p.k[i][j];
-            h.M(i + 1, j + 1) = p.m[i][j];
-        }
-    h.grid.SetListSelection(id::DimensionList, p.n - 2);
+    h.LoadUpper(p.n, p.k, p.m);
     h.Calculate();
     *reports = h.channel.reports.size();
     std::vector<double> re;
