@@ -65,8 +65,14 @@ bool DefiniteShownRight(const varno::ProgramState& state, const varno::Recording
         }
     if (mBig == 0.0) return true;
     const int ek = kBig > 0.0 ? std::ilogb(kBig) : 0, em = std::ilogb(mBig);
+    // LAPACK loses accuracy on subnormal entries; below 1e-150 of the largest
+    // an entry cannot move any eigenvalue by a digit shown, so it goes.
+    const auto scaled = [](double x, int e) {
+        x = std::ldexp(x, -e);
+        return std::fabs(x) < 1e-150 ? 0.0 : x;
+    };
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) p.k[i][j] = std::ldexp(p.k[i][j], -ek), p.m[i][j] = std::ldexp(p.m[i][j], -em);
+        for (int j = 0; j < n; ++j) p.k[i][j] = scaled(p.k[i][j], ek), p.m[i][j] = scaled(p.m[i][j], em);
 
     double a[16], w[4], work[64];
     const int lwork = 64;
