@@ -72,6 +72,85 @@ bool IsHuge(std::string_view number)
     return lead + (negative ? -exponent : exponent) >= 0;
 }
 
+// "%.<precision>g" of value into out, the common case fast: 1e-20 <= |value|
+// < 1e20 and precision <= 9. The value times an exact power of ten is formed
+// once in long double (64-bit mantissa, one rounding), so its distance to the
+// rounding boundary is known to 1e-10; only a near tie, where that could
+// decide wrongly, is left to the exact conversion. Returns the length, or 0
+// where the exact conversion must do it.
+std::size_t FormatGFast(double value, int precision, char* out)
+{
+    if constexpr (std::numeric_limits<long double>::digits < 64) {
+        return 0;
+    } else {
+        static constexpr long double Exact[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,
+                                                1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L,
+                                                1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L,
+                                                1e24L, 1e25L, 1e26L, 1e27L, 1e28L, 1e29L};
+        const double magnitude = std::fabs(value);
+        if (!(magnitude >= 1e-20 && magnitude < 1e20) || precision < 1 || precision > 9) return 0;
+        int binary = 0;
+        std::frexp(magnitude, &binary);
+        int exponent = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));  // ~log10, off by one at most
+        const auto low = static_cast<long double>(Exact[precision - 1]);
+        const auto high = static_cast<long double>(Exact[precision]);
+        long double scaled = 0.0L;
+        for (int attempt = 0; attempt < 3; ++attempt) {  // bring scaled into [10^(p-1), 10^p)
+            const int shift = precision - 1 - exponent;
+            scaled = shift >= 0 ? magnitude * Exact[shift] : magnitude / Exact[-shift];
+            if (scaled >= high)
+                ++exponent;
+            else if (scaled < low)
+                --exponent;
+            else
+                break;
+        }
+        if (!(scaled >= low && scaled < high)) return 0;
+        const long double whole = std::floor(scaled);
+        const long double fraction = scaled - whole;  // exact
+        if (std::fabs(fraction - 0.5L) < 1e-9L) return 0;
+        auto digits = static_cast<std::uint64_t>(whole) + (fraction > 0.5L ? 1 : 0);
+        if (static_cast<long double>(digits) == high) {  // 9.99995 -> 10.000
+            digits /= 10;
+            ++exponent;
+        }
+        char d[10];
+        for (int i = precision - 1; i >= 0; --i, digits /= 10) d[i] = static_cast<char>('0' + digits % 10);
+        int used = precision;  // trailing zeros go, as %g drops them
+        char* p = out;
+        if (value < 0) *p++ = '-';
+        if (exponent < -4 || exponent >= precision) {
+            while (used > 1 && d[used - 1] == '0') --used;
+            *p++ = d[0];
+            if (used > 1) {
+                *p++ = '.';
+                for (int i = 1; i < used; ++i) *p++ = d[i];
+            }
+            *p++ = 'e';
+            *p++ = exponent < 0 ? '-' : '+';
+            const int e = exponent < 0 ? -exponent : exponent;
+            *p++ = static_cast<char>('0' + e / 10);
+            *p++ = static_cast<char>('0' + e % 10);
+        } else {
+            const int integer = exponent + 1;  // digits before the point; <= 0 means "0.000ddd"
+            while (used > std::max(integer, 1) && d[used - 1] == '0') --used;
+            if (integer <= 0) {
+                *p++ = '0';
+                *p++ = '.';
+                for (int i = 0; i < -integer; ++i) *p++ = '0';
+                for (int i = 0; i < used; ++i) *p++ = d[i];
+            } else {
+                for (int i = 0; i < integer; ++i) *p++ = d[i];
+                if (used > integer) {
+                    *p++ = '.';
+                    for (int i = integer; i < used; ++i) *p++ = d[i];
+                }
+            }
+        }
+        return static_cast<std::size_t>(p - out);
+    }
+}
+
 }  // namespace
 
 std::size_t NumberPrefixLength(std::string_view text)
@@ -99,9 +178,12 @@ double ParseCellText(std::string_view text)
 std::string FormatG(double value, int width, int precision)
 {
     std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                      std::chars_format::general, precision);
-    const auto length = static_cast<std::size_t>(result.ptr - buffer.data());
+    std::size_t length = FormatGFast(value, precision, buffer.data());
+    if (length == 0) {
+        const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                          std::chars_format::general, precision);
+        length = static_cast<std::size_t>(result.ptr - buffer.data());
+    }
     std::string text;
     const auto fieldWidth = static_cast<std::size_t>(width > 0 ? width : 0);
     if (length < fieldWidth) text.assign(fieldWidth - length, ' ');

@@ -113,6 +113,31 @@ TEST(FormatG, MatchesPrintfOnRandomValues)
     }
 }
 
+// Where reports live (1e-20 ... 1e20, every precision to 9), with decimal
+// midpoints, their neighbours and exact binary ties, which decide rounding.
+TEST(FormatG, MatchesPrintfWhereReportsLive)
+{
+    std::mt19937_64 rng(20261210);
+    std::printf("FormatG report-range seed 20261210\n");
+    std::uniform_real_distribution<double> decade(-21.0, 21.0);
+    for (int k = 0; k < 100000; ++k) {
+        const int precision = 1 + static_cast<int>(rng() % 9);
+        const double v = std::pow(10.0, decade(rng)) * (k % 2 ? -1.0 : 1.0);
+        // The nearest double to a decimal midpoint of this precision: the
+        // digits printed, then a 5.
+        char text[40];
+        std::snprintf(text, sizeof text, "%.*e", precision - 1, v);
+        std::string digits = text;
+        digits.insert(digits.find('e'), precision == 1 ? ".5" : "5");
+        const double midpoint = std::strtod(digits.c_str(), nullptr);
+        for (const double x : {v, midpoint, std::nextafter(midpoint, 0.0), std::nextafter(midpoint, Inf)})
+            ASSERT_EQ(FormatG(x, 12, precision), Printf(x, 12, precision)) << x << " precision " << precision;
+    }
+    for (const double tie : {0.125, 0.375, 2.5, 12.5, 1234.5, 99995.0, 999950.0, 0.03125})
+        for (int precision = 1; precision <= 9; ++precision)
+            EXPECT_EQ(FormatG(tie, 12, precision), Printf(tie, 12, precision)) << tie << " precision " << precision;
+}
+
 // The doubles just outside a printed interval print otherwise; those just
 // inside, towards the value, print alike. Every magnitude, and values just
 // under a power of ten, where the texts below have one digit more.
