@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/calculate.h"
+#include "core/matrix_rows.h"
 #include "core/matrix_store.h"
 #include "core/number_text.h"
 
@@ -12,42 +13,15 @@ namespace {
 
 constexpr int MaxDimension = 4;
 
-std::vector<std::string_view> SplitEntries(std::string_view row)
-{
-    std::vector<std::string_view> entries;
-    std::size_t i = 0;
-    while (i < row.size()) {
-        while (i < row.size() && (row[i] == ' ' || row[i] == '\t')) ++i;
-        const std::size_t start = i;
-        while (i < row.size() && row[i] != ' ' && row[i] != '\t') ++i;
-        if (i > start) entries.push_back(row.substr(start, i - start));
-    }
-    return entries;
-}
-
-bool Blank(std::string_view s) { return s.find_first_not_of(" \t\r") == std::string_view::npos; }
-
 // rows: the row texts of one matrix, already stripped of empty ones.
 std::string FillMatrix(const std::vector<std::string_view>& rows, char name, int n,
                        std::array<std::array<double, 4>, 4>& out, const std::vector<int>& lines)
 {
-    const auto where = [&](std::size_t r) {
-        std::string w = "row " + std::to_string(r + 1) + " of " + name;
-        if (!lines.empty()) w = "line " + std::to_string(lines[r]) + ": " + w;
-        return w;
-    };
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        const auto entries = SplitEntries(rows[r]);
-        const auto full = static_cast<std::size_t>(n);
-        const std::size_t triangle = full - r;
-        if (entries.size() != full && entries.size() != triangle) {
-            std::string expected = std::to_string(triangle);
-            if (triangle != full) expected += " or " + std::to_string(full);
-            return where(r) + " has " + std::to_string(entries.size()) + " entries; expected " + expected;
-        }
-        const std::size_t skip = entries.size() == full ? r : 0;  // below the diagonal: ignored
-        for (std::size_t c = r; c < full; ++c) out[r][c] = ParseCellText(entries[skip + c - r]);
-    }
+    UpperTexts texts{};
+    std::string error = ReadUpperRows(rows, name, n, texts, lines);
+    if (!error.empty()) return error;
+    for (std::size_t r = 0; r < static_cast<std::size_t>(n); ++r)
+        for (std::size_t c = r; c < static_cast<std::size_t>(n); ++c) out[r][c] = ParseCellText(texts[r][c]);
     return {};
 }
 
@@ -74,19 +48,6 @@ BatchParse Assemble(const std::vector<std::string_view>& kRows, const std::vecto
     result.error = FillMatrix(kRows, 'K', result.problem.n, result.problem.K, kLines);
     if (result.error.empty()) result.error = FillMatrix(mRows, 'M', result.problem.n, result.problem.M, mLines);
     return result;
-}
-
-std::vector<std::string_view> SplitRows(std::string_view text)
-{
-    std::vector<std::string_view> rows;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find(';', start), text.size());
-        const std::string_view row = text.substr(start, end - start);
-        if (!Blank(row)) rows.push_back(row);
-        start = end + 1;
-    }
-    return rows;
 }
 
 void AppendJsonString(std::string& out, std::string_view s)
@@ -128,7 +89,7 @@ void AppendJsonNumber(std::string& out, double v)
 
 BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows)
 {
-    return Assemble(SplitRows(kRows), SplitRows(mRows), {}, {});
+    return Assemble(SplitRows(kRows, false), SplitRows(mRows, false), {}, {});
 }
 
 BatchParse ParseProblemFile(std::string_view text)
@@ -145,7 +106,7 @@ BatchParse ParseProblemFile(std::string_view text)
         start = end + 1;
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (Blank(line) || line.front() == '#') continue;
+        if (IsBlank(line) || line.front() == '#') continue;
         const auto first = line.find_first_not_of(" \t");
         const auto last = line.find_last_not_of(" \t");
         const std::string_view word = line.substr(first, last - first + 1);

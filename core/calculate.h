@@ -3,6 +3,9 @@
 // both take exactly the same path.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "core/framework.h"
 #include "core/program_state.h"
 
@@ -35,5 +38,18 @@ void DimensionChanged(ProgramState& state, GridView& grid);
 
 // A row of the action list was selected: show that matrix.
 void ActionChanged(ProgramState& state, GridView& grid);
+
+// Whether text reads as ROWS for the current n while a matrix is shown.
+bool PastesAsMatrix(const ProgramState& state, std::string_view text);
+
+// Text pasted into a cell. If it reads as ROWS for the current n, it fills
+// the shown matrix, each entry written into its cell as typing would, and
+// the result is true; otherwise nothing happens, and the caller pastes the
+// text into the one cell as usual.
+bool MatrixPasted(ProgramState& state, GridView& grid, std::string_view text);
+
+// The shown matrix as full symmetric rows for the clipboard ("" when no
+// matrix is shown).
+std::string ShownMatrixText(const ProgramState& state);
 
 }  // namespace varno

@@ -175,6 +175,22 @@ double ParseCellText(std::string_view text)
     return negative ? -magnitude : magnitude;
 }
 
+std::string CellTextNote(std::string_view text)
+{
+    const Scan scan = ScanNumber(text);
+    const bool number = scan.end > scan.begin;
+    const std::string_view rest = text.substr(number ? scan.end : scan.begin);
+    const bool restBlank = std::all_of(rest.begin(), rest.end(), IsCSpace);
+    if (!number) return restBlank ? std::string() : "read as 0";
+    const double value = ParseCellText(text);
+    if (std::isinf(value)) return value > 0 ? "too large: read as infinity" : "too large: read as -infinity";
+    const std::string_view digits = text.substr(scan.begin, scan.end - scan.begin);
+    const std::size_t ePos = digits.find_first_of("eE");
+    if (value == 0.0 && digits.substr(0, ePos).find_first_of("123456789") != std::string_view::npos)
+        return "too small: read as 0";
+    return restBlank ? std::string() : "read as " + FormatShortest(value);
+}
+
 std::string FormatG(double value, int width, int precision)
 {
     std::array<char, 64> buffer{};
@@ -237,6 +253,14 @@ std::string FormatShortest(double value)
     return {buffer.data(), result.ptr};
 }
 
+std::string ExactText(double value)
+{
+    // No finite decimal is infinite, but any overflowing one reads back as
+    // infinity, just as the user's own overflowing entry did.
+    if (std::isinf(value)) return value > 0 ? "1e+999" : "-1e+999";
+    return FormatShortest(value);
+}
+
 std::string CellDisplayText(double value)
 {
     std::string text = FormatG(value, 14, 4);
@@ -244,14 +268,7 @@ std::string CellDisplayText(double value)
         return std::bit_cast<std::uint64_t>(ParseCellText(t)) == std::bit_cast<std::uint64_t>(value);
     };
     if (same(text)) return text;
-    std::string exact;
-    if (std::isinf(value)) {
-        // No finite decimal is infinite, but any overflowing one reads back as
-        // infinity, just as the user's own overflowing entry did.
-        exact = value > 0 ? "1e+999" : "-1e+999";
-    } else {
-        exact = FormatShortest(value);
-    }
+    std::string exact = ExactText(value);
     if (exact.size() < 14) exact.insert(0, 14 - exact.size(), ' ');
     return exact;
 }

@@ -24,6 +24,14 @@ double ParseCellText(std::string_view text);
 // white space included); 0 when text holds no number.
 std::size_t NumberPrefixLength(std::string_view text);
 
+// Why a cell's stored value may not be what its text seems to say, for the
+// user to see; empty when the text is read whole (blanks, one number or
+// none, blanks). "read as 1" when text follows the number ("1,5"), "read as
+// 0" for text that is no number, "too large: read as infinity" (or
+// -infinity) when the number overflows, "too small: read as 0" when a
+// non-zero number underflows to zero.
+std::string CellTextNote(std::string_view text);
+
 // printf("%<width>.<precision>g", value) in the "C" locale.
 std::string FormatG(double value, int width, int precision);
 
@@ -38,6 +46,10 @@ Interval PrintedInterval(double value, int precision);
 
 // The shortest decimal text that reads back to the same double.
 std::string FormatShortest(double value);
+
+// The shortest text that a cell reads back as exactly value; an infinity,
+// which no decimal equals, as "1e+999" or "-1e+999", which overflow to it.
+std::string ExactText(double value);
 
 // The text a grid cell shows for a stored value: "%14.4g" when that reads
 // back to exactly the stored bits, else a text that does, right-aligned in 14

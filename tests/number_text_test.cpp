@@ -204,7 +204,36 @@ TEST(CellDisplayText, RoundTripsRandomDoubles)
         const std::string text = CellDisplayText(v);
         ASSERT_GE(text.size(), 14u);
         ASSERT_EQ(Bits(ParseCellText(text)), Bits(v)) << text;
+        ASSERT_EQ(CellTextNote(text), "") << text;  // what the program writes is read whole
     }
+}
+
+// What a cell's mark says, or "" for no mark.
+const struct {
+    const char* text;
+    const char* note;
+} NoteTable[] = {
+    {"", ""},
+    {"   ", ""},
+    {"  1.5", ""},
+    {"1.5 ", ""},
+    {"-0", ""},
+    {"             0", ""},
+    {"0e-999", ""},
+    {"1,5", "read as 1"},
+    {"4,5", "read as 4"},
+    {"      2      0", "read as 2"},
+    {"2.5e2x", "read as 250"},
+    {"abc", "read as 0"},
+    {"-", "read as 0"},
+    {"1e999", "too large: read as infinity"},
+    {"-1e+999", "too large: read as -infinity"},
+    {"1e-999", "too small: read as 0"},
+};
+
+TEST(CellTextNote, SaysWhatWasStored)
+{
+    for (const auto& row : NoteTable) EXPECT_EQ(CellTextNote(row.text), row.note) << "[" << row.text << "]";
 }
 
 // Qt puts the C library into the user's locale; a decimal comma must change
@@ -226,6 +255,11 @@ TEST_F(CommaLocale, ParsingAndFormattingStayDecimalPoint)
     for (const auto& c : ParseTable) EXPECT_EQ(Bits(ParseCellText(c.text)), Bits(c.expected)) << c.name;
     EXPECT_EQ(FormatG(0.25, 11, 5), "       0.25");
     EXPECT_EQ(CellDisplayText(123.456), "       123.456");
+}
+
+TEST_F(CommaLocale, CellNotesStayDecimalPoint)
+{
+    for (const auto& row : NoteTable) EXPECT_EQ(CellTextNote(row.text), row.note) << "[" << row.text << "]";
 }
 
 TEST_F(CommaLocale, ReportsUseDecimalPoint)
