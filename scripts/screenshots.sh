@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Writes PNG pictures of the dialogs (start, n = 3 with K, n = 4 with M, the
-# About box, a 4 x 4 report) into DIR (default: shots/). Headless.
+# Writes PNG pictures of the dialogs (start, n = 3 with K, a marked cell with
+# its tooltip, n = 4 with M, the About box, a 4 x 4 report) into DIR
+# (default: shots/). Headless.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-shots}

@@ -13,7 +13,9 @@
 
 #include "core/calculate.h"
 #include "core/matrix_store.h"
+#include "core/number_text.h"
 #include "ui/dialog_units.h"
+#include "ui/grid_widgets.h"
 
 // Resources of a static library must be registered by hand, outside any
 // namespace.
@@ -44,6 +46,15 @@ QPixmap EquationPixmap(const QColor& colour)
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(QRect(QPoint(0, 0), mask.size()), colour);
     return tinted;
+}
+
+// A misread cell's background: the theme's own, tinted towards red, so the
+// mark reads on light and dark themes alike and the text keeps its colour.
+QColor MarkTint(const QColor& base)
+{
+    const QColor red(220, 30, 30);
+    const auto mix = [](int a, int b) { return (a * 7 + b * 3) / 10; };
+    return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue()));
 }
 
 }  // namespace
@@ -86,7 +97,7 @@ template <class W>
 W* CMainDialog::Place(W* widget, int id, int x, int y, int w, int h)
 {
     widget->setGeometry(units_.rect(x, y, w, h));
-    placed_.push_back({widget, QRect(x, y, w, h)});
+    placed_.push_back(widget);
     if (id != NoId) byId_[static_cast<std::size_t>(id - id::DimensionList)] = widget;
     return widget;
 }
@@ -108,6 +119,7 @@ void CMainDialog::Build()
     auto* picture = new QLabel(this);
     const QPixmap equation = EquationPixmap(palette().color(QPalette::WindowText));
     picture->setPixmap(equation);
+    picture->setAccessibleName(QString::fromUtf8(EquationDescription));
     Place(picture, NoId, 51, 30, 51, 11);
     // A static bitmap takes the size of its picture.
     picture->resize(equation.deviceIndependentSize().toSize());
@@ -119,7 +131,8 @@ void CMainDialog::Build()
     where->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Place(new QGroupBox(QStringLiteral("Select Dimension"), this), NoId, 166, 26, 66, 76);
 
-    dimensionList_ = Place(new QListWidget(this), id::DimensionList, 179, 42, 37, 46);
+    dimensionList_ = Place(new ChoiceList(this), id::DimensionList, 179, 42, 37, 46);
+    dimensionList_->setAccessibleName(QStringLiteral("Select Dimension"));
     const auto cellRects = [] {
         // (x, y) of each cell, row by row through the upper triangle.
         return std::array<std::pair<int, int>, 21>{{{36, 137}, {89, 137}, {141, 137}, {193, 137}, {244, 137},
@@ -130,10 +143,13 @@ void CMainDialog::Build()
     }();
     for (std::size_t k = 0; k < cells_.size(); ++k) {
         const int cell = id::FirstCell + static_cast<int>(k);
-        auto* edit = Place(new QLineEdit(this), cell, cellRects[k].first, cellRects[k].second, 45, 14);
+        auto* edit = Place(new CellEdit(this), cell, cellRects[k].first, cellRects[k].second, 45, 14);
         edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         edit->setMaxLength(1 << 20);
         connect(edit, &QLineEdit::textChanged, this, [this, cell] { OnCellChange(cell); });
+        edit->readsAsMatrix = [this](const QString& text) { return PastesAsMatrix(state_, text.toStdString()); };
+        edit->pasteMatrix = [this](const QString& text) { MatrixPasted(state_, *this, text.toStdString()); };
+        edit->matrixText = [this] { return QString::fromStdString(ShownMatrixText(state_)); };
         cells_[k] = edit;
     }
     const int columnX[6] = {51, 103, 156, 207, 257, 308};
@@ -143,21 +159,24 @@ void CMainDialog::Build()
     for (int k = 0; k < 6; ++k)
         Place(new QLabel(QString::number(k + 1), this), id::FirstRowLabel + k, 17, rowY[k], 8, 8);
 
-    actionList_ = Place(new QListWidget(this), id::ActionList, 258, 44, 67, 36);
+    actionList_ = Place(new ChoiceList(this), id::ActionList, 258, 44, 67, 36);
+    actionList_->setAccessibleName(QStringLiteral("Select Action"));
     Place(new QGroupBox(QStringLiteral("Select Action"), this), id::ActionGroup, 243, 26, 97, 76);
     Place(new QGroupBox(QStringLiteral("Enter K matrix coefficients"), this), id::KGroup, 7, 113, 344, 135);
     Place(new QGroupBox(QStringLiteral("Enter M matrix coefficients"), this), id::MGroup, 7, 114, 344, 135);
     Place(new QGroupBox(this), NoId, 7, 76, 150, 26);
     Place(new QLabel(QString::fromUtf8(CreditLine), this), NoId, 14, 86, 133, 8);
 
-    for (const Placed& p : placed_) {
+    for (QWidget* widget : placed_) {
         // Group boxes are frames behind their contents, not containers.
-        if (qobject_cast<QGroupBox*>(p.widget) != nullptr) {
-            p.widget->lower();
-            p.widget->setFocusPolicy(Qt::NoFocus);
+        if (qobject_cast<QGroupBox*>(widget) != nullptr) {
+            widget->lower();
+            widget->setFocusPolicy(Qt::NoFocus);
         }
     }
-    for (QListWidget* list : {dimensionList_, actionList_}) {
+    calculate_->setAccessibleName(QStringLiteral("Calculate"));
+    exit_->setAccessibleName(QStringLiteral("Exit"));
+    for (QListWidget* list : std::initializer_list<QListWidget*>{dimensionList_, actionList_}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setSortingEnabled(true);
         list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -191,6 +210,7 @@ void CMainDialog::OnInitDialog()
     actionList_->insertItem(0, QStringLiteral("Edit K matrix"));
     actionList_->insertItem(1, QStringLiteral("Edit M matrix"));
     InitialiseForm(*this);
+    NameCells();
 }
 
 QWidget* CMainDialog::control(int id) const
@@ -212,6 +232,8 @@ void CMainDialog::SetCellText(int cell, std::string_view text)
         const QSignalBlocker blocker(edit);
         edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
+    // Shown from its first character: a long value must not hide its sign.
+    edit->setCursorPosition(0);
     OnCellChange(cell);
 }
 
@@ -234,9 +256,53 @@ void CMainDialog::SelectActionRow(int row)
 }
 
 void CMainDialog::OnDimensionChange() { DimensionChanged(state_, *this); }
-void CMainDialog::OnActionChange() { ActionChanged(state_, *this); }
-void CMainDialog::OnCellChange(int cell) { CellChanged(state_.store, state_.text, *this, cell); }
-void CMainDialog::OnOK() { Calculate(state_, *this, channel_); }
+
+void CMainDialog::OnActionChange()
+{
+    ActionChanged(state_, *this);
+    NameCells();
+}
+
+void CMainDialog::OnCellChange(int cell)
+{
+    CellChanged(state_.store, state_.text, *this, cell);
+    ShowNote(cell);
+}
+
+void CMainDialog::OnOK()
+{
+    Calculate(state_, *this, channel_);
+    NameCells();  // a refused matrix is shown in its place
+}
+
+void CMainDialog::ShowNote(int cell)
+{
+    CellEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
+    const QString note = QString::fromStdString(CellTextNote(edit->text().toStdString()));
+    edit->setToolTip(note);
+    edit->setAccessibleDescription(note);
+    QPalette colours = palette();
+    if (!note.isEmpty()) colours.setColor(QPalette::Base, MarkTint(colours.color(QPalette::Base)));
+    edit->setPalette(colours);
+}
+
+void CMainDialog::NameCells()
+{
+    const QString matrix = state_.store.ActionIndex == 0 ? QStringLiteral("K") : QStringLiteral("M");
+    for (int cell = id::FirstCell; cell <= id::LastCell; ++cell) {
+        const auto [i, j] = CellPositionOf(cell);
+        cells_[static_cast<std::size_t>(cell - id::FirstCell)]->setAccessibleName(
+            QStringLiteral("%1 row %2, column %3").arg(matrix).arg(i).arg(j));
+    }
+}
+
+void CMainDialog::changeEvent(QEvent* event)
+{
+    // A new theme: the marks take its colours.
+    if (event->type() == QEvent::PaletteChange && cells_.back() != nullptr)
+        for (int cell = id::FirstCell; cell <= id::LastCell; ++cell) ShowNote(cell);
+    QDialog::changeEvent(event);
+}
 void CMainDialog::accept() { OnOK(); }
 
 void CMainDialog::OnSysCommand(int command)

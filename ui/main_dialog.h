@@ -20,6 +20,12 @@ class QPushButton;
 
 namespace varno::ui {
 
+class CellEdit;
+class ChoiceList;
+
+// The accessible text of the equation picture.
+inline constexpr const char* EquationDescription = "K x = \u03bb M x";
+
 // The window-menu entry that opens the About box.
 inline constexpr const char* AboutMenuText = "&About varno...";
 inline constexpr int AboutCommand = 0x0010;
@@ -62,18 +68,13 @@ public:
     QPushButton* calculateButton() const { return calculate_; }
     QPushButton* exitButton() const { return exit_; }
 
-    // Every control in template order, with the rectangle the template gives it.
-    struct Placed {
-        QWidget* widget;
-        QRect templateRect;  // dialog units
-    };
-    const std::vector<Placed>& placedControls() const { return placed_; }
 
 public slots:
     void accept() override;  // Enter and the default button calculate
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void OnInitDialog();
@@ -81,6 +82,11 @@ private:
     void OnActionChange();
     void OnCellChange(int cell);
     void Build();
+    // Marks a cell whose text is not read as it looks, with the reason as
+    // tooltip and accessible description; clears the mark otherwise.
+    void ShowNote(int cell);
+    // Cells are named after the matrix shown and their position.
+    void NameCells();
     template <class W>
     W* Place(W* widget, int id, int x, int y, int w, int h);
 
@@ -89,12 +95,12 @@ private:
     AboutOpener openAbout_;
     DialogUnits units_;
     std::array<QWidget*, 40> byId_{};  // controls 1000 ... 1039
-    std::vector<Placed> placed_;
+    std::vector<QWidget*> placed_;  // every control, in template order
     QPushButton* calculate_ = nullptr;
     QPushButton* exit_ = nullptr;
-    QListWidget* dimensionList_ = nullptr;
-    QListWidget* actionList_ = nullptr;
-    std::array<QLineEdit*, 21> cells_{};
+    ChoiceList* dimensionList_ = nullptr;
+    ChoiceList* actionList_ = nullptr;
+    std::array<CellEdit*, 21> cells_{};
 };
 
 }  // namespace varno::ui

@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QAccessible>
 #include <QTimer>
 #include <QtTest>
 #include <bit>
@@ -20,6 +22,8 @@
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
 #include "core/number_text.h"
+#include "ui/dialog_units.h"
+#include "ui/grid_widgets.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 
@@ -214,6 +218,157 @@ private slots:
                                            "lambda3 =  2.3473e+09 \n lambda4 =  3.5321e+09 "}));
     }
 
+    void calculateAfterARefusalShowsTheReport()
+    {
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        typeInto(cell(1, 1), QStringLiteral("2"));
+        typeInto(cell(2, 2), QStringLiteral("6"));
+        QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        QCOMPARE(channel->messages, (std::vector<std::string>{PleaseEnterM}));
+        QVERIFY(shown(id::MGroup));
+        QCOMPARE(QAccessible::queryAccessibleInterface(cell(1, 1))->text(QAccessible::Name),
+                 QStringLiteral("M row 1, column 1"));
+        typeInto(cell(1, 1), QStringLiteral("1"));
+        typeInto(cell(2, 2), QStringLiteral("2"));
+        QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        QCOMPARE(channel->messages.back(), std::string("Eigenvalues \n\n lambda1=           2 \n lambda2=           3"));
+    }
+
+    // A redisplayed value longer than its cell shows its sign and first digits.
+    void longValuesShowTheirStart()
+    {
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        typeInto(cell(1, 1), QStringLiteral("-98765.4321098"));
+        typeInto(cell(1, 2), QStringLiteral("-0.000123456789"));
+        clickRow(id::ActionList, 1);
+        clickRow(id::ActionList, 0);
+        for (QLineEdit* edit : {cell(1, 1), cell(1, 2)}) {
+            QVERIFY(edit->text().trimmed().startsWith(QLatin1Char('-')));
+            QCOMPARE(edit->cursorPosition(), 0);
+        }
+    }
+
+    void misreadCellsAreMarked_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("comma") << QStringLiteral("1,5") << QStringLiteral("read as 1");
+        QTest::newRow("blank between") << QStringLiteral("      2      0") << QStringLiteral("read as 2");
+        QTest::newRow("no number") << QStringLiteral("abc") << QStringLiteral("read as 0");
+        QTest::newRow("overflow") << QStringLiteral("1e999") << QStringLiteral("too large: read as infinity");
+        QTest::newRow("leading blanks") << QStringLiteral("   2.5") << QString();
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("minus zero") << QStringLiteral("-0") << QString();
+    }
+
+    void misreadCellsAreMarked()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, note);
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        QLineEdit* edit = cell(1, 2);
+        const QColor plain = edit->palette().color(QPalette::Base);
+        typeInto(edit, text);
+        QCOMPARE(edit->toolTip(), note);
+        QCOMPARE(edit->accessibleDescription(), note);
+        QCOMPARE(edit->palette().color(QPalette::Base) != plain, !note.isEmpty());
+        typeInto(edit, QStringLiteral("1.5"));  // read whole again: the mark goes
+        QCOMPARE(edit->toolTip(), QString());
+        QCOMPARE(edit->palette().color(QPalette::Base), plain);
+    }
+
+    void listsKeepTheirChoice()
+    {
+        clickRow(id::DimensionList, 1);
+        clickRow(id::ActionList, 0);
+        for (const int id : {id::DimensionList, id::ActionList}) {
+            QListWidget* l = list(id);
+            const int row = l->currentRow();
+            QTest::mouseClick(l->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              l->visualItemRect(l->item(row)).center());
+            QCOMPARE(dialog->ListSelection(id), row);
+        }
+        QCOMPARE(state->store.Dimension, 3);
+        QVERIFY(!cell(3, 3)->isHidden());
+    }
+
+    void copiedMatrixPastesBackBitForBit()
+    {
+        clickRow(id::DimensionList, 2);
+        clickRow(id::ActionList, 0);
+        const char* values[] = {"-0", "1e-300", "123.456789012345", "-2e6", "5e-324", "1e999", "0.1", "7", "-3.5", "8"};
+        int v = 0;
+        for (int i = 1; i <= 4; ++i)
+            for (int j = i; j <= 4; ++j) typeInto(cell(i, j), QString::fromUtf8(values[v++]));
+        auto* source = qobject_cast<ui::CellEdit*>(cell(2, 3));
+        std::unique_ptr<QMenu> menu(source->createCellMenu());
+        for (QAction* action : menu->actions())
+            if (action->text() == QString::fromUtf8(ui::CopyMatrixText)) action->trigger();
+        const QString copied = QGuiApplication::clipboard()->text();
+        QCOMPARE(copied.count(QLatin1Char('\n')), 4);
+        QCOMPARE(copied.split(QLatin1Char('\n')).front().count(QLatin1Char('\t')), 3);
+
+        clickRow(id::ActionList, 1);
+        cell(4, 4)->setFocus();
+        QTest::keyClick(cell(4, 4), Qt::Key_V, Qt::ControlModifier);
+        for (int i = 1; i <= 4; ++i)
+            for (int j = i; j <= 4; ++j)
+                QCOMPARE(std::bit_cast<std::uint64_t>(M(i, j)), std::bit_cast<std::uint64_t>(K(i, j)));
+    }
+
+    void spreadsheetRowsFillTheShownMatrix()
+    {
+        clickRow(id::DimensionList, 1);
+        clickRow(id::ActionList, 0);
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\t3\n9\t4\t5\n9\t9\t6\n"));
+        auto* target = qobject_cast<ui::CellEdit*>(cell(2, 2));
+        std::unique_ptr<QMenu> menu(target->createCellMenu());
+        for (QAction* action : menu->actions())
+            if (action->text() == QString::fromUtf8(ui::PasteMatrixText)) QVERIFY(action->isEnabled());
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE((std::vector<double>{K(1, 1), K(1, 2), K(1, 3), K(2, 2), K(2, 3), K(3, 3), K(2, 1)}),
+                 (std::vector<double>{1, 2, 3, 4, 5, 6, 0}));  // below the diagonal: ignored
+        QCOMPARE(cell(1, 3)->text(), QStringLiteral("3"));
+
+        // Not rows for n = 3: it goes into the one cell, as any paste.
+        QGuiApplication::clipboard()->setText(QStringLiteral("7 8"));
+        menu.reset(target->createCellMenu());
+        for (QAction* action : menu->actions())
+            if (action->text() == QString::fromUtf8(ui::PasteMatrixText)) QVERIFY(!action->isEnabled());
+        target->selectAll();
+        QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(target->text(), QStringLiteral("7 8"));
+        QCOMPARE(K(2, 2), 7.0);
+        QCOMPARE(K(1, 1), 1.0);
+        QCOMPARE(target->toolTip(), QStringLiteral("read as 7"));
+    }
+
+    void controlsHaveAccessibleNames()
+    {
+        const auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        QCOMPARE(name(cell(1, 2)), QStringLiteral("K row 1, column 2"));
+        QCOMPARE(name(cell(2, 2)), QStringLiteral("K row 2, column 2"));
+        clickRow(id::ActionList, 1);
+        QCOMPARE(name(cell(1, 2)), QStringLiteral("M row 1, column 2"));
+        QCOMPARE(name(list(id::DimensionList)), QStringLiteral("Select Dimension"));
+        QCOMPARE(name(list(id::ActionList)), QStringLiteral("Select Action"));
+        QCOMPARE(name(dialog->calculateButton()), QStringLiteral("Calculate"));
+        QCOMPARE(name(dialog->exitButton()), QStringLiteral("Exit"));
+        int pictures = 0;
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            if (!label->pixmap().isNull()) {
+                QCOMPARE(name(label), QString::fromUtf8("K x = \u03bb M x"));
+                ++pictures;
+            }
+        QCOMPARE(pictures, 1);
+    }
+
     void escapeAndExitEndTheDialog()
     {
         QTest::keyClick(dialog.get(), Qt::Key_Escape);
@@ -226,7 +381,11 @@ private slots:
 
     void calculateRightAfterStart()
     {
+        QSignalSpy actionHandler(list(id::ActionList), &QListWidget::itemSelectionChanged);
         QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        // The validation selected the M row from the program: that is no
+        // user's selection, so the action handler must not have run.
+        QCOMPARE(actionHandler.count(), 0);
         QCOMPARE(channel->messages, (std::vector<std::string>{PleaseEnterK, PleaseEnterM}));
         QCOMPARE(state->store.Dimension, 1);
         QCOMPARE(state->store.ErrorFlag, 9);
@@ -235,7 +394,6 @@ private slots:
         QVERIFY(!shown(id::KGroup));
         QVERIFY(!shown(id::ActionList));
         QCOMPARE(cell(1, 1)->text(), QStringLiteral("             0"));
-        // The programmatic selection ran no action handler: nothing else changed.
         clickRow(id::DimensionList, 1);
         QCOMPARE(dialog->ListSelection(id::ActionList), 1);
         QVERIFY(!cell(3, 3)->isHidden());
@@ -326,32 +484,86 @@ private slots:
         QCOMPARE(copied, QString::fromStdString(text));
     }
 
-    void layoutFitsTheTemplate()
+    // Every control where the template puts it, in dialog units converted
+    // with the desktop font; the table is the template's, not the dialog's.
+    void layoutFollowsTheTemplate()
     {
-        const QRect inside(QPoint(0, 0), dialog->size());
-        const auto& placed = dialog->placedControls();
-        for (std::size_t a = 0; a < placed.size(); ++a) {
-            const QRect ra = placed[a].widget->geometry();
-            QVERIFY2(inside.contains(ra), qPrintable(placed[a].widget->metaObject()->className()));
-            for (std::size_t b = a + 1; b < placed.size(); ++b) {
-                const QRect rb = placed[b].widget->geometry();
-                if (ra.intersects(rb))
-                    QVERIFY2(placed[a].templateRect.intersects(placed[b].templateRect),
-                             qPrintable(QStringLiteral("controls %1 and %2 overlap").arg(a).arg(b)));
+        struct Row {
+            int id;            // a control identifier, or 0 to find it by text
+            const char* text;  // button, label or group-box text; "" for untitled frames
+            int x, y, w, h;
+        };
+        const Row rows[] = {
+            {0, "Calculate", 229, 257, 50, 14},
+            {0, "Exit", 295, 258, 50, 14},
+            {0, "This program calculates the eigenvalues of:", 11, 15, 138, 8},
+            {0, "where K and M are symmetric matrices with real coefficients.", 14, 46, 136, 20},
+            {0, "Select Dimension", 166, 26, 66, 76},
+            {0, "", 7, 7, 149, 66},
+            {0, "", 7, 76, 150, 26},
+            {0, ui::CreditLine, 14, 86, 133, 8},
+            {id::DimensionList, "", 179, 42, 37, 46},
+            {id::ActionList, "", 258, 44, 67, 36},
+            {id::ActionGroup, "Select Action", 243, 26, 97, 76},
+            {id::KGroup, "Enter K matrix coefficients", 7, 113, 344, 135},
+            {id::MGroup, "Enter M matrix coefficients", 7, 114, 344, 135},
+            {1001, "", 36, 137, 45, 14}, {1002, "", 89, 137, 45, 14}, {1003, "", 141, 137, 45, 14},
+            {1004, "", 193, 137, 45, 14}, {1005, "", 244, 137, 45, 14}, {1006, "", 295, 137, 45, 14},
+            {1007, "", 89, 156, 45, 14}, {1008, "", 141, 156, 45, 14}, {1009, "", 193, 156, 45, 14},
+            {1010, "", 244, 156, 45, 14}, {1011, "", 295, 156, 45, 14}, {1012, "", 141, 174, 45, 14},
+            {1013, "", 193, 174, 45, 14}, {1014, "", 245, 174, 45, 14}, {1015, "", 295, 174, 45, 14},
+            {1016, "", 194, 191, 45, 14}, {1017, "", 245, 191, 45, 14}, {1018, "", 296, 191, 45, 14},
+            {1019, "", 245, 209, 45, 14}, {1020, "", 296, 209, 45, 14}, {1021, "", 296, 228, 45, 14},
+            {1026, "1", 51, 126, 8, 8}, {1027, "2", 103, 126, 8, 8}, {1028, "3", 156, 126, 8, 8},
+            {1029, "4", 207, 126, 8, 8}, {1030, "5", 257, 126, 8, 8}, {1031, "6", 308, 126, 8, 8},
+            {1032, "1", 17, 142, 8, 8}, {1033, "2", 17, 161, 8, 8}, {1034, "3", 17, 180, 8, 8},
+            {1035, "4", 17, 198, 8, 8}, {1036, "5", 17, 214, 8, 8}, {1037, "6", 17, 230, 8, 8},
+        };
+        const ui::DialogUnits units = ui::TemplateUnits(dialog->font());
+        QCOMPARE(dialog->size(), QSize(units.x(368), units.y(290)));
+        const auto textOf = [](QWidget* w) {
+            if (auto* b = qobject_cast<QPushButton*>(w)) return b->text();
+            if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+            if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+            return QString();
+        };
+        QList<QWidget*> untitled;  // the two frames without a title, matched by place
+        for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (qobject_cast<QGroupBox*>(w) && textOf(w).isEmpty()) untitled.append(w);
+        QCOMPARE(untitled.size(), 2);
+        for (const Row& row : rows) {
+            const QRect want = units.rect(row.x, row.y, row.w, row.h);
+            QWidget* widget = row.id != 0 ? dialog->control(row.id) : nullptr;
+            if (row.id == 0 && *row.text == '\0') {
+                for (QWidget* w : untitled)
+                    if (w->geometry() == want) widget = w;
+            } else if (row.id == 0) {
+                for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                    if (textOf(w) == QString::fromUtf8(row.text)) widget = w;
             }
+            QVERIFY2(widget != nullptr, row.text);
+            QCOMPARE(widget->geometry(), want);
+            if (*row.text != '\0') QCOMPARE(textOf(widget), QString::fromUtf8(row.text));
         }
-        for (const Placed& p : placed) {
-            if (auto* label = qobject_cast<QLabel*>(p.widget); label != nullptr && !label->text().isEmpty()) {
+        // The equation picture sits at its place and takes its bitmap's size.
+        for (auto* label : dialog->findChildren<QLabel*>())
+            if (!label->pixmap().isNull()) QCOMPARE(label->pos(), units.rect(51, 30, 51, 11).topLeft());
+    }
+
+    void noTextIsClipped()
+    {
+        for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->text().isEmpty()) {
                 const QFontMetrics fm(label->font());
                 const QRect need = fm.boundingRect(QRect(0, 0, label->width(), 10000),
                                                    label->wordWrap() ? int(Qt::TextWordWrap) : 0, label->text());
                 QVERIFY2(need.width() <= label->width() && need.height() <= label->height(),
                          qPrintable(label->text()));
             }
-            if (auto* button = qobject_cast<QPushButton*>(p.widget))
+            if (auto* button = qobject_cast<QPushButton*>(w))
                 QVERIFY(button->sizeHint().width() <= button->width() + 20 &&
                         button->fontMetrics().horizontalAdvance(button->text()) < button->width());
-            if (auto* group = qobject_cast<QGroupBox*>(p.widget))
+            if (auto* group = qobject_cast<QGroupBox*>(w))
                 QVERIFY(group->fontMetrics().horizontalAdvance(group->title()) < group->width());
         }
         app::CAboutDlg about;
@@ -414,8 +626,6 @@ private slots:
         checkCells();
     }
 
-private:
-    using Placed = ui::CMainDialog::Placed;
 };
 
 QTEST_MAIN(MainDialogTest)

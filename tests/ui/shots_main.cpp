@@ -2,9 +2,12 @@
 // at (no pixel comparison): varno-shots OUTPUT_DIR
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
+#include <QToolTip>
 
 #include "app/about_dialog.h"
 #include "core/memory_grid.h"
@@ -46,6 +49,26 @@ int main(int argc, char** argv)
     const int cells3[] = {1001, 1002, 1003, 1007, 1008, 1012};
     for (int i = 0; i < 6; ++i) dialog.SetCellText(cells3[i], k3[i]);
     Save(&dialog, dir + QStringLiteral("/n3-k.png"));
+
+    // A cell whose text is not read whole, with the tooltip that says so. The
+    // tooltip is a window of its own: it is painted onto the dialog's picture
+    // where it appears.
+    dialog.SetCellText(varno::CellAt(2, 3), "1,5");
+    auto* marked = qobject_cast<QLineEdit*>(dialog.control(varno::CellAt(2, 3)));
+    dialog.show();
+    QApplication::processEvents();
+    QToolTip::showText(marked->mapToGlobal(QPoint(marked->width() / 2, marked->height())), marked->toolTip(), marked);
+    QApplication::processEvents();
+    QPixmap picture = dialog.grab();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->inherits("QTipLabel") && window->isVisible()) {
+            QPainter painter(&picture);
+            painter.drawPixmap(dialog.mapFromGlobal(window->pos()), window->grab());
+        }
+    picture.save(dir + QStringLiteral("/marked-cell.png"));
+    QToolTip::hideText();
+    dialog.hide();
+    dialog.SetCellText(varno::CellAt(2, 3), "-1");
 
     Select(dimension, 2);
     Select(action, 1);
