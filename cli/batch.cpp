@@ -1,6 +1,9 @@
 #include "cli/batch.h"
 
 #include <cmath>
+#include <span>
+#include <istream>
+#include <ostream>
 #include <vector>
 
 #include "core/calculate.h"
@@ -13,11 +16,25 @@ namespace {
 
 constexpr int MaxDimension = 4;
 
-// rows: the row texts of one matrix, already stripped of empty ones.
-std::string FillMatrix(const std::vector<std::string_view>& rows, char name, int n,
-                       std::array<std::array<double, 4>, 4>& out, const std::vector<int>& lines)
+// The rows of one matrix as read: the first few kept, all counted (more than
+// four is an error that only needs the count).
+struct RowList {
+    std::array<std::string_view, MaxDimension> rows{};
+    std::array<int, MaxDimension> lines{};
+    std::size_t count = 0;
+    void Add(std::string_view row, int line)
+    {
+        if (count < rows.size()) rows[count] = row, lines[count] = line;
+        ++count;
+    }
+};
+
+std::string FillMatrix(const RowList& list, char name, int n, std::array<std::array<double, 4>, 4>& out,
+                       bool withLines)
 {
     UpperTexts texts{};
+    const std::span<const std::string_view> rows(list.rows.data(), list.count);
+    const std::span<const int> lines(list.lines.data(), withLines ? list.count : 0);
     std::string error = ReadUpperRows(rows, name, n, texts, lines);
     if (!error.empty()) return error;
     for (std::size_t r = 0; r < static_cast<std::size_t>(n); ++r)
@@ -30,23 +47,22 @@ std::string CountError(char name, std::size_t rows)
     return std::string(1, name) + " has " + std::to_string(rows) + " rows; n must be 2, 3 or 4";
 }
 
-BatchParse Assemble(const std::vector<std::string_view>& kRows, const std::vector<std::string_view>& mRows,
-                    const std::vector<int>& kLines, const std::vector<int>& mLines)
+BatchParse Assemble(const RowList& kRows, const RowList& mRows, bool withLines)
 {
     BatchParse result;
     for (const auto& [rows, name] : {std::pair{&kRows, 'K'}, std::pair{&mRows, 'M'}}) {
-        if (rows->size() < 2 || rows->size() > MaxDimension) {
-            result.error = CountError(name, rows->size());
+        if (rows->count < 2 || rows->count > MaxDimension) {
+            result.error = CountError(name, rows->count);
             return result;
         }
     }
-    if (kRows.size() != mRows.size()) {
-        result.error = "K has " + std::to_string(kRows.size()) + " rows but M has " + std::to_string(mRows.size());
+    if (kRows.count != mRows.count) {
+        result.error = "K has " + std::to_string(kRows.count) + " rows but M has " + std::to_string(mRows.count);
         return result;
     }
-    result.problem.n = static_cast<int>(kRows.size());
-    result.error = FillMatrix(kRows, 'K', result.problem.n, result.problem.K, kLines);
-    if (result.error.empty()) result.error = FillMatrix(mRows, 'M', result.problem.n, result.problem.M, mLines);
+    result.problem.n = static_cast<int>(kRows.count);
+    result.error = FillMatrix(kRows, 'K', result.problem.n, result.problem.K, withLines);
+    if (result.error.empty()) result.error = FillMatrix(mRows, 'M', result.problem.n, result.problem.M, withLines);
     return result;
 }
 
@@ -54,8 +70,12 @@ void AppendJsonString(std::string& out, std::string_view s)
 {
     static constexpr char Hex[] = "0123456789abcdef";
     out += '"';
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
+    std::size_t plain = 0;  // start of the run of characters that need no escape
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(s, plain, i - plain);
+        plain = i + 1;
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -63,15 +83,12 @@ void AppendJsonString(std::string& out, std::string_view s)
         case '\t': out += "\\t"; break;
         case '\r': out += "\\r"; break;
         default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += Hex[c >> 4];
-                out += Hex[c & 15];
-            } else {
-                out += ch;
-            }
+            out += "\\u00";
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
         }
     }
+    out.append(s, plain, s.size() - plain);
     out += '"';
 }
 
@@ -89,15 +106,31 @@ void AppendJsonNumber(std::string& out, double v)
 
 BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows)
 {
-    return Assemble(SplitRows(kRows, false), SplitRows(mRows, false), {}, {});
+    RowList lists[2];
+    for (int m = 0; m < 2; ++m)
+        for (const std::string_view row : SplitRows(m == 0 ? kRows : mRows, false)) lists[m].Add(row, 0);
+    return Assemble(lists[0], lists[1], false);
 }
 
-BatchParse ParseProblemFile(std::string_view text)
+int BatchParse::ErrorLine() const
 {
-    std::vector<std::string_view> rows[2];
-    std::vector<int> lines[2];
+    if (error.rfind("line ", 0) != 0) return 0;
+    int line = 0;
+    std::size_t i = 5;
+    for (; i < error.size() && error[i] >= '0' && error[i] <= '9'; ++i) line = line * 10 + (error[i] - '0');
+    return error.compare(i, 2, ": ") == 0 ? line : 0;
+}
+
+std::string BatchParse::Reason() const
+{
+    return ErrorLine() == 0 ? error : error.substr(error.find(": ") + 2);
+}
+
+BatchParse ParseProblemFile(std::string_view text, int firstLine)
+{
+    RowList rows[2];
     int section = -1;  // -1 before "K", 0 in K, 1 in M
-    int lineNumber = 0;
+    int lineNumber = firstLine - 1;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -126,15 +159,14 @@ BatchParse ParseProblemFile(std::string_view text)
             bad.error = "line " + std::to_string(lineNumber) + ": rows before the line \"K\"";
             return bad;
         }
-        rows[section].push_back(line);
-        lines[section].push_back(lineNumber);
+        rows[section].Add(line, lineNumber);
     }
     if (section < 1) {
         BatchParse bad;
         bad.error = section < 0 ? "no line \"K\" in the input" : "no line \"M\" in the input";
         return bad;
     }
-    return Assemble(rows[0], rows[1], lines[0], lines[1]);
+    return Assemble(rows[0], rows[1], true);
 }
 
 BatchRun RunBatch(const BatchProblem& problem, ProgramState& state)
@@ -161,9 +193,11 @@ std::string PlainOutput(const BatchRun& run)
     return out;
 }
 
-std::string JsonOutput(const BatchRun& run)
+std::string JsonOutput(const BatchRun& run, int line)
 {
-    std::string out = "{\"n\": " + std::to_string(run.n) + ", \"messages\": [";
+    std::string out = "{";
+    if (line > 0) out += "\"line\": " + std::to_string(line) + ", ";
+    out += "\"n\": " + std::to_string(run.n) + ", \"messages\": [";
     for (std::size_t k = 0; k < run.channel.messages.size(); ++k) {
         if (k > 0) out += ", ";
         AppendJsonString(out, run.channel.messages[k]);
@@ -187,6 +221,134 @@ std::string JsonOutput(const BatchRun& run)
     out += run.mended ? "true" : "false";
     out += "}\n";
     return out;
+}
+
+namespace {
+
+// The word a FILE line stands for once trimmed, as ParseProblemFile reads it.
+std::string_view Word(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
+
+// One problem of a stream, answered but perhaps not yet written.
+struct Answered {
+    int kLine = 0;
+    BatchParse parse;
+    BatchRun run;
+};
+
+class ProblemStream {
+public:
+    ProblemStream(std::ostream& out, std::ostream& err, bool json) : out_(out), err_(err), json_(json) {}
+
+    void Finish(std::string_view block, int firstLine, int kLine)
+    {
+        Answered answered;
+        answered.kLine = kLine;
+        answered.parse = ParseProblemFile(block, firstLine);
+        if (answered.parse.ok()) {
+            ProgramState state;
+            answered.run = RunBatch(answered.parse.problem, state);
+        }
+        ++count_;
+        // Whether the first answer needs a header is known only at the second.
+        if (count_ == 1) {
+            first_ = std::move(answered);
+            return;
+        }
+        if (count_ == 2) Write(first_, 1);
+        Write(answered, count_);
+    }
+
+    int End()
+    {
+        if (count_ == 1) {  // one problem: exactly as ever
+            if (!first_.parse.ok()) {
+                err_ << "varno-cli: " << first_.parse.error << '\n';
+                return 2;
+            }
+            out_ << (json_ ? JsonOutput(first_.run) : PlainOutput(first_.run));
+            return ExitStatusOf(first_.run);
+        }
+        return malformed_ ? 2 : withoutReport_ ? 1 : 0;
+    }
+
+private:
+    void Write(const Answered& a, int number)
+    {
+        if (!a.parse.ok()) {
+            malformed_ = true;
+            const int line = a.parse.ErrorLine() != 0 ? a.parse.ErrorLine() : a.kLine;
+            err_ << "varno-cli: line " << line << ": " << a.parse.Reason() << '\n';
+            if (json_) {
+                std::string text = "{\"line\": " + std::to_string(a.kLine) + ", \"error\": ";
+                AppendJsonString(text, a.parse.Reason());
+                out_ << text << "}\n";
+            } else {
+                out_ << "# problem " << number << " (line " << a.kLine << ")\n" << a.parse.Reason() << "\n\n";
+            }
+            return;
+        }
+        withoutReport_ = withoutReport_ || ExitStatusOf(a.run) != 0;
+        if (json_)
+            out_ << JsonOutput(a.run, a.kLine);
+        else
+            out_ << "# problem " << number << " (line " << a.kLine << ")\n" << PlainOutput(a.run);
+    }
+
+    std::ostream& out_;
+    std::ostream& err_;
+    bool json_;
+    int count_ = 0;
+    Answered first_;
+    bool malformed_ = false;
+    bool withoutReport_ = false;
+};
+
+}  // namespace
+
+int RunProblemStream(std::istream& in, std::ostream& out, std::ostream& err, bool json)
+{
+    // The input is read in large chunks into buffer, which holds the problem
+    // being read (from its first line) and the start of the lines after it:
+    // one problem and one chunk at most, however long the stream.
+    constexpr std::size_t Chunk = 1 << 16;
+    ProblemStream stream(out, err, json);
+    std::string buffer;
+    std::size_t problemStart = 0;  // in buffer
+    std::size_t scanned = 0;       // in buffer: the lines before it are looked at
+    int lineNumber = 0;            // of the last line looked at
+    int firstLine = 1;             // of the problem being read
+    int kLine = 0;                 // its line "K"; 0 before the first
+    bool more = true;
+    while (more) {
+        const std::size_t size = buffer.size();
+        buffer.resize(size + Chunk);
+        const auto got = static_cast<std::size_t>(in.rdbuf()->sgetn(buffer.data() + size, Chunk));
+        buffer.resize(size + got);
+        more = got == Chunk;
+        if (!more && !buffer.empty() && buffer.back() != '\n') buffer += '\n';  // the last line, unterminated
+        for (std::size_t end; (end = buffer.find('\n', scanned)) != std::string::npos; scanned = end + 1) {
+            ++lineNumber;
+            if (Word(std::string_view(buffer).substr(scanned, end - scanned)) != "K") continue;
+            if (kLine != 0) {  // a new problem begins; anything before the first K stays with it
+                stream.Finish(std::string_view(buffer).substr(problemStart, scanned - problemStart), firstLine,
+                              kLine);
+                problemStart = scanned;
+                firstLine = lineNumber;
+            }
+            kLine = lineNumber;
+        }
+        buffer.erase(0, problemStart);  // keep the problem being read and the unscanned rest
+        scanned -= problemStart;
+        problemStart = 0;
+    }
+    stream.Finish(buffer, firstLine, kLine);
+    return stream.End();
 }
 
 }  // namespace varno

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,11 @@ struct BatchProblem {
 // Either a problem or a one-line message that says what is wrong and where.
 struct BatchParse {
     BatchProblem problem;
-    std::string error;
+    std::string error;  // "line L: ..." where the line is known
     bool ok() const { return error.empty(); }
+    // The line the message names (0 when it names none), and the message without it.
+    int ErrorLine() const;
+    std::string Reason() const;
 };
 
 // ROWS: rows separated by ';', entries by blanks or tabs. Row i holds either n
@@ -30,8 +34,8 @@ struct BatchParse {
 BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows);
 
 // A line "K", its rows one per line, a line "M", its rows. Empty lines and
-// lines starting with '#' are ignored.
-BatchParse ParseProblemFile(std::string_view text);
+// lines starting with '#' are ignored. firstLine numbers text's first line.
+BatchParse ParseProblemFile(std::string_view text, int firstLine = 1);
 
 struct BatchRun {
     int n = 0;
@@ -44,7 +48,18 @@ struct BatchRun {
 BatchRun RunBatch(const BatchProblem& problem, ProgramState& state);
 
 std::string PlainOutput(const BatchRun& run);
-std::string JsonOutput(const BatchRun& run);
+// line > 0 adds "line": L, as each object of a stream of problems has.
+std::string JsonOutput(const BatchRun& run, int line = 0);
+
+// A FILE holding any number of problems, each from its line "K" on, read and
+// answered as a stream: memory does not grow with the number of problems.
+// One problem (at most one line "K") is answered exactly as ever. With more,
+// each answer is headed "# problem N (line L)" (plain) or carries "line": L
+// (JSON Lines), and a malformed problem is reported in its place, and on err,
+// without stopping the others. Returns the exit status: 2 if any problem was
+// malformed, else 1 if any ended without an eigenvalue report, else 0; read
+// failures of in are for the caller to check.
+int RunProblemStream(std::istream& in, std::ostream& out, std::ostream& err, bool json);
 
 // 0 when an eigenvalue report was shown, 1 when the calculation ended without one.
 inline int ExitStatusOf(const BatchRun& run) { return run.channel.reports.empty() ? 1 : 0; }

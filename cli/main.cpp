@@ -1,9 +1,7 @@
 // varno-cli: the calculator without a window, for scripts and checks.
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -13,7 +11,8 @@ namespace {
 
 constexpr std::string_view Usage =
     "usage: varno-cli [--json] -k ROWS -m ROWS\n"
-    "       varno-cli [--json] FILE      (FILE '-' reads standard input)\n"
+    "       varno-cli [--json] FILE      (FILE '-' reads standard input; it may hold many problems)\n"
+    "       varno-cli --version\n"
     "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n";
 
 int Fail(const std::string& message)
@@ -22,24 +21,26 @@ int Fail(const std::string& message)
     return 2;
 }
 
-std::optional<std::string> ReadAll(const std::string& path)
+// Answers every problem of FILE ("-": standard input) as a stream.
+int RunFile(const std::string& path, bool json)
 {
-    std::ostringstream text;
-    if (path == "-") {
-        text << std::cin.rdbuf();
-        return text.str();
+    std::ifstream file;
+    if (path != "-") {
+        file.open(path, std::ios::binary);
+        if (!file) return Fail("cannot read " + path);
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
-    text << file.rdbuf();
-    if (file.bad()) return std::nullopt;
-    return text.str();
+    std::istream& in = path == "-" ? std::cin : file;
+    const int status = varno::RunProblemStream(in, std::cout, std::cerr, json);
+    std::cout.flush();
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    // Many problems a second go through these streams: no C stdio sync.
+    std::ios::sync_with_stdio(false);
     bool json = false;
     std::optional<std::string> kRows;
     std::optional<std::string> mRows;
@@ -50,6 +51,9 @@ int main(int argc, char** argv)
             json = true;
         } else if (arg == "-h" || arg == "--help") {
             std::cout << Usage;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "varno-cli " << VARNO_VERSION << '\n';
             return 0;
         } else if (arg == "-k" || arg == "-m") {
             // The next word is always ROWS, even when it starts with '-'.
@@ -67,10 +71,9 @@ int main(int argc, char** argv)
     varno::BatchParse parsed;
     if (file) {
         if (kRows || mRows) return Fail("give either FILE or -k and -m, not both");
-        const auto text = ReadAll(*file);
-        if (!text) return Fail("cannot read " + *file);
-        parsed = varno::ParseProblemFile(*text);
-    } else if (kRows && mRows) {
+        return RunFile(*file, json);
+    }
+    if (kRows && mRows) {
         parsed = varno::ParseRowsArguments(*kRows, *mRows);
     } else if (kRows || mRows) {
         return Fail(kRows ? "-m ROWS is missing" : "-k ROWS is missing");

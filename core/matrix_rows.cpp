@@ -7,17 +7,24 @@
 namespace varno {
 namespace {
 
-std::vector<std::string_view> SplitEntries(std::string_view row)
+// The entries of row, split at blanks and tabs: how many there are, and the
+// first of them in first (a row of interest has at most four).
+std::size_t SplitEntries(std::string_view row, std::array<std::string_view, 4>& first)
 {
-    std::vector<std::string_view> entries;
+    // Entries end at the next blank, which memchr finds far faster than a
+    // loop over the characters; only a row with tabs needs both searches.
+    const bool tabs = row.find('\t') != std::string_view::npos;
+    std::size_t count = 0;
     std::size_t i = 0;
-    while (i < row.size()) {
+    while (true) {
         while (i < row.size() && (row[i] == ' ' || row[i] == '\t')) ++i;
-        const std::size_t start = i;
-        while (i < row.size() && row[i] != ' ' && row[i] != '\t') ++i;
-        if (i > start) entries.push_back(row.substr(start, i - start));
+        if (i == row.size()) break;
+        const std::size_t end = std::min(tabs ? row.find_first_of(" \t", i) : row.find(' ', i), row.size());
+        if (count < first.size()) first[count] = row.substr(i, end - i);
+        ++count;
+        i = end;
     }
-    return entries;
+    return count;
 }
 
 }  // namespace
@@ -38,8 +45,8 @@ std::vector<std::string_view> SplitRows(std::string_view text, bool lineEnds)
     return rows;
 }
 
-std::string ReadUpperRows(const std::vector<std::string_view>& rows, char name, int n, UpperTexts& out,
-                          const std::vector<int>& lines)
+std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int n, UpperTexts& out,
+                          std::span<const int> lines)
 {
     const auto where = [&](std::size_t r) {
         std::string w = "row " + std::to_string(r + 1) + " of " + name;
@@ -47,15 +54,16 @@ std::string ReadUpperRows(const std::vector<std::string_view>& rows, char name, 
         return w;
     };
     for (std::size_t r = 0; r < rows.size() && r < out.size(); ++r) {
-        const auto entries = SplitEntries(rows[r]);
+        std::array<std::string_view, 4> entries;
+        const std::size_t count = SplitEntries(rows[r], entries);
         const auto full = static_cast<std::size_t>(n);
         const std::size_t triangle = full - r;
-        if (entries.size() != full && entries.size() != triangle) {
+        if (count != full && count != triangle) {
             std::string expected = std::to_string(triangle);
             if (triangle != full) expected += " or " + std::to_string(full);
-            return where(r) + " has " + std::to_string(entries.size()) + " entries; expected " + expected;
+            return where(r) + " has " + std::to_string(count) + " entries; expected " + expected;
         }
-        const std::size_t skip = entries.size() == full ? r : 0;  // below the diagonal: ignored
+        const std::size_t skip = count == full ? r : 0;  // below the diagonal: ignored
         for (std::size_t c = r; c < full; ++c) out[r][c] = entries[skip + c - r];
     }
     return {};

@@ -161,17 +161,22 @@ std::size_t NumberPrefixLength(std::string_view text)
 
 double ParseCellText(std::string_view text)
 {
-    const Scan scan = ScanNumber(text);
-    if (scan.end == scan.begin) return 0.0;
-    std::string_view number = text.substr(scan.begin, scan.end - scan.begin);
-    const bool negative = number.front() == '-';
-    if (number.front() == '+' || number.front() == '-') number.remove_prefix(1);
-
+    std::size_t i = 0;
+    while (i < text.size() && IsCSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    // With the sign gone and a digit or point next, from_chars takes exactly
+    // the grammar's longest prefix: no second sign, "inf", "nan" or hex can
+    // start there, and an exponent counts only with its digits.
+    if (i == text.size() || !(IsDigit(text[i]) || text[i] == '.')) return 0.0;
+    const char* begin = text.data() + i;
     double magnitude = 0.0;
-    const auto result = std::from_chars(number.data(), number.data() + number.size(), magnitude,
-                                        std::chars_format::general);
+    const auto result = std::from_chars(begin, text.data() + text.size(), magnitude, std::chars_format::general);
+    if (result.ec == std::errc::invalid_argument) return 0.0;  // a point without digits
     if (result.ec == std::errc::result_out_of_range)
-        magnitude = IsHuge(number) ? std::numeric_limits<double>::infinity() : 0.0;
+        magnitude = IsHuge({begin, static_cast<std::size_t>(result.ptr - begin)})
+                        ? std::numeric_limits<double>::infinity()
+                        : 0.0;
     return negative ? -magnitude : magnitude;
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 namespace varno::test {
 namespace {
 
@@ -81,6 +84,61 @@ TEST(BatchRun, RefusedAndSingularEndWithoutAReport)
         const BatchRun run = RunBatch(ParseRowsArguments(k, m).problem, state);
         EXPECT_EQ(ExitStatusOf(run), 1) << k << " / " << m;
         EXPECT_EQ(run.channel.messages.size(), 1u);
+    }
+}
+
+// Problems of every n in one stream, a malformed one in the middle and a
+// refused one: each answer is the single-problem answer, in its place, with
+// its line; the others go on; the exit status says the worst.
+TEST(ProblemStream, AnswersEachProblemAsAlone)
+{
+    const std::string problems[] = {
+        "# two masses\nK\n2 0\n6\nM\n1 0\n2\n",
+        "K\n2 -1 0\n2 -1\n1\nM\n1 0 0\n1 0\n1\n",
+        "K\n1 2\n3 4 5\nM\n1 0\n1\n",  // malformed: its row 2 has three entries
+        "K\n1 0\n1\nM\n1 1\n1\n",      // refused: M singular
+        "K\n2 -1 0 0\n2 -1 0\n2 -1\n1\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
+    };
+    std::string input;
+    std::vector<int> kLines;
+    for (const std::string& p : problems) {  // the line of each problem's "K"
+        const std::size_t k = input.size() + (p.rfind("K\n", 0) == 0 ? 0 : p.find("\nK\n") + 1);
+        input += p;
+        kLines.push_back(1 + static_cast<int>(std::count(input.begin(), input.begin() + static_cast<long>(k), '\n')));
+    }
+    const auto alone = [](const std::string& p) {
+        ProgramState state;
+        return RunBatch(ParseProblemFile(p).problem, state);
+    };
+    for (const bool json : {true, false}) {
+        std::istringstream in(input);
+        std::ostringstream out, err;
+        EXPECT_EQ(RunProblemStream(in, out, err, json), 2);
+        std::string expected;
+        for (std::size_t k = 0; k < std::size(problems); ++k) {
+            const std::string line = std::to_string(kLines[k]);
+            if (k == 2) {
+                expected += json ? "{\"line\": " + line + ", \"error\": \"row 2 of K has 3 entries; expected 1 or 2\"}\n"
+                                 : "# problem 3 (line " + line + ")\nrow 2 of K has 3 entries; expected 1 or 2\n\n";
+                continue;
+            }
+            const BatchRun run = alone(problems[k]);
+            expected += json ? "{\"line\": " + line + ", " + JsonOutput(run).substr(1)
+                             : "# problem " + std::to_string(k + 1) + " (line " + line + ")\n" + PlainOutput(run);
+        }
+        EXPECT_EQ(out.str(), expected);
+        EXPECT_EQ(err.str(), "varno-cli: line " + std::to_string(kLines[2] + 2) +
+                                 ": row 2 of K has 3 entries; expected 1 or 2\n");
+    }
+    // Without the malformed one a refusal is the worst; without both, none.
+    for (const auto& [drop, status] : {std::pair{std::vector<int>{2}, 1}, std::pair{std::vector<int>{2, 3}, 0}}) {
+        std::string rest;
+        for (std::size_t k = 0; k < std::size(problems); ++k)
+            if (std::find(drop.begin(), drop.end(), static_cast<int>(k)) == drop.end()) rest += problems[k];
+        std::istringstream in(rest);
+        std::ostringstream out, err;
+        EXPECT_EQ(RunProblemStream(in, out, err, false), status);
+        EXPECT_EQ(err.str(), "");
     }
 }
 

@@ -44,5 +44,10 @@ check soft_chain_4 0 $'\n\n  Eigenvalues \n\n lambda1 =  0.00036184 \n lambda2 =
   -k "0.006 -0.003 0 0; 0.006 -0.003 0; 0.006 -0.003; 0.003" -m "1 0 0 0; 1 0 0; 1 0; 1"
 check tiny_m_2 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=      1e+150 \n lambda2=      1e+150"], "reports": [[[1e+150, 0], [1e+150, 0]]], "mended": true}' -- \
   --json -k "1 0; 1" -m "1e-150 0; 1e-150"
+# Many problems on standard input: headers, and the worst exit status.
+check stream_stdin 1 "$(printf '# problem 1 (line 1)\n%s\n\n# problem 2 (line 7)\n%s' \
+  "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" "$("$cli" -k "1 0; 1" -m "1 1; 1")")" -- - \
+  < <(printf 'K\n2 0\n6\nM\n1 0\n2\nK\n1 0\n1\nM\n1 1\n1\n')
+check version 0 "varno-cli $(sed -n 's/^project(varno VERSION \([0-9.]*\).*/\1/p' "$examples/../CMakeLists.txt")" -- --version
 echo "$((total - failures)) passed, $failures failed"
 [[ $failures -eq 0 ]]

@@ -35,7 +35,12 @@ QMenu* CellEdit::createCellMenu()
     // Offered only when the clipboard holds a matrix of the order shown.
     const QString clipboard = QGuiApplication::clipboard()->text();
     QAction* pasteMatrixAction = menu->addAction(QString::fromUtf8(PasteMatrixText));
-    pasteMatrixAction->setEnabled(readsAsMatrix && pasteMatrix && readsAsMatrix(clipboard));
+    const bool readable = readsAsMatrix && pasteMatrix && readsAsMatrix(clipboard);
+    pasteMatrixAction->setEnabled(readable);
+    if (!readable) {  // say why it is greyed out
+        menu->setToolTipsVisible(true);
+        pasteMatrixAction->setToolTip(QStringLiteral("The clipboard holds no matrix of the order chosen"));
+    }
     connect(pasteMatrixAction, &QAction::triggered, this, [this, clipboard] { pasteMatrix(clipboard); });
     return menu;
 }

@@ -1,0 +1,74 @@
+// A stream of problems runs in constant memory: the batch command's peak
+// resident size for 400,000 problems piped in is that for 20,000, within
+// 1 MiB. A bounded check, not a timed one. Usage: stream_memory_test VARNO_CLI
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+namespace {
+
+// Runs cli on a pipe of count problems (n = 2, 3, 4 in turn, one malformed
+// in a hundred) and returns its peak resident size in KiB, or -1.
+long PeakKiB(const char* cli, int count)
+{
+    int in[2];
+    int out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        const int quiet = open("/dev/null", O_WRONLY);  // one line per malformed problem
+        if (quiet >= 0) dup2(quiet, 2);
+        for (const int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+        execl(cli, cli, "-", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    std::thread writer([&] {
+        const std::string problems[] = {"K\n2 -1\n1\nM\n1 0\n1\n", "K\n2 -1 0\n2 -1\n1\nM\n1 0 0\n1 0\n1\n",
+                                        "K\n2 -1 0 0\n2 -1 0\n2 -1\n1\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
+                                        "K\n1 2\n3 4 5\nM\n1 0\n1\n"};
+        std::string chunk;
+        for (int k = 0; k < count; ++k) {
+            chunk += problems[k % 100 == 99 ? 3 : k % 3];
+            if (chunk.size() > 60000 || k + 1 == count) {
+                for (std::size_t done = 0; done < chunk.size();) {
+                    const ssize_t wrote = write(in[1], chunk.data() + done, chunk.size() - done);
+                    if (wrote <= 0) break;
+                    done += static_cast<std::size_t>(wrote);
+                }
+                chunk.clear();
+            }
+        }
+        close(in[1]);
+    });
+    char buffer[1 << 16];
+    while (read(out[0], buffer, sizeof buffer) > 0) {
+    }
+    writer.join();
+    close(out[0]);
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 2) return -1;
+    return usage.ru_maxrss;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) return 2;
+    std::signal(SIGPIPE, SIG_IGN);
+    const long small = PeakKiB(argv[1], 20000);
+    const long large = PeakKiB(argv[1], 400000);
+    std::printf("peak resident size: %ld KiB for 20,000 problems, %ld KiB for 400,000\n", small, large);
+    return small > 0 && large > 0 && large <= small + 1024 ? 0 : 1;
+}
