@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, and only those missing.
-# Usage: scripts/install-deps.sh PROFILE...   (build, test, bench, fuzz, shots)
+# Usage: scripts/install-deps.sh PROFILE...   (build, test, package, bench, fuzz, shots)
 set -euo pipefail
 
 declare -A packages=(
   [build]="cmake ninja-build g++ make qt6-base-dev libgl-dev"
-  [test]="googletest libgtest-dev libgmock-dev liblapack-dev locales-all fonts-dejavu-core desktop-file-utils appstream"
-  [bench]="libbenchmark-dev liblapack-dev libeigen3-dev"
+  [test]="googletest libgtest-dev libgmock-dev liblapack-dev locales-all fonts-dejavu-core desktop-file-utils appstream
+          groff-base dpkg-dev file"
+  [package]="dpkg-dev file"
+  [bench]="libbenchmark-dev liblapack-dev libeigen3-dev python3"
   [fuzz]="clang libclang-rt-14-dev liblapack-dev"
   [shots]="xvfb xauth"
 )
