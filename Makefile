@@ -5,7 +5,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= 2
 CMAKE_ARGS ?=
 
-.PHONY: run test build deps bench fuzz sanitize clean
+.PHONY: run test build deps package bench fuzz sanitize clean
 
 deps:
 	@scripts/install-deps.sh build
@@ -24,6 +24,12 @@ test:
 	$(MAKE) --no-print-directory build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# A Debian package of both programs, in $(BUILD)/varno_VERSION_ARCH.deb.
+package:
+	@scripts/install-deps.sh build package
+	$(MAKE) --no-print-directory build
+	cd $(BUILD) && cpack -G DEB
+
 sanitize:
 	@scripts/install-deps.sh build test
 	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNO_SANITIZE=ON $(CMAKE_ARGS)
@@ -40,6 +46,7 @@ bench:
 	build-bench/bin/varno-bench --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true \
 	  --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null | python3 bench/table.py
 	python3 bench/startup.py build-bench/bin/varno-startup-probe
+	python3 bench/stream.py build-bench/bin/varno-cli build-bench
 
 # libFuzzer with ASan and UBSan; FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60
