@@ -1,9 +1,9 @@
 #include "cli/batch.h"
 
 #include <cmath>
-#include <span>
 #include <istream>
 #include <ostream>
+#include <span>
 #include <vector>
 
 #include "core/calculate.h"
@@ -29,17 +29,21 @@ struct RowList {
     }
 };
 
-std::string FillMatrix(const RowList& list, char name, int n, std::array<std::array<double, 4>, 4>& out,
-                       bool withLines)
+// Reads one matrix into out, or says in result what is wrong, with the line
+// of the row at fault where the rows came with lines.
+bool FillMatrix(const RowList& list, char name, int n, std::array<std::array<double, 4>, 4>& out, bool withLines,
+                BatchParse& result)
 {
     UpperTexts texts{};
-    const std::span<const std::string_view> rows(list.rows.data(), list.count);
-    const std::span<const int> lines(list.lines.data(), withLines ? list.count : 0);
-    std::string error = ReadUpperRows(rows, name, n, texts, lines);
-    if (!error.empty()) return error;
+    std::size_t failedRow = 0;
+    result.reason = ReadUpperRows(std::span(list.rows.data(), list.count), name, n, texts, &failedRow);
+    if (!result.ok()) {
+        if (withLines) result.errorLine = list.lines[failedRow];
+        return false;
+    }
     for (std::size_t r = 0; r < static_cast<std::size_t>(n); ++r)
         for (std::size_t c = r; c < static_cast<std::size_t>(n); ++c) out[r][c] = ParseCellText(texts[r][c]);
-    return {};
+    return true;
 }
 
 std::string CountError(char name, std::size_t rows)
@@ -52,17 +56,17 @@ BatchParse Assemble(const RowList& kRows, const RowList& mRows, bool withLines)
     BatchParse result;
     for (const auto& [rows, name] : {std::pair{&kRows, 'K'}, std::pair{&mRows, 'M'}}) {
         if (rows->count < 2 || rows->count > MaxDimension) {
-            result.error = CountError(name, rows->count);
+            result.reason = CountError(name, rows->count);
             return result;
         }
     }
     if (kRows.count != mRows.count) {
-        result.error = "K has " + std::to_string(kRows.count) + " rows but M has " + std::to_string(mRows.count);
+        result.reason = "K has " + std::to_string(kRows.count) + " rows but M has " + std::to_string(mRows.count);
         return result;
     }
     result.problem.n = static_cast<int>(kRows.count);
-    result.error = FillMatrix(kRows, 'K', result.problem.n, result.problem.K, withLines);
-    if (result.error.empty()) result.error = FillMatrix(mRows, 'M', result.problem.n, result.problem.M, withLines);
+    if (FillMatrix(kRows, 'K', result.problem.n, result.problem.K, withLines, result))
+        FillMatrix(mRows, 'M', result.problem.n, result.problem.M, withLines, result);
     return result;
 }
 
@@ -112,18 +116,9 @@ BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows)
     return Assemble(lists[0], lists[1], false);
 }
 
-int BatchParse::ErrorLine() const
+std::string BatchParse::Message() const
 {
-    if (error.rfind("line ", 0) != 0) return 0;
-    int line = 0;
-    std::size_t i = 5;
-    for (; i < error.size() && error[i] >= '0' && error[i] <= '9'; ++i) line = line * 10 + (error[i] - '0');
-    return error.compare(i, 2, ": ") == 0 ? line : 0;
-}
-
-std::string BatchParse::Reason() const
-{
-    return ErrorLine() == 0 ? error : error.substr(error.find(": ") + 2);
+    return errorLine == 0 ? reason : "line " + std::to_string(errorLine) + ": " + reason;
 }
 
 BatchParse ParseProblemFile(std::string_view text, int firstLine)
@@ -147,8 +142,9 @@ BatchParse ParseProblemFile(std::string_view text, int firstLine)
             const int wanted = word == "K" ? 0 : 1;
             if (wanted != section + 1) {
                 BatchParse bad;
-                bad.error = "line " + std::to_string(lineNumber) + ": unexpected \"" + std::string(word) +
-                            "\"; the file holds a line K, K's rows, a line M, M's rows";
+                bad.errorLine = lineNumber;
+                bad.reason = "unexpected \"" + std::string(word) +
+                             "\"; the file holds a line K, K's rows, a line M, M's rows";
                 return bad;
             }
             section = wanted;
@@ -156,14 +152,15 @@ BatchParse ParseProblemFile(std::string_view text, int firstLine)
         }
         if (section < 0) {
             BatchParse bad;
-            bad.error = "line " + std::to_string(lineNumber) + ": rows before the line \"K\"";
+            bad.errorLine = lineNumber;
+            bad.reason = "rows before the line \"K\"";
             return bad;
         }
         rows[section].Add(line, lineNumber);
     }
     if (section < 1) {
         BatchParse bad;
-        bad.error = section < 0 ? "no line \"K\" in the input" : "no line \"M\" in the input";
+        bad.reason = section < 0 ? "no line \"K\" in the input" : "no line \"M\" in the input";
         return bad;
     }
     return Assemble(rows[0], rows[1], true);
@@ -268,7 +265,7 @@ public:
     {
         if (count_ == 1) {  // one problem: exactly as ever
             if (!first_.parse.ok()) {
-                err_ << "varno-cli: " << first_.parse.error << '\n';
+                err_ << "varno-cli: " << first_.parse.Message() << '\n';
                 return 2;
             }
             out_ << (json_ ? JsonOutput(first_.run) : PlainOutput(first_.run));
@@ -282,14 +279,14 @@ private:
     {
         if (!a.parse.ok()) {
             malformed_ = true;
-            const int line = a.parse.ErrorLine() != 0 ? a.parse.ErrorLine() : a.kLine;
-            err_ << "varno-cli: line " << line << ": " << a.parse.Reason() << '\n';
+            const int line = a.parse.errorLine != 0 ? a.parse.errorLine : a.kLine;
+            err_ << "varno-cli: line " << line << ": " << a.parse.reason << '\n';
             if (json_) {
                 std::string text = "{\"line\": " + std::to_string(a.kLine) + ", \"error\": ";
-                AppendJsonString(text, a.parse.Reason());
+                AppendJsonString(text, a.parse.reason);
                 out_ << text << "}\n";
             } else {
-                out_ << "# problem " << number << " (line " << a.kLine << ")\n" << a.parse.Reason() << "\n\n";
+                out_ << "# problem " << number << " (line " << a.kLine << ")\n" << a.parse.reason << "\n\n";
             }
             return;
         }

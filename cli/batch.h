@@ -19,14 +19,14 @@ struct BatchProblem {
     std::array<std::array<double, 4>, 4> M{};
 };
 
-// Either a problem or a one-line message that says what is wrong and where.
+// Either a problem or what is wrong with it, and where when that is known.
 struct BatchParse {
     BatchProblem problem;
-    std::string error;  // "line L: ..." where the line is known
-    bool ok() const { return error.empty(); }
-    // The line the message names (0 when it names none), and the message without it.
-    int ErrorLine() const;
-    std::string Reason() const;
+    std::string reason;  // empty when the problem was read
+    int errorLine = 0;   // the line the reason concerns; 0 when none
+    bool ok() const { return reason.empty(); }
+    // One line for the user: "line L: reason", or the reason alone.
+    std::string Message() const;
 };
 
 // ROWS: rows separated by ';', entries by blanks or tabs. Row i holds either n
@@ -57,8 +57,7 @@ std::string JsonOutput(const BatchRun& run, int line = 0);
 // each answer is headed "# problem N (line L)" (plain) or carries "line": L
 // (JSON Lines), and a malformed problem is reported in its place, and on err,
 // without stopping the others. Returns the exit status: 2 if any problem was
-// malformed, else 1 if any ended without an eigenvalue report, else 0; read
-// failures of in are for the caller to check.
+// malformed, else 1 if any ended without an eigenvalue report, else 0.
 int RunProblemStream(std::istream& in, std::ostream& out, std::ostream& err, bool json);
 
 // 0 when an eigenvalue report was shown, 1 when the calculation ended without one.

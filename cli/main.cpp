@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     } else {
         return Fail("no problem given: -k ROWS -m ROWS or FILE (see --help)");
     }
-    if (!parsed.ok()) return Fail(parsed.error);
+    if (!parsed.ok()) return Fail(parsed.Message());
 
     varno::ProgramState state;
     const varno::BatchRun run = varno::RunBatch(parsed.problem, state);

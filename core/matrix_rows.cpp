@@ -46,13 +46,8 @@ std::vector<std::string_view> SplitRows(std::string_view text, bool lineEnds)
 }
 
 std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int n, UpperTexts& out,
-                          std::span<const int> lines)
+                          std::size_t* failedRow)
 {
-    const auto where = [&](std::size_t r) {
-        std::string w = "row " + std::to_string(r + 1) + " of " + name;
-        if (!lines.empty()) w = "line " + std::to_string(lines[r]) + ": " + w;
-        return w;
-    };
     for (std::size_t r = 0; r < rows.size() && r < out.size(); ++r) {
         std::array<std::string_view, 4> entries;
         const std::size_t count = SplitEntries(rows[r], entries);
@@ -61,7 +56,9 @@ std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int
         if (count != full && count != triangle) {
             std::string expected = std::to_string(triangle);
             if (triangle != full) expected += " or " + std::to_string(full);
-            return where(r) + " has " + std::to_string(count) + " entries; expected " + expected;
+            if (failedRow != nullptr) *failedRow = r;
+            return "row " + std::to_string(r + 1) + " of " + name + " has " + std::to_string(count) +
+                   " entries; expected " + expected;
         }
         const std::size_t skip = count == full ? r : 0;  // below the diagonal: ignored
         for (std::size_t c = r; c < full; ++c) out[r][c] = entries[skip + c - r];

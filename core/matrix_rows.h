@@ -26,9 +26,9 @@ std::vector<std::string_view> SplitRows(std::string_view text, bool lineEnds);
 
 // Reads rows as an n x n matrix (n <= 4) into out. Returns "" or a one-line
 // message saying what is wrong, e.g. "row 2 of K has 4 entries; expected 2
-// or 3", prefixed with "line L: " where lines gives the line of each row.
+// or 3", with the index of that row in failedRow where given.
 std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int n, UpperTexts& out,
-                          std::span<const int> lines = {});
+                          std::size_t* failedRow = nullptr);
 
 // A pasted text read as ROWS of exactly n rows, or nothing if it is not one.
 std::optional<UpperTexts> ReadPastedMatrix(std::string_view text, int n);

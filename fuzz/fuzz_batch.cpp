@@ -15,7 +15,7 @@ namespace {
 void Check(const varno::BatchParse& parsed)
 {
     if (!parsed.ok()) {
-        if (parsed.error.find('\n') != std::string::npos) std::abort();
+        if (parsed.Message().find('\n') != std::string::npos) std::abort();
         return;
     }
     if (parsed.problem.n < 2 || parsed.problem.n > 4) std::abort();
@@ -54,7 +54,7 @@ void CheckStream(std::string_view text)
         if (problems <= 1) {  // exactly the single problem's answer
             const varno::BatchParse parsed = varno::ParseProblemFile(text);
             if (!parsed.ok()) {
-                if (status != 2 || !out.str().empty() || err.str() != "varno-cli: " + parsed.error + "\n") std::abort();
+                if (status != 2 || !out.str().empty() || err.str() != "varno-cli: " + parsed.Message() + "\n") std::abort();
                 continue;
             }
             varno::ProgramState state;

@@ -11,12 +11,12 @@ namespace {
 TEST(BatchInput, AcceptsFullRowsAndTriangles)
 {
     const BatchParse full = ParseRowsArguments("2 9; 0 6", "1 0;0 2");
-    ASSERT_TRUE(full.ok()) << full.error;
+    ASSERT_TRUE(full.ok()) << full.Message();
     EXPECT_EQ(full.problem.n, 2);
     EXPECT_EQ(full.problem.K[0][1], 9);
     EXPECT_EQ(full.problem.K[1][1], 6);
     const BatchParse triangle = ParseRowsArguments("1 2 3; 4 5; 6", "1 0 0\t;\t1 0 ; 1");
-    ASSERT_TRUE(triangle.ok()) << triangle.error;
+    ASSERT_TRUE(triangle.ok()) << triangle.Message();
     EXPECT_EQ(triangle.problem.K[1][2], 5);
     EXPECT_EQ(triangle.problem.K[2][2], 6);
     EXPECT_EQ(triangle.problem.M[2][2], 1);
@@ -25,7 +25,7 @@ TEST(BatchInput, AcceptsFullRowsAndTriangles)
 TEST(BatchInput, EntriesParseLikeCells)
 {
     const BatchParse p = ParseRowsArguments("-1 2.5e2x; abc 1,5", "1 0; 0 1");
-    ASSERT_TRUE(p.ok()) << p.error;
+    ASSERT_TRUE(p.ok()) << p.Message();
     EXPECT_EQ(p.problem.K[0][0], -1);
     EXPECT_EQ(p.problem.K[0][1], 250);
     EXPECT_EQ(p.problem.K[1][1], 1);  // the entry below the diagonal ("abc") is ignored
@@ -47,7 +47,7 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
         {"1 0 0 0 0; 1 0 0 0; 1 0 0; 1 0; 1", "1", "K has 5 rows; n must be 2, 3 or 4"},
         {"1 0 0; 1 0; 1", "1 0; 1", "K has 3 rows but M has 2"},
     };
-    for (const auto& c : argumentCases) EXPECT_EQ(ParseRowsArguments(c.k, c.m).error, c.message) << c.k;
+    for (const auto& c : argumentCases) EXPECT_EQ(ParseRowsArguments(c.k, c.m).Message(), c.message) << c.k;
     const std::pair<const char*, const char*> fileCases[] = {
         {"1 2\nK\n", "line 1: rows before the line \"K\""},
         {"K\n1 0\n0 1\n", "no line \"M\" in the input"},
@@ -55,13 +55,13 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
         {"M\n1 0\n", "line 1: unexpected \"M\"; the file holds a line K, K's rows, a line M, M's rows"},
         {"K\n1 0\n1 2 3\nM\n1 0\n1\n", "line 3: row 2 of K has 3 entries; expected 1 or 2"},
     };
-    for (const auto& [text, message] : fileCases) EXPECT_EQ(ParseProblemFile(text).error, message) << text;
+    for (const auto& [text, message] : fileCases) EXPECT_EQ(ParseProblemFile(text).Message(), message) << text;
 }
 
 TEST(BatchInput, FileSkipsCommentsBlankLinesAndCarriageReturns)
 {
     const BatchParse p = ParseProblemFile("# a bar\r\n\r\n K \r\n2 0\r\n6\r\n# mass\nM\n1 0\n2");
-    ASSERT_TRUE(p.ok()) << p.error;
+    ASSERT_TRUE(p.ok()) << p.Message();
     EXPECT_EQ(p.problem.K[1][1], 6);
     EXPECT_EQ(p.problem.M[1][1], 2);
 }
