@@ -46,9 +46,7 @@ double Hypot(double x, double y)
 }
 
 // One Householder reflection that zeroes a[j+2 .. n-1][j] of the symmetric
-// matrix a, applied from both sides; returns the new a[j+1][j]. The column is
-// scaled by a power of two first, so that neither its squares nor the
-// reflector overflow or lose accuracy to underflow.
+// matrix a, applied from both sides; returns the new a[j+1][j].
 template <int n>
 double Reflect(Square4& a, int j)
 {
@@ -106,14 +104,14 @@ double Reflect(Square4& a, int j)
     return e == 0 ? beta : TimesPowerOfTwo(beta, e);
 }
 
-// Four counts at once, one shift per lane: below[l] is the number of negative
-// pivots of LDL^T of T - sigma[l] I. A zero pivot becomes guard[l]: -pivmin
-// counts an eigenvalue equal to sigma as below it, +pivmin does not.
 // Two doubles side by side, the width every x86-64 has (GCC/Clang vector
 // extension): each lane rounds exactly as the scalar expression would.
 typedef double Pair __attribute__((vector_size(16)));
 typedef long long PairMask __attribute__((vector_size(16)));
 
+// Four counts at once, one shift per lane: below[l] is the number of negative
+// pivots of LDL^T of T - sigma[l] I. A zero pivot becomes guard[l]: -pivmin
+// counts an eigenvalue equal to sigma as below it, +pivmin does not.
 template <int n>
 std::array<int, 4> CountFor(const TridiagonalPencil& t, const Lane& sigma, const Lane& guard)
 {
@@ -265,7 +263,6 @@ std::array<double, 4> ToPencilUnits(const TridiagonalPencil& t, Lane mu)
     return mu;
 }
 
-
 // The reduction for one n, so that every loop has a fixed length and unrolls.
 template <int n>
 std::optional<TridiagonalPencil> Reduce(const Matrix10& K, const Matrix10& M)
@@ -311,8 +308,7 @@ std::optional<TridiagonalPencil> Reduce(const Matrix10& K, const Matrix10& M)
     // M = L D L^T with L unit lower triangular; M is positive definite exactly
     // when every pivot is positive. (No square root on this dependent chain.)
     Square4 L;
-    Lane d;
-    Lane inverse;  // 1 / d
+    Lane inverse;  // 1 / pivot
 #pragma GCC unroll 4
     for (int j = 0; j < n; ++j) {
         // Below the diagonal, m comes to hold L(i, j) d(j), which the sums reuse.
@@ -320,7 +316,6 @@ std::optional<TridiagonalPencil> Reduce(const Matrix10& K, const Matrix10& M)
 #pragma GCC unroll 4
         for (int p = 0; p < j; ++p) pivot -= L[U(j)][U(p)] * m[U(j)][U(p)];
         if (!(pivot > 0.0)) return std::nullopt;
-        d[U(j)] = pivot;
         inverse[U(j)] = 1.0 / pivot;
 #pragma GCC unroll 4
         for (int i = j + 1; i < n; ++i) {
@@ -344,7 +339,7 @@ std::optional<TridiagonalPencil> Reduce(const Matrix10& K, const Matrix10& M)
             Y[U(i)][U(c)] = s;
         }
     // Then the lower triangle of Z = Y L^-T from Z L^T = Y, scaled on both sides.
-    Lane root;  // d^-1/2
+    Lane root;  // pivot^-1/2
 #pragma GCC unroll 4
     for (int i = 0; i < n; ++i) root[U(i)] = std::sqrt(inverse[U(i)]);
     Square4 C;

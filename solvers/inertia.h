@@ -10,19 +10,19 @@
 //
 // The pencil is first scaled by powers of two (exact), so that entries from
 // the smallest normal double to the largest finite one neither overflow nor
-// underflow; then reduced with the Cholesky factor of M to a symmetric matrix
+// underflow; then reduced with the LDL^T factors of M to a symmetric matrix
 // with the same eigenvalues, and that by Householder reflections to
 // tridiagonal form T, on which a count is one pass of n - 1 divisions.
 //
-// Accuracy: that of LAPACK's dsygv, which takes the same route (Cholesky
-// reduction, tridiagonalisation). Each count is exact for a matrix within a
+// Accuracy: that of LAPACK's dsygv, which takes the same route (reduction by
+// M's triangular factor, tridiagonalisation). Each count is exact for a matrix within a
 // few units of rounding of T, so an eigenvalue is found to about
 // eps * |lambda|, and never worse than about eps * kappa(M) * max|lambda|.
 // Unlike a closed form on the characteristic polynomial, clustered and
 // repeated eigenvalues lose nothing.
 //
 // Not handled (the reduction is refused): a non-finite entry, an M that is
-// not positive definite (a Cholesky pivot <= 0), and an M so close to
+// not positive definite (an LDL^T pivot <= 0), and an M so close to
 // singular that the reduced matrix overflows (smallest eigenvalue of M below
 // about 1e-300 of its largest entry).
 #pragma once
@@ -41,10 +41,10 @@ struct TridiagonalPencil {
     std::array<double, 4> diagonal{};
     std::array<double, 3> off{};
     std::array<double, 3> offSquared{};
-    double pivmin = 0.0;                 // smallest pivot magnitude a count lets through
-    double lower = 0.0;                  // Gershgorin bounds of T, widened for rounding
+    double pivmin = 0.0;  // smallest pivot magnitude a count lets through
+    double lower = 0.0;   // Gershgorin bounds of T, widened for rounding
     double upper = 0.0;
-    double norm = 0.0;  // max(|lower|, |upper|) before widening
+    double norm = 0.0;    // max(|lower|, |upper|) before widening
     int shift = 0;
 };
 

@@ -12,10 +12,7 @@ namespace varno::ui {
 void CellEdit::pasteFromClipboard()
 {
     const QString text = QGuiApplication::clipboard()->text();
-    if (readsAsMatrix && pasteMatrix && readsAsMatrix(text))
-        pasteMatrix(text);
-    else
-        paste();
+    if (!(pasteMatrix && pasteMatrix(text))) paste();
 }
 
 QMenu* CellEdit::createCellMenu()

@@ -17,9 +17,10 @@ class CellEdit final : public QLineEdit {
     Q_OBJECT
 
 public:
-    // Whether text reads as a whole matrix, and taking it as one.
+    // Whether text reads as a whole matrix (to offer Paste Matrix), and
+    // taking it as one: false, and nothing done, when it does not.
     std::function<bool(const QString& text)> readsAsMatrix;
-    std::function<void(const QString& text)> pasteMatrix;
+    std::function<bool(const QString& text)> pasteMatrix;
     // The shown matrix as text, empty when there is none.
     std::function<QString()> matrixText;
 

@@ -148,7 +148,7 @@ void CMainDialog::Build()
         edit->setMaxLength(1 << 20);
         connect(edit, &QLineEdit::textChanged, this, [this, cell] { OnCellChange(cell); });
         edit->readsAsMatrix = [this](const QString& text) { return PastesAsMatrix(state_, text.toStdString()); };
-        edit->pasteMatrix = [this](const QString& text) { MatrixPasted(state_, *this, text.toStdString()); };
+        edit->pasteMatrix = [this](const QString& text) { return MatrixPasted(state_, *this, text.toStdString()); };
         edit->matrixText = [this] { return QString::fromStdString(ShownMatrixText(state_)); };
         cells_[k] = edit;
     }
