@@ -79,7 +79,7 @@ TEST(BatchRun, JsonOfTheWorkedTwoByTwo)
 
 TEST(BatchRun, RefusedAndSingularEndWithoutAReport)
 {
-    for (const auto& [k, m] : {std::pair{"0 0; 0 0", "1 0; 0 1"}, std::pair{"1 0; 0 1", "1 1; 1 1"}}) {
+    for (const auto& [k, m] : {std::pair{"0 0; 0 0", "1 0; 0 1"}, std::pair{"1 0; 0 -2", "1 1; 1 1"}}) {
         ProgramState state;
         const BatchRun run = RunBatch(ParseRowsArguments(k, m).problem, state);
         EXPECT_EQ(ExitStatusOf(run), 1) << k << " / " << m;
@@ -96,7 +96,7 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         "# two masses\nK\n2 0\n6\nM\n1 0\n2\n",
         "K\n2 -1 0\n2 -1\n1\nM\n1 0 0\n1 0\n1\n",
         "K\n1 2\n3 4 5\nM\n1 0\n1\n",  // malformed: its row 2 has three entries
-        "K\n1 0\n1\nM\n1 1\n1\n",      // refused: M singular
+        "K\n1 0\n-2\nM\n1 1\n1\n",     // refused: M singular, K indefinite
         "K\n2 -1 0 0\n2 -1 0\n2 -1\n1\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
     };
     std::string input;
