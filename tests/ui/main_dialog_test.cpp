@@ -51,6 +51,13 @@ class MainDialogTest : public QObject {
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
     }
+    // The entry of menu with that text; null when there is none.
+    static QAction* entry(QMenu* menu, const char* text)
+    {
+        for (QAction* action : menu->actions())
+            if (action->text() == QString::fromUtf8(text)) return action;
+        return nullptr;
+    }
     double K(int i, int j) { return state->store.K[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; }
     double M(int i, int j) { return state->store.M[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; }
     std::set<int> shownGrid()
@@ -305,8 +312,9 @@ private slots:
             for (int j = i; j <= 4; ++j) typeInto(cell(i, j), QString::fromUtf8(values[v++]));
         auto* source = qobject_cast<ui::CellEdit*>(cell(2, 3));
         std::unique_ptr<QMenu> menu(source->createCellMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == QString::fromUtf8(ui::CopyMatrixText)) action->trigger();
+        QAction* copy = entry(menu.get(), ui::CopyMatrixText);
+        QVERIFY(copy != nullptr);
+        copy->trigger();
         const QString copied = QGuiApplication::clipboard()->text();
         QCOMPARE(copied.count(QLatin1Char('\n')), 4);
         QCOMPARE(copied.split(QLatin1Char('\n')).front().count(QLatin1Char('\t')), 3);
@@ -326,8 +334,9 @@ private slots:
         QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\t3\n9\t4\t5\n9\t9\t6\n"));
         auto* target = qobject_cast<ui::CellEdit*>(cell(2, 2));
         std::unique_ptr<QMenu> menu(target->createCellMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == QString::fromUtf8(ui::PasteMatrixText)) QVERIFY(action->isEnabled());
+        QAction* pasteMatrix = entry(menu.get(), ui::PasteMatrixText);
+        QVERIFY(pasteMatrix != nullptr);
+        QVERIFY(pasteMatrix->isEnabled());
         target->setFocus();
         QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE((std::vector<double>{K(1, 1), K(1, 2), K(1, 3), K(2, 2), K(2, 3), K(3, 3), K(2, 1)}),
@@ -337,8 +346,9 @@ private slots:
         // Not rows for n = 3: it goes into the one cell, as any paste.
         QGuiApplication::clipboard()->setText(QStringLiteral("7 8"));
         menu.reset(target->createCellMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == QString::fromUtf8(ui::PasteMatrixText)) QVERIFY(!action->isEnabled());
+        pasteMatrix = entry(menu.get(), ui::PasteMatrixText);
+        QVERIFY(pasteMatrix != nullptr);
+        QVERIFY(!pasteMatrix->isEnabled());
         target->selectAll();
         QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(target->text(), QStringLiteral("7 8"));
