@@ -231,14 +231,12 @@ std::string CMainDialog::CellText(int cell) const
 
 void CMainDialog::SetCellText(int cell, std::string_view text)
 {
-    QLineEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
+    CellEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
     {
         // One notification per write, even when the text does not change.
         const QSignalBlocker blocker(edit);
-        edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        edit->setProgramText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
-    // Shown from its first character: a long value must not hide its sign.
-    edit->setCursorPosition(0);
     OnCellChange(cell);
 }
 
@@ -284,8 +282,7 @@ void CMainDialog::ShowNote(int cell)
 {
     CellEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
     const QString note = QString::fromStdString(CellTextNote(edit->text().toStdString()));
-    edit->setToolTip(note);
-    edit->setAccessibleDescription(note);
+    edit->setNote(note);
     QPalette colours = palette();
     if (!note.isEmpty()) colours.setColor(QPalette::Base, MarkTint(colours.color(QPalette::Base)));
     edit->setPalette(colours);

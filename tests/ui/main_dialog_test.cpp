@@ -23,6 +23,7 @@
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
 #include "core/number_text.h"
+#include "ui/cell_text.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"
 #include "ui/main_dialog.h"
@@ -258,6 +259,113 @@ private slots:
         }
     }
 
+    // What fits is counted in characters here; the cells measure pixels.
+    void shortenedTextKeepsSignDigitsAndExponent_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("room");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("fits") << QStringLiteral("  -1.5e-05") << 10 << QStringLiteral("  -1.5e-05");
+        QTest::newRow("blanks go first") << QStringLiteral("    -1.5e-05") << 8 << QStringLiteral("-1.5e-05");
+        QTest::newRow("exponent kept") << QStringLiteral("-1.2345678901234567e-05") << 12
+                                       << QString::fromUtf8("-1.2345\u2026e-05");
+        QTest::newRow("down to one digit") << QStringLiteral("-1.2345678901234567e-05") << 8
+                                           << QString::fromUtf8("-1\u2026e-05");
+        QTest::newRow("whole integer part") << QStringLiteral("-98765.4321098") << 9 << QString::fromUtf8("-98765.4\u2026");
+        QTest::newRow("long integer") << QStringLiteral("123456789012345678901234") << 10
+                                      << QString::fromUtf8("1.234\u2026e+23");
+        QTest::newRow("small fixed") << QStringLiteral("0.000000000012345678") << 10 << QString::fromUtf8("1.234\u2026e-11");
+        QTest::newRow("tiny fixed") << QStringLiteral("0.00000000000000012") << 8 << QStringLiteral("1.2e-16");
+        QTest::newRow("small fixed fits") << QStringLiteral("0.00012345678901") << 9 << QString::fromUtf8("0.000123\u2026");
+        QTest::newRow("text after") << QStringLiteral("1.23456789e-05x") << 10 << QString::fromUtf8("1.23\u2026e-05\u2026");
+        QTest::newRow("no number") << QStringLiteral("abcdefghijkl") << 5 << QString::fromUtf8("abcd\u2026");
+    }
+    void shortenedTextKeepsSignDigitsAndExponent()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, room);
+        QFETCH(QString, shown);
+        QCOMPARE(ui::ShortenedCellText(text, [room](const QString& t) { return t.size() <= room; }), shown);
+    }
+
+    // Click or tab into a cell and type: a value the program wrote is
+    // replaced, one the user typed is not.
+    void focusThenTypeReplacesOnlyAProgramValue_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("typedBefore");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("click") << QStringLiteral("click") << false << QStringLiteral("-1000");
+        QTest::newRow("trembling click") << QStringLiteral("tremble") << false << QStringLiteral("-1000");
+        QTest::newRow("tab") << QStringLiteral("tab") << false << QStringLiteral("-1000");
+        QTest::newRow("click after typing") << QStringLiteral("click") << true << QStringLiteral("2-1000");
+    }
+    void focusThenTypeReplacesOnlyAProgramValue()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, typedBefore);
+        QFETCH(QString, result);
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        QLineEdit* edit = cell(1, 2);
+        QCOMPARE(edit->text(), QStringLiteral("             0"));
+        if (typedBefore) {
+            edit->setFocus();
+            typeInto(edit, QStringLiteral("2"));
+        }
+        cell(1, 1)->setFocus();
+        const QPoint end(edit->width() - 4, edit->height() / 2);  // right of the text: the caret goes to its end
+        if (how == QLatin1String("tab")) {
+            QTest::keyClick(cell(1, 1), Qt::Key_Tab);
+        } else {
+            QTest::mousePress(edit, Qt::LeftButton, {}, end);
+            if (how == QLatin1String("tremble")) QTest::mouseMove(edit, end - QPoint(2, 1));
+            QTest::mouseRelease(edit, Qt::LeftButton, {}, end - (how == QLatin1String("tremble") ? QPoint(2, 1) : QPoint()));
+        }
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QTest::keyClicks(edit, QStringLiteral("-1000"));
+        QCOMPARE(edit->text(), result);
+        QCOMPARE(K(1, 2), ParseCellText(result.toStdString()));
+    }
+
+    // Without the focus a long value shows its size; the cell, the store and
+    // the notifications are those of the whole text.
+    void overflowingCellShowsItsSize()
+    {
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        auto* edit = qobject_cast<ui::CellEdit*>(cell(1, 2));
+        const QString whole = QStringLiteral("-1.2345678901234567e-05");
+        edit->setFocus();
+        typeInto(edit, whole);
+        QCOMPARE(edit->shownText(), whole);  // with the focus: all of it, from its first character
+        QCOMPARE(edit->cursorPosition(), static_cast<int>(whole.size()));
+        QSignalSpy changes(edit, &QLineEdit::textChanged);
+        cell(1, 1)->setFocus();
+        const QString shown = edit->shownText();
+        QVERIFY2(shown.startsWith(QStringLiteral("-1.23")) && shown.endsWith(QString::fromUtf8("\u2026e-05")),
+                 qPrintable(shown));
+        QVERIFY(edit->fontMetrics().horizontalAdvance(shown) < edit->width());
+        QCOMPARE(QString::fromStdString(dialog->CellText(CellAt(1, 2))), whole);
+        QCOMPARE(K(1, 2), -1.2345678901234567e-05);
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(edit->accessibleDescription(), whole);
+        QVERIFY(edit->toolTip().contains(whole));
+        QTest::keyClick(cell(1, 1), Qt::Key_Tab);  // back in: whole, from the first character
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QCOMPARE(edit->shownText(), whole);
+        QCOMPARE(edit->cursorPosition(), 0);
+        QCOMPARE(edit->selectedText(), whole);
+
+        typeInto(edit, whole + QStringLiteral("x"));  // the note stays beside the whole text
+        QCOMPARE(edit->accessibleDescription(),
+                 whole + QStringLiteral("x\n") + QString::fromStdString(CellTextNote(whole.toStdString() + "x")));
+        QVERIFY(edit->toolTip().contains(QStringLiteral("read as")));
+        typeInto(edit, QStringLiteral("1.5"));
+        QCOMPARE(edit->shownText(), QStringLiteral("1.5"));
+        QCOMPARE(edit->toolTip(), QString());
+    }
+
     void misreadCellsAreMarked_data()
     {
         QTest::addColumn<QString>("text");
@@ -343,6 +451,8 @@ private slots:
         QCOMPARE((std::vector<double>{K(1, 1), K(1, 2), K(1, 3), K(2, 2), K(2, 3), K(3, 3), K(2, 1)}),
                  (std::vector<double>{1, 2, 3, 4, 5, 6, 0}));  // below the diagonal: ignored
         QCOMPARE(cell(1, 3)->text(), QStringLiteral("3"));
+        QTest::keyClicks(target, QStringLiteral("8"));  // a pasted value is replaced by typing, as any written one
+        QCOMPARE(target->text(), QStringLiteral("8"));
 
         // Not rows for n = 3: it goes into the one cell, as any paste.
         QGuiApplication::clipboard()->setText(QStringLiteral("7 8"));
@@ -590,6 +700,8 @@ private slots:
             if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
                 edges -= QMargins(area->frameWidth(), area->frameWidth(), area->frameWidth(), area->frameWidth());
             QVERIFY2(onDevicePixels(edges), w->metaObject()->className());
+            if (auto* c = qobject_cast<ui::CellEdit*>(w); c != nullptr && c->isVisible())
+                QVERIFY2(!c->overflows(), qPrintable(c->text()));  // the program's "%14.4g"
             if (auto* l = qobject_cast<QListWidget*>(w))
                 for (int row = 0; row < l->count(); ++row) {
                     // Item views elide what does not fit in the item less its text margins.
@@ -652,6 +764,7 @@ private slots:
         cell(1, 1)->selectAll();
         QTest::keyClick(cell(1, 1), Qt::Key_V, Qt::ControlModifier);
         QVERIFY(cell(1, 1)->text().size() >= 99000);
+        QVERIFY(cell(1, 1)->toolTip().size() < 2000);
         QCOMPARE(K(1, 1), -12500.0);
         checkCells();
 
