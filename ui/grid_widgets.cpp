@@ -86,6 +86,15 @@ void CellEdit::focusInEvent(QFocusEvent* event)
     }
 }
 
+void CellEdit::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    // Back at the start, where the shortened form begins, so that a click
+    // lands where it was aimed. Not for the cell's own context menu, whose
+    // Copy needs the selection.
+    if (event->reason() != Qt::PopupFocusReason) setCursorPosition(0);
+}
+
 void CellEdit::mousePressEvent(QMouseEvent* event)
 {
     QLineEdit::mousePressEvent(event);

@@ -341,7 +341,12 @@ private slots:
         QCOMPARE(edit->shownText(), whole);  // with the focus: all of it, from its first character
         QCOMPARE(edit->cursorPosition(), static_cast<int>(whole.size()));
         QSignalSpy changes(edit, &QLineEdit::textChanged);
+        edit->setSelection(3, 4);
+        QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);  // its context menu keeps the selection
+        QApplication::sendEvent(edit, &toMenu);
+        QCOMPARE(edit->selectedText(), QStringLiteral("2345"));
         cell(1, 1)->setFocus();
+        QCOMPARE(edit->cursorPosition(), 0);  // where the shortened form begins
         const QString shown = edit->shownText();
         QVERIFY2(shown.startsWith(QStringLiteral("-1.23")) && shown.endsWith(QString::fromUtf8("\u2026e-05")),
                  qPrintable(shown));
