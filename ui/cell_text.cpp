@@ -1,5 +1,6 @@
 #include "ui/cell_text.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
