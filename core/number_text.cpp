@@ -72,14 +72,14 @@ bool IsHuge(std::string_view number)
     return lead + (negative ? -exponent : exponent) >= 0;
 }
 
-// "%.<precision>g" of value into out, the common case fast: any finite
-// non-zero value, precision <= 9. The value times a power of ten is formed in
-// long double (64-bit mantissa): with one rounding of an exact power up to
-// 10^27, beyond with at most 15 roundings in all, a relative error below
-// 1e-18. So the scaled value (below 10^9) is known to better than 1e-9 of a
-// unit, and only a near tie, where that could decide wrongly, is left to the
-// exact conversion. Returns the length, or 0 where the exact conversion must
-// do it.
+// "%.<precision>g" of value into out, the common case fast: any normal
+// value, precision <= 9. The value times a power of ten is formed in long
+// double (64-bit mantissa): with one rounding of an exact power up to 10^27,
+// beyond with at most 15 roundings in all, a relative error below 1e-18. So
+// the scaled value (below 10^9) is known to better than 1e-9 of a unit, and
+// only a near tie, where that could decide wrongly, is left to the exact
+// conversion. No library call on the way: this runs for every value of every
+// report. Returns the length, or 0 where the exact conversion must do it.
 std::size_t FormatGFast(double value, int precision, char* out)
 {
     if constexpr (std::numeric_limits<long double>::digits < 64) {
@@ -95,30 +95,32 @@ std::size_t FormatGFast(double value, int precision, char* out)
             for (; k > 27; k -= 27) p *= Exact[27];
             return p * Exact[k];
         };
+        const auto bits = std::bit_cast<std::uint64_t>(value);
+        const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+        if (biased == 0 || biased == 0x7ff || precision < 1 || precision > 9) return 0;  // zero, subnormal, inf, NaN
         const double magnitude = std::fabs(value);
-        if (!(magnitude > 0.0 && magnitude <= std::numeric_limits<double>::max()) || precision < 1 || precision > 9)
-            return 0;
-        int binary = 0;
-        std::frexp(magnitude, &binary);
-        int exponent = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));  // ~log10, off by one at most
-        const auto low = static_cast<long double>(Exact[precision - 1]);
-        const auto high = static_cast<long double>(Exact[precision]);
+        // floor(log10(2^(biased - 1023))), exact over the whole range; the
+        // value's own decimal exponent is this or one more.
+        int exponent = ((biased - 1023) * 78913) >> 18;
+        const long double low = Exact[precision - 1];
+        const long double high = Exact[precision];
         long double scaled = 0.0L;
-        for (int attempt = 0; attempt < 3; ++attempt) {  // bring scaled into [10^(p-1), 10^p)
+        for (int attempt = 0; attempt < 2; ++attempt) {  // bring scaled into [10^(p-1), 10^p)
             const int shift = precision - 1 - exponent;
             scaled = shift >= 0 ? magnitude * power(shift) : magnitude / power(-shift);
-            if (scaled >= high)
-                ++exponent;
-            else if (scaled < low)
-                --exponent;
-            else
-                break;
+            if (scaled < high) break;
+            ++exponent;
         }
         if (!(scaled >= low && scaled < high)) return 0;
-        const long double whole = std::floor(scaled);
-        const long double fraction = scaled - whole;  // exact
-        if (std::fabs(fraction - 0.5L) < 1e-9L) return 0;
-        auto digits = static_cast<std::uint64_t>(whole) + (fraction > 0.5L ? 1 : 0);
+        // The nearest integer by the long double's own rounding (2^63 has a
+        // unit in its last place of 1), then the integer part and the
+        // fraction, both exact.
+        constexpr long double Round = 0x1p63L;
+        long double whole = (scaled + Round) - Round;
+        if (whole > scaled) whole -= 1.0L;
+        const long double fraction = scaled - whole;
+        if (fraction - 0.5L < 1e-9L && 0.5L - fraction < 1e-9L) return 0;
+        auto digits = static_cast<std::uint64_t>(static_cast<double>(whole)) + (fraction > 0.5L ? 1 : 0);
         if (static_cast<long double>(digits) == high) {  // 9.99995 -> 10.000
             digits /= 10;
             ++exponent;

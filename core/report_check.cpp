@@ -76,19 +76,22 @@ bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const De
         const double noise = 0.5 * ScaleNoise * ScaleLowerBound(pencil, y);
         claims[k] = {static_cast<int>(k) + 1, y - noise, y + noise};
     }
-    const std::span<const EigenvalueClaim> all(claims.data(), n);
-    if (ScaledClaimsHold(pencil, all)) return true;
+    std::array<bool, 4> held{};
+    if (ScaledClaimsHold(pencil, std::span(claims.data(), n), std::span(held.data(), n))) return true;
+    std::size_t failed = 0;  // those that failed, widened, to the front
     for (std::size_t k = 0; k < n; ++k) {
+        if (held[k]) continue;
         const double x = lambda[order[k]];
-        if (!std::isfinite(x)) continue;
+        if (!std::isfinite(x)) return false;
         Interval printed = PrintedInterval(x, precision);
         if (pencil.Inverted()) {  // x != 0, so the interval stays on one side of 0
             printed = {1.0 / printed.hi, 1.0 / printed.lo};
         }
-        claims[k].lo = std::min(claims[k].lo, ScaledNu(pencil, printed.lo));
-        claims[k].hi = std::max(claims[k].hi, ScaledNu(pencil, printed.hi));
+        claims[failed] = {claims[k].k, std::min(claims[k].lo, ScaledNu(pencil, printed.lo)),
+                          std::max(claims[k].hi, ScaledNu(pencil, printed.hi))};
+        ++failed;
     }
-    return ScaledClaimsHold(pencil, all);
+    return ScaledClaimsHold(pencil, std::span(claims.data(), failed), std::span(held.data(), failed));
 }
 
 bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil)

@@ -89,8 +89,9 @@ struct EigenvalueClaim {
 bool ClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims);
 
 // The same for claims in the pencil's scaled units (nu * 2^shift), where
-// values far beyond the double range of nu still have room.
-bool ScaledClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims);
+// values far beyond the double range of nu still have room; held[c] says
+// whether claim c holds (held has the claims' size).
+bool ScaledClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims, std::span<bool> held);
 double ScaledNu(const DefinitePencil& p, double nu);
 
 // A lower bound, in scaled units, of s_k = (|A| + |nu_k| |B|) |x_k|^2 /
