@@ -10,6 +10,7 @@
 #include "core/report_check.h"
 #include "solvers/inertia.h"
 #include "solvers/quartic_report.h"
+#include "solvers/report_text.h"
 #include "solvers/quartic_root_solver.h"
 #include "solvers/three_by_three.h"
 #include "solvers/two_by_two.h"
@@ -41,17 +42,11 @@ void Refuse(ProgramState& state, GridView& grid, ReportChannel& channel, Which w
 // report, as it holds every report shown.
 void ShowMendedReport(ProgramState& state, ReportChannel& channel, int n, const std::array<double, 4>& lambda)
 {
-    std::string& text = n == 4 ? state.text.QuarticReportText : state.text.ReportText;
-    if (n == 2)
-        text = TwoByTwoReportFor(lambda[0], lambda[1]);
-    else if (n == 3)
-        text = ThreeByThreeReportFor(lambda[0], lambda[1], lambda[2]);
-    else
-        text = QuarticReportFor(lambda[0], lambda[1], lambda[2], lambda[3]);
     std::array<Eigenvalue, 4> values{};
     for (std::size_t k = 0; k < 4; ++k) values[k] = {lambda[k], 0.0};
-    channel.ShowReport(text, std::span<const Eigenvalue>(values.data(), static_cast<std::size_t>(n)),
-                       n == 4 ? QuarticForm : LowOrderRealForm);
+    ShowEigenvalueReport(channel, n == 4 ? state.text.QuarticReportText : state.text.ReportText,
+                         std::span<const Eigenvalue>(values.data(), static_cast<std::size_t>(n)),
+                         n == 4 ? QuarticForm : LowOrderRealForm);
 }
 
 }  // namespace
@@ -81,7 +76,7 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     }
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
     if (pencil.definiteness != Definiteness::Safe || HeldOutputRight(held, pencil.pencil)) {
-        held.ReleaseTo(channel);
+        held.ReleaseTo(channel, state.text);
         return Outcome::ClosedForm;
     }
     const DefinitePencil& p = pencil.pencil;

@@ -43,6 +43,13 @@ public:
     // A solver's refusal to compute (a singular M, a vanishing leading
     // coefficient): for a person just a message.
     virtual void ShowRefusal(const std::string& text) { ShowMessage(text); }
+
+    // A channel that only holds reports back, to check them before they are
+    // shown, needs their values and forms but not yet their texts: the
+    // solvers then leave the text empty, and whoever shows the report writes
+    // it (ReportTextFor). Writing texts that may never be shown is most of a
+    // report's cost.
+    virtual bool DefersReportText() const { return false; }
 };
 
 // Identifiers of the form's controls. They double as keys of the grid view.

@@ -208,19 +208,23 @@ std::string CellTextNote(std::string_view text)
     return restBlank ? std::string() : "read as " + FormatShortest(value);
 }
 
+void AppendG(std::string& out, double value, int width, int precision)
+{
+    char buffer[64];
+    std::size_t length = FormatGFast(value, precision, buffer);
+    if (length == 0) {
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+        length = static_cast<std::size_t>(result.ptr - buffer);
+    }
+    const auto fieldWidth = static_cast<std::size_t>(width > 0 ? width : 0);
+    if (length < fieldWidth) out.append(fieldWidth - length, ' ');
+    out.append(buffer, length);
+}
+
 std::string FormatG(double value, int width, int precision)
 {
-    std::array<char, 64> buffer{};
-    std::size_t length = FormatGFast(value, precision, buffer.data());
-    if (length == 0) {
-        const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                          std::chars_format::general, precision);
-        length = static_cast<std::size_t>(result.ptr - buffer.data());
-    }
     std::string text;
-    const auto fieldWidth = static_cast<std::size_t>(width > 0 ? width : 0);
-    if (length < fieldWidth) text.assign(fieldWidth - length, ' ');
-    text.append(buffer.data(), length);
+    AppendG(text, value, width, precision);
     return text;
 }
 

@@ -34,6 +34,8 @@ std::string CellTextNote(std::string_view text);
 
 // printf("%<width>.<precision>g", value) in the "C" locale.
 std::string FormatG(double value, int width, int precision);
+// The same, appended to out.
+void AppendG(std::string& out, double value, int width, int precision);
 
 // The closed interval of real numbers that printf("%.<precision>g") prints
 // exactly as it prints value (finite). Its ends are the midpoints to the

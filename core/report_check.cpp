@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/number_text.h"
+#include "solvers/report_text.h"
 
 namespace varno {
 
@@ -18,19 +19,22 @@ HeldMessage& HoldingChannel::Next()
 void HoldingChannel::ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form)
 {
     HeldMessage& m = Next();
-    m.text = text;
+    m.text = text;  // empty, as the solvers defer it
     m.kind = HeldMessage::Kind::Report;
     m.form = form;
     m.valueCount = std::min(values.size(), m.values.size());
     std::copy_n(values.begin(), m.valueCount, m.values.begin());
 }
 
-void HoldingChannel::ReleaseTo(ReportChannel& channel) const
+void HoldingChannel::ReleaseTo(ReportChannel& channel, TextBuffers& text) const
 {
     for (const auto part : {Inline(), Overflow()})
         for (const HeldMessage& m : part) {
             switch (m.kind) {
-            case HeldMessage::Kind::Report: channel.ShowReport(m.text, m.Values(), m.form); break;
+            case HeldMessage::Kind::Report:
+                ShowEigenvalueReport(channel, m.valueCount == 4 ? text.QuarticReportText : text.ReportText,
+                                     m.Values(), m.form);
+                break;
             case HeldMessage::Kind::Refusal: channel.ShowRefusal(m.text); break;
             case HeldMessage::Kind::Message: channel.ShowMessage(m.text); break;
             }

@@ -21,11 +21,14 @@
 #include <vector>
 
 #include "core/framework.h"
+#include "core/program_state.h"
 #include "solvers/inertia.h"
 
 namespace varno {
 
-// One message a solver wanted to show, kept until the check has seen it.
+// One message a solver wanted to show, kept until the check has seen it. A
+// report comes without its text (the channel defers it), and is written
+// when it is released.
 struct HeldMessage {
     enum class Kind { Message, Refusal, Report };
     std::string text;
@@ -44,12 +47,14 @@ public:
     void ShowMessage(const std::string& text) override { Next() = {text, HeldMessage::Kind::Message, {}, 0, {}}; }
     void ShowRefusal(const std::string& text) override { Next() = {text, HeldMessage::Kind::Refusal, {}, 0, {}}; }
     void ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form) override;
+    bool DefersReportText() const override { return true; }
 
     std::span<const HeldMessage> Inline() const { return {inline_.data(), std::min(count_, inline_.size())}; }
     std::span<const HeldMessage> Overflow() const { return overflow_; }
 
-    // Shows every held message, in order, exactly as the solver would have.
-    void ReleaseTo(ReportChannel& channel) const;
+    // Shows every held message, in order, exactly as the solver would have,
+    // writing each report into the text buffer that solver writes it into.
+    void ReleaseTo(ReportChannel& channel, TextBuffers& text) const;
 
 private:
     HeldMessage& Next();

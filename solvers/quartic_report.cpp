@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "core/number_text.h"
+#include "solvers/report_text.h"
 
 namespace varno {
 namespace {
@@ -18,18 +18,8 @@ void Tidy(double& x)
 
 std::string QuarticReportFor(double re1, double re2, double re3, double re4)
 {
-    std::string text;
-    text.reserve(96);  // one allocation for the whole report
-    text += "\n\n  Eigenvalues \n\n lambda1 = ";
-    text += FormatG(re1, 11, 5);
-    text += " \n lambda2 = ";
-    text += FormatG(re2, 11, 5);
-    text += " \n lambda3 = ";
-    text += FormatG(re3, 11, 5);
-    text += " \n lambda4 = ";
-    text += FormatG(re4, 11, 5);
-    text += " ";
-    return text;
+    const Eigenvalue values[4] = {{re1, 0.0}, {re2, 0.0}, {re3, 0.0}, {re4, 0.0}};
+    return ReportTextFor(values, QuarticForm);
 }
 
 void ReportQuarticRoots(QuarticRootTable& table, ProgramState& state, ReportChannel& channel)
@@ -54,8 +44,9 @@ void ReportQuarticRoots(QuarticRootTable& table, ProgramState& state, ReportChan
         }
     }
 
-    state.text.QuarticReportText = QuarticReportFor(table[1].Re, table[2].Re, table[3].Re, table[4].Re);
-    channel.ShowReport(state.text.QuarticReportText, values, QuarticForm);
+    // values holds the same real parts in the same ascending order as the
+    // table, so the report written from them is the table's.
+    ShowEigenvalueReport(channel, state.text.QuarticReportText, values, QuarticForm);
 }
 
 }  // namespace varno

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "core/number_text.h"
+#include "solvers/report_text.h"
 #include "solvers/characteristic_cubic.h"
 #include "solvers/cubic_root_finder.h"
 #include "solvers/two_by_two.h"
@@ -53,8 +53,8 @@ bool ComputeThreeByThree(ProgramState& state, ReportChannel* channel)
 
 std::string ThreeByThreeReportFor(double lambda1, double lambda2, double lambda3)
 {
-    return "Eigenvalues \n\n lambda1=" + FormatG(lambda1, 12, 4) + " \n lambda2=" + FormatG(lambda2, 12, 4) +
-           " \n lambda3=" + FormatG(lambda3, 12, 4);
+    const Eigenvalue values[3] = {{lambda1, 0.0}, {lambda2, 0.0}, {lambda3, 0.0}};
+    return ReportTextFor(values, LowOrderRealForm);
 }
 
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
@@ -68,17 +68,11 @@ void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
     const bool complex = std::fabs(r.Root1Im) >= ComplexReportThreshold ||
                          std::fabs(r.Root2Im) >= ComplexReportThreshold ||
                          std::fabs(r.Root3Im) >= ComplexReportThreshold;
-    std::string& text = state.text.ReportText;
-    if (complex) {
-        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Root1Re, 12, 4) + "\t+j (" + FormatG(r.Root1Im, 12, 4) +
-               ")\n lambda2=" + FormatG(r.Root2Re, 12, 4) + " \t+j (" + FormatG(r.Root2Im, 12, 4) +
-               ")\n lambda3=" + FormatG(r.Root3Re, 12, 4) + " \t+j (" + FormatG(r.Root3Im, 12, 4) + ")";
-    } else {
-        text = ThreeByThreeReportFor(r.Root1Re, r.Root2Re, r.Root3Re);
-    }
+    // The real form shows the real parts only; the small imaginary parts
+    // still go with the values, as the roots are.
     const std::array<Eigenvalue, 3> values{
         {{r.Root1Re, r.Root1Im}, {r.Root2Re, r.Root2Im}, {r.Root3Re, r.Root3Im}}};
-    channel.ShowReport(text, values, complex ? LowOrderComplexForm : LowOrderRealForm);
+    ShowEigenvalueReport(channel, state.text.ReportText, values, complex ? LowOrderComplexForm : LowOrderRealForm);
 }
 
 }  // namespace varno

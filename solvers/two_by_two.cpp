@@ -3,7 +3,7 @@
 #include <array>
 #include <cmath>
 
-#include "core/number_text.h"
+#include "solvers/report_text.h"
 #include "solvers/arithmetic.h"
 
 namespace varno {
@@ -41,7 +41,8 @@ bool ComputeTwoByTwo(ProgramState& state)
 
 std::string TwoByTwoReportFor(double lambda1, double lambda2)
 {
-    return "Eigenvalues \n\n lambda1=" + FormatG(lambda1, 12, 4) + " \n lambda2=" + FormatG(lambda2, 12, 4);
+    const Eigenvalue values[2] = {{lambda1, 0.0}, {lambda2, 0.0}};
+    return ReportTextFor(values, LowOrderRealForm);
 }
 
 void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
@@ -51,17 +52,12 @@ void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
         return;
     }
     const TwoByTwoRegisters& r = state.twoByTwo;
-    std::string& text = state.text.ReportText;
     if (r.d >= 0.0) {
-        text = TwoByTwoReportFor(r.Lambda1Re, r.Lambda2Re);
         const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, 0.0}, {r.Lambda2Re, 0.0}}};
-        channel.ShowReport(text, values, LowOrderRealForm);
+        ShowEigenvalueReport(channel, state.text.ReportText, values, LowOrderRealForm);
     } else {
-        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + "\t+j(" +
-               FormatG(r.Lambda1Im, 12, 4) + ")\n lambda2=" + FormatG(r.Lambda2Re, 12, 4) + " \t+j(" +
-               FormatG(r.Lambda2Im, 12, 4) + ")";
         const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, r.Lambda1Im}, {r.Lambda2Re, r.Lambda2Im}}};
-        channel.ShowReport(text, values, LowOrderComplexForm);
+        ShowEigenvalueReport(channel, state.text.ReportText, values, LowOrderComplexForm);
     }
 }
 

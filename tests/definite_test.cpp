@@ -11,6 +11,7 @@
 #include "core/report_check.h"
 #include "solvers/inertia.h"
 #include "solvers/quartic_root_solver.h"
+#include "solvers/report_text.h"
 #include "solvers/three_by_three.h"
 #include "solvers/two_by_two.h"
 #include "tests/harness.h"
@@ -150,18 +151,22 @@ TEST(CheckedReport, MendKeepsTheClosedFormsRegisters)
 }
 
 // Beyond the messages kept in place, the rest spill over; none is lost or
-// reordered, and reports keep their values and forms.
+// reordered, reports keep their values and forms, and each is written on
+// release exactly as the solver writes it, into its buffer.
 TEST(HoldingChannel, ReleasesEveryMessageInOrder)
 {
     HoldingChannel held;
     RecordingChannel expected;
+    TextBuffers direct;
     for (int i = 0; i < 9; ++i) {
         const std::string text = "message " + std::to_string(i);
-        const Eigenvalue values[2] = {{static_cast<double>(i), 0.5}, {-1.0, 0.0}};
+        const Eigenvalue values[4] = {{static_cast<double>(i), 0.5}, {-1.0, 0.0}, {2.5, 0.0}, {1e-9, 0.0}};
         const ReportForm form{i % 2 == 0, 4 + i % 2};
+        const std::size_t n = 2 + static_cast<std::size_t>(i % 3);
         for (ReportChannel* channel : {static_cast<ReportChannel*>(&held), static_cast<ReportChannel*>(&expected)}) {
             if (i % 3 == 0)
-                channel->ShowReport(text, values, form);
+                ShowEigenvalueReport(*channel, n == 4 ? direct.QuarticReportText : direct.ReportText,
+                                     std::span(values, n), form);
             else if (i % 3 == 1)
                 channel->ShowRefusal(text);
             else
@@ -169,8 +174,10 @@ TEST(HoldingChannel, ReleasesEveryMessageInOrder)
         }
     }
     RecordingChannel released;
-    held.ReleaseTo(released);
+    TextBuffers buffers;
+    held.ReleaseTo(released, buffers);
     EXPECT_EQ(released.messages, expected.messages);
+    EXPECT_EQ(buffers.ReportText, direct.ReportText);
     ASSERT_EQ(released.reports.size(), expected.reports.size());
     for (std::size_t r = 0; r < released.reports.size(); ++r) {
         EXPECT_EQ(released.reports[r].values.at(0).re, expected.reports[r].values.at(0).re);

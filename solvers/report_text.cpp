@@ -1,0 +1,53 @@
+#include "solvers/report_text.h"
+
+#include "core/number_text.h"
+
+namespace varno {
+
+std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form)
+{
+    std::string text;
+    text.reserve(160);  // the longest, n = 3 complex, in one allocation
+    const std::size_t n = values.size();
+    if (n == 4) {
+        text += "\n\n  Eigenvalues ";
+        for (std::size_t k = 0; k < n; ++k) {
+            text += k == 0 ? "\n\n lambda" : " \n lambda";
+            text += static_cast<char>('1' + k);
+            text += " = ";
+            AppendG(text, values[k].re, 11, form.precision);
+        }
+        text += ' ';
+        return text;
+    }
+    // The 2 x 2 and 3 x 3 forms differ in a blank before "(" and in the
+    // blank that every line but the first has before its tab.
+    const char* open = n == 3 ? "+j (" : "+j(";
+    text += "Eigenvalues ";
+    for (std::size_t k = 0; k < n; ++k) {
+        text += k == 0 ? "\n\n lambda" : form.complex ? "\n lambda" : " \n lambda";
+        text += static_cast<char>('1' + k);
+        text += '=';
+        AppendG(text, values[k].re, 12, form.precision);
+        if (form.complex) {
+            text += k == 0 ? "\t" : " \t";
+            text += open;
+            AppendG(text, values[k].im, 12, form.precision);
+            text += ')';
+        }
+    }
+    return text;
+}
+
+void ShowEigenvalueReport(ReportChannel& channel, std::string& buffer, std::span<const Eigenvalue> values,
+                          ReportForm form)
+{
+    if (channel.DefersReportText()) {
+        channel.ShowReport(std::string(), values, form);
+        return;
+    }
+    buffer = ReportTextFor(values, form);
+    channel.ShowReport(buffer, values, form);
+}
+
+}  // namespace varno
