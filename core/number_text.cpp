@@ -107,7 +107,8 @@ std::size_t FormatGFast(double value, int precision, char* out)
         long double scaled = 0.0L;
         for (int attempt = 0; attempt < 2; ++attempt) {  // bring scaled into [10^(p-1), 10^p)
             const int shift = precision - 1 - exponent;
-            scaled = shift >= 0 ? magnitude * power(shift) : magnitude / power(-shift);
+            const auto m = static_cast<long double>(magnitude);
+            scaled = shift >= 0 ? m * power(shift) : m / power(-shift);
             if (scaled < high) break;
             ++exponent;
         }
@@ -263,8 +264,17 @@ Interval PrintedInterval(double value, int precision)
     // midpoints lie ten times closer.
     std::int64_t power = 1;
     for (int i = 1; i < precision; ++i) power *= 10;
-    const double lo = digits == power ? read(100 * digits - 5, exponent - 2) : read(10 * digits - 5, exponent - 1);
-    return value > 0.0 ? Interval{lo, hi} : Interval{-hi, -lo};
+    double lo = digits == power ? read(100 * digits - 5, exponent - 2) : read(10 * digits - 5, exponent - 1);
+    // A midpoint that is a double itself goes to the text with the even last
+    // digit, and one that is not may round to the double beyond it: the
+    // ends must print as value does, so each is moved in by a unit of its
+    // last place where it does not.
+    const double magnitude = std::fabs(value);
+    const std::string text = FormatG(magnitude, 1, precision);
+    double top = hi;
+    if (FormatG(lo, 1, precision) != text) lo = std::nextafter(lo, magnitude);
+    if (FormatG(top, 1, precision) != text) top = std::nextafter(top, magnitude);
+    return value > 0.0 ? Interval{lo, top} : Interval{-top, -lo};
 }
 
 std::string FormatShortest(double value)

@@ -37,9 +37,11 @@ std::string FormatG(double value, int width, int precision);
 // The same, appended to out.
 void AppendG(std::string& out, double value, int width, int precision);
 
-// The closed interval of real numbers that printf("%.<precision>g") prints
-// exactly as it prints value (finite). Its ends are the midpoints to the
-// neighbouring texts, rounded to the nearest double; a zero prints alone.
+// The doubles that printf("%.<precision>g") prints exactly as it prints
+// value (finite), as a closed interval: from the smallest to the largest of
+// them, the midpoints to the neighbouring texts as far as they print alike
+// (a midpoint that is a double goes to the even last digit). A zero prints
+// alone.
 struct Interval {
     double lo;
     double hi;

@@ -537,6 +537,7 @@ ProvedEigenvalues Unscaled(const DefinitePencil& p, Lane nu, Lane lo, Lane hi)
     SortAscending(hi, p.n);
     ProvedEigenvalues e;
     for (int k = 0; k < p.n; ++k) {
+        e.scaledNu[U(k)] = nu[U(k)];
         e.nu[U(k)] = TimesPowerOfTwo(nu[U(k)], -p.shift) + 0.0;  // + 0.0: never "-0"
         e.lo[U(k)] = TimesPowerOfTwo(lo[U(k)], -p.shift);
         e.hi[U(k)] = TimesPowerOfTwo(hi[U(k)], -p.shift);
@@ -693,14 +694,17 @@ ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p)
 std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e)
 {
     std::array<double, 4> lambda{};
+    // A proved interval that holds 0 is a zero nu: lambda = 0 (a rigid-body
+    // mode, shown as such rather than as a speck of rounding, which scaling
+    // back could even blow up beyond the double range), or, inverted,
+    // lambda = infinity.
     for (int k = 0; k < p.n; ++k) {
         const std::size_t i = U(k);
+        const bool zero = e.lo[i] <= 0.0 && e.hi[i] >= 0.0;
         if (!p.Inverted())
-            lambda[i] = e.nu[i];
-        else if (e.lo[i] <= 0.0 && e.hi[i] >= 0.0)
-            lambda[i] = HUGE_VAL;
+            lambda[i] = zero ? 0.0 : e.nu[i];
         else
-            lambda[i] = 1.0 / e.nu[i] + 0.0;
+            lambda[i] = zero ? HUGE_VAL : TimesPowerOfTwo(1.0 / e.scaledNu[i], p.shift) + 0.0;
     }
     SortAscending(lambda, p.n);
     return lambda;

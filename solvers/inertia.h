@@ -111,6 +111,7 @@ struct ProvedEigenvalues {
     std::array<double, 4> nu{};
     std::array<double, 4> lo{};
     std::array<double, 4> hi{};
+    std::array<double, 4> scaledNu{};  // nu * 2^shift, which never overflows: 1 / nu may be in range where nu is not
 };
 ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p);
 
@@ -123,8 +124,8 @@ ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<doub
 ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p);
 
 // The pencil's lambda in ascending order, +inf last: nu itself, or 1 / nu
-// where the pencil is inverted, and +inf for each nu whose proved interval
-// holds 0 (an infinite eigenvalue).
+// where the pencil is inverted. A nu whose proved interval holds 0 is 0:
+// lambda = 0, or, inverted, lambda = +inf (an infinite eigenvalue).
 std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e);
 
 }  // namespace varno
