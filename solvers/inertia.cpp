@@ -58,15 +58,14 @@ double Largest(const Square4& x, int n)
 // ---------------------------------------------------------------------------
 // Which matrix is definite.
 
-// Whether sign x + shift I has an LDL^T factorisation with positive pivots,
-// and, where normal is asked for, pivots that are normal numbers too.
-bool PivotsPositive(const Square4& x, int n, double sign, double shift, bool normal)
+// Whether sign x + shift I has an LDL^T factorisation with positive pivots.
+bool PivotsPositive(const Square4& x, int n, double sign, double shift)
 {
     Square4 w{};  // below the diagonal L(i, j), above it L(i, j) d(j)
     for (int j = 0; j < n; ++j) {
         double pivot = sign * x[U(j)][U(j)] + shift;
         for (int p = 0; p < j; ++p) pivot -= w[U(j)][U(p)] * w[U(p)][U(j)];
-        if (!(pivot > 0.0) || (normal && pivot < DBL_MIN)) return false;
+        if (!(pivot > 0.0)) return false;
         for (int i = j + 1; i < n; ++i) {
             double t = sign * x[U(i)][U(j)];
             for (int p = 0; p < j; ++p) t -= w[U(i)][U(p)] * w[U(p)][U(j)];
@@ -79,12 +78,16 @@ bool PivotsPositive(const Square4& x, int n, double sign, double shift, bool nor
 
 enum class Test { Safe, RoundingLevel, No };
 
-// sign x, x scaled so that its largest entry lies in [1, 2) (or zero).
+// sign x, x scaled so that its largest entry lies in [1, 2) (or zero). Safe
+// when the pivots of sign x - delta I are positive, delta = 16 eps |x|_max:
+// they then exceed delta, and so are normal numbers, as the scaling makes
+// delta one. At rounding level when x + delta I passes: x is definite, or
+// fails to be only by rounding.
 Test DefinitenessOf(const Square4& x, int n, double sign)
 {
     const double delta = 16.0 * DBL_EPSILON * Largest(x, n);
-    if (delta > 0.0 && PivotsPositive(x, n, sign, -delta, true)) return Test::Safe;
-    if (PivotsPositive(x, n, sign, 0.0, false) || PivotsPositive(x, n, sign, delta, false)) return Test::RoundingLevel;
+    if (delta > 0.0 && PivotsPositive(x, n, sign, -delta)) return Test::Safe;
+    if (PivotsPositive(x, n, sign, delta)) return Test::RoundingLevel;
     return Test::No;
 }
 

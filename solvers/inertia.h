@@ -8,8 +8,9 @@
 //
 // Which pencils: one of M, -M, K, -K must be safely positive definite: its
 // LDL^T factorisation with the diagonal lowered by 16 eps times its largest
-// entry has positive, normal pivots. They are tried in that order and the
-// first decides:
+// entry has positive pivots (normal ones, since the matrix is scaled to a
+// largest entry near 1 first). They are tried in that order and the first
+// decides:
 //   M or -M:  A = K, B = M (or -K, -M); nu = lambda;
 //   K or -K:  A = M, B = K (or -M, -K); nu = mu = 1 / lambda, as in buckling,
 //             where the geometric stiffness M has mixed signs or is

@@ -29,10 +29,12 @@ struct Figures {
     int problems = 0;
     int mended = 0;
     int wrong = 0;
+    int dsygvWrong = 0;  // LAPACK's doubles judged by the rule alone (to 17 digits), for comparison
     void Print(const char* what, int n) const
     {
-        std::printf("%s, n = %d: %d problems, %d keep the closed form's output, %d mended, %d wrong\n", what, n,
-                    problems, problems - mended, mended, wrong);
+        std::printf("%s, n = %d: %d problems, %d keep the closed form's output, %d mended, %d wrong "
+                    "(dsygv: %d wrong)\n",
+                    what, n, problems, problems - mended, mended, wrong, dsygvWrong);
     }
 };
 
@@ -43,6 +45,10 @@ void Judge(const Problem& p, bool mDefinite, const std::string& what, Figures& f
     h.LoadUpper(p.n, p.k, p.m);
     const Outcome outcome = varno::Calculate(h.state, h.grid, h.channel);
     const std::vector<ReferenceEigenvalue> reference = ReferencePencil(p, mDefinite);
+    if (mDefinite) {
+        const std::vector<double> dsygv = LapackEigenvalues(p);
+        figures.dsygvWrong += dsygv.empty() || !ShownRightForReference(dsygv, reference, false, 17) ? 1 : 0;
+    }
     ++figures.problems;
     figures.mended += outcome == Outcome::Mended ? 1 : 0;
     bool right = !h.channel.reports.empty();
@@ -122,6 +128,18 @@ TEST(Certificate, IllConditionedDefiniteM)
             Judge(p, true, "n = " + std::to_string(n) + ", trial " + std::to_string(trial), figures);
         }
         figures.Print("kappa(M) 1e6 ... 1e14", n);
+    }
+}
+
+// Vibration problems in SI units: chains, bars, shear buildings, shafts,
+// from grams to tonnes, and random definite pencils in any units.
+TEST(Certificate, PhysicalProblemsInSiUnits)
+{
+    for (int n = 2; n <= 4; ++n) {
+        Figures figures;
+        for (const PhysicalProblem& physical : PhysicalProblems(n, 60, 1000 + static_cast<unsigned>(n)))
+            Judge(physical.p, true, physical.what, figures);
+        figures.Print("SI units", n);
     }
 }
 
