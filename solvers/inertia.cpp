@@ -533,11 +533,12 @@ std::pair<double, EigenvalueClaim> Bisect(const DefinitePencil& p, int k, double
 
 ProvedEigenvalues Unscaled(const DefinitePencil& p, Lane nu, Lane lo, Lane hi)
 {
-    // Sorted separately: if every nu_k lies in [lo_k, hi_k], the k-th
-    // smallest nu lies between the k-th smallest lo and the k-th smallest hi.
+    // Each claim is about the k-th eigenvalue, so nu_k >= nu_(k-1) >= lo_(k-1)
+    // tightens it from below and nu_k <= hi_(k+1) from above. The values
+    // themselves, refined one by one, are put in order.
     SortAscending(nu, p.n);
-    SortAscending(lo, p.n);
-    SortAscending(hi, p.n);
+    for (int k = 1; k < p.n; ++k) lo[U(k)] = std::max(lo[U(k)], lo[U(k - 1)]);
+    for (int k = p.n - 2; k >= 0; --k) hi[U(k)] = std::min(hi[U(k)], hi[U(k + 1)]);
     ProvedEigenvalues e;
     for (int k = 0; k < p.n; ++k) {
         e.scaledNu[U(k)] = nu[U(k)];
@@ -697,15 +698,15 @@ ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p)
 std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e)
 {
     std::array<double, 4> lambda{};
-    // A proved interval that holds 0 is a zero nu: lambda = 0 (a rigid-body
-    // mode, shown as such rather than as a speck of rounding, which scaling
-    // back could even blow up beyond the double range), or, inverted,
-    // lambda = infinity.
+    // A proved interval that holds 0 holds an eigenvalue within its rounding
+    // of 0. Inverted, that is an infinite lambda. Otherwise lambda is shown
+    // as computed, unless scaling it back blows a speck of rounding up beyond
+    // the double range: then it is the 0 it stands for.
     for (int k = 0; k < p.n; ++k) {
         const std::size_t i = U(k);
         const bool zero = e.lo[i] <= 0.0 && e.hi[i] >= 0.0;
         if (!p.Inverted())
-            lambda[i] = zero ? 0.0 : e.nu[i];
+            lambda[i] = zero && !std::isfinite(e.nu[i]) ? 0.0 : e.nu[i];
         else
             lambda[i] = zero ? HUGE_VAL : TimesPowerOfTwo(1.0 / e.scaledNu[i], p.shift) + 0.0;
     }

@@ -125,8 +125,9 @@ ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<doub
 ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p);
 
 // The pencil's lambda in ascending order, +inf last: nu itself, or 1 / nu
-// where the pencil is inverted. A nu whose proved interval holds 0 is 0:
-// lambda = 0, or, inverted, lambda = +inf (an infinite eigenvalue).
+// where the pencil is inverted. A nu whose proved interval holds 0 is, where
+// inverted, an infinite lambda (+inf), and otherwise 0 if it would come out
+// beyond the double range.
 std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e);
 
 }  // namespace varno
