@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
+
+#include "cli/problem_stream.h"
 
 namespace varno::test {
 namespace {
@@ -41,7 +42,7 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
     const ArgumentCase argumentCases[] = {
         {"1 2 3; 4 5 6 7; 8", "1 0 0; 1 0; 1", "row 2 of K has 4 entries; expected 2 or 3"},
         {"1 0; 1", "1 2; 3 4 5; ", "row 2 of M has 3 entries; expected 1 or 2"},
-        {"1 0; 1", "1; 3", "row 1 of M has 1 entries; expected 2"},
+        {"1 0; 1", "1; 3", "row 1 of M has 1 entry; expected 2"},
         {"1", "1", "K has 1 rows; n must be 2, 3 or 4"},
         {"1 0; 1", "", "M has 0 rows; n must be 2, 3 or 4"},
         {"1 0 0 0 0; 1 0 0 0; 1 0 0; 1 0; 1", "1", "K has 5 rows; n must be 2, 3 or 4"},
@@ -111,9 +112,8 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         return RunBatch(ParseProblemFile(p).problem, state);
     };
     for (const bool json : {true, false}) {
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        EXPECT_EQ(RunProblemStream(in, out, err, json), 2);
+        std::string out, err;
+        EXPECT_EQ(RunProblemText(input, out, err, {.json = json}), 2);
         std::string expected;
         for (std::size_t k = 0; k < std::size(problems); ++k) {
             const std::string line = std::to_string(kLines[k]);
@@ -126,8 +126,8 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
             expected += json ? "{\"line\": " + line + ", " + JsonOutput(run).substr(1)
                              : "# problem " + std::to_string(k + 1) + " (line " + line + ")\n" + PlainOutput(run);
         }
-        EXPECT_EQ(out.str(), expected);
-        EXPECT_EQ(err.str(), "varno-cli: line " + std::to_string(kLines[2] + 2) +
+        EXPECT_EQ(out, expected);
+        EXPECT_EQ(err, "varno-cli: line " + std::to_string(kLines[2] + 2) +
                                  ": row 2 of K has 3 entries; expected 1 or 2\n");
     }
     // Without the malformed one a refusal is the worst; without both, none.
@@ -135,10 +135,9 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         std::string rest;
         for (std::size_t k = 0; k < std::size(problems); ++k)
             if (std::find(drop.begin(), drop.end(), static_cast<int>(k)) == drop.end()) rest += problems[k];
-        std::istringstream in(rest);
-        std::ostringstream out, err;
-        EXPECT_EQ(RunProblemStream(in, out, err, false), status);
-        EXPECT_EQ(err.str(), "");
+        std::string out, err;
+        EXPECT_EQ(RunProblemText(rest, out, err, {}), status);
+        EXPECT_EQ(err, "");
     }
 }
 
