@@ -59,9 +59,36 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
     for (const auto& [text, message] : fileCases) EXPECT_EQ(ParseProblemFile(text).Message(), message) << text;
 }
 
-TEST(BatchInput, FileSkipsCommentsBlankLinesAndCarriageReturns)
+// An entry read other than whole is named with its line, matrix, place,
+// text and value; a number too large or too small for a double, or blanks,
+// are read whole.
+TEST(BatchInput, MisreadEntriesAreNamed)
 {
-    const BatchParse p = ParseProblemFile("# a bar\r\n\r\n K \r\n2 0\r\n6\r\n# mass\nM\n1 0\n2");
+    const std::pair<const char*, const char*> cases[] = {
+        {"1,5", "K row 1, column 2: \"1,5\" is read as 1"},
+        {"abc", "K row 1, column 2: \"abc\" is read as 0"},
+        {"2.5e2x", "K row 1, column 2: \"2.5e2x\" is read as 250"},
+        {"1e5e3", "K row 1, column 2: \"1e5e3\" is read as 1e+05"},
+        {"\x1b[2J", "K row 1, column 2: \"\\x1b[2J\" is read as 0"},
+        {"1e999", nullptr},
+        {"1e-999", nullptr},
+        {"-0", nullptr},
+        {"\v7\f", nullptr},
+    };
+    for (const auto& [entry, warning] : cases) {
+        const BatchParse p = ParseRowsArguments(std::string("1 ") + entry + "; 1", "1 0; 1");
+        ASSERT_TRUE(p.ok()) << p.Message();
+        EXPECT_EQ(p.warnings, warning ? std::vector<std::string>{warning} : std::vector<std::string>{}) << entry;
+        const BatchParse strict = ParseRowsArguments(std::string("1 ") + entry + "; 1", "1 0; 1", true);
+        EXPECT_EQ(strict.reason, warning ? warning : "") << entry;
+    }
+    // Below the diagonal nothing is read, so nothing is misread.
+    EXPECT_TRUE(ParseRowsArguments("1 0; x,y 1", "1 0; 1").warnings.empty());
+}
+
+TEST(BatchInput, FileSkipsByteOrderMarkCommentsBlankLinesAndCarriageReturns)
+{
+    const BatchParse p = ParseProblemFile("\xEF\xBB\xBF# a bar\r\n\r\n K \r\n2 0\r\n6\r\n# mass\nM\n1 0\n2");
     ASSERT_TRUE(p.ok()) << p.Message();
     EXPECT_EQ(p.problem.K[1][1], 6);
     EXPECT_EQ(p.problem.M[1][1], 2);
@@ -139,6 +166,103 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         EXPECT_EQ(RunProblemText(rest, out, err, {}), status);
         EXPECT_EQ(err, "");
     }
+}
+
+// A stream of every kind of problem: every n, malformed ones, refused ones,
+// misread entries, a byte-order mark; a thousand, so that many batches go
+// to the workers at once.
+std::string MixedStream()
+{
+    const std::string problems[] = {
+        "K\n2 0\n6\nM\n1 0\n2\n",
+        "K\n2 -1 0\n2 -1\n1\nM\n1 0 0\n1 0\n1\n",
+        "# a chain\nK\n2 -1 0 0\n2 -1 0\n2 -1\n1\n\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
+        "K\n1 2\n3 4 5\nM\n1 0\n1\n",       // malformed
+        "K\n3000 -1000\n1000\nM\n1,5 0\n5\n",  // misread
+        "K\n1 0\n1\nM\n1 1\n1\n",            // refused: M singular
+        "K\n1 0\n1\nM\n1 0\n",                // malformed: M has one row
+    };
+    std::string input = "\xEF\xBB\xBF";
+    for (int k = 0; k < 1000; ++k) input += problems[(k * 5 + k / 7) % std::size(problems)];
+    return input;
+}
+
+// Any number of worker threads, and any size of what a read returns, give
+// the same bytes as one thread.
+TEST(ProblemStream, WorkersGiveTheSameBytes)
+{
+    const std::string input = MixedStream();
+    for (const StreamOptions options : {StreamOptions{}, StreamOptions{.json = true, .stream = true, .strict = true}}) {
+        std::string out1, err1, out4, err4;
+        const int status1 = RunProblemText(input, out1, err1, options);
+        StreamOptions threaded = options;
+        threaded.jobs = 4;
+        EXPECT_EQ(RunProblemText(input, out4, err4, threaded, 1000), status1);
+        EXPECT_EQ(status1, 2);
+        EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 1000);
+        EXPECT_TRUE(out1 == out4) << "the answers differ";
+        EXPECT_TRUE(err1 == err4) << "the messages differ";
+    }
+}
+
+// A misread entry: a warning on stderr and in the problem's "warnings", or
+// with strict a malformed problem; the run goes on either way.
+TEST(ProblemStream, MisreadEntryWarnsOrWithStrictIsMalformed)
+{
+    const std::string input = "K\n3000 -1000\n1000\nM\n1,5 0\n5\nK\n2 0\n6\nM\n1 0\n2\n";
+    const std::string note = "M row 1, column 1: \\\"1,5\\\" is read as 1";
+    std::string out, err;
+    EXPECT_EQ(RunProblemText(input, out, err, {.json = true}), 0);
+    EXPECT_EQ(err, "varno-cli: line 5: M row 1, column 1: \"1,5\" is read as 1\n");
+    const std::size_t first = out.find('\n');
+    EXPECT_TRUE(out.substr(0, first).ends_with("\"warnings\": [\"line 5: " + note + "\"]}")) << out;
+    EXPECT_EQ(out.find("warnings", first), std::string::npos);
+    out.clear();
+    err.clear();
+    EXPECT_EQ(RunProblemText(input, out, err, {.json = true, .strict = true}), 2);
+    EXPECT_EQ(err, "varno-cli: line 5: M row 1, column 1: \"1,5\" is read as 1\n");
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1), "{\"line\": 1, \"error\": \"" + note + "\"}\n");
+    EXPECT_TRUE(out.substr(out.find('\n') + 1).starts_with("{\"line\": 7, \"n\": 2")) << out;
+}
+
+// Memory is bounded whatever the lines: a comment, a blank line and a "K"
+// padded with blanks of any length read as they should, a problem with more
+// than 1 MiB of rows is malformed, and the next problem is still answered.
+TEST(ProblemStream, OverlongLines)
+{
+    const std::string huge(3 << 20, ' ');
+    const std::string problem = "K\n2 0\n6\nM\n1 0\n2\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"#" + huge + "x\n" + problem + problem, ""},
+        {problem.substr(0, 6) + huge + "\n" + problem.substr(6) + problem, ""},
+        {"K" + huge + "\t\r\n" + problem.substr(2) + problem, ""},
+        {"K\n2 0" + std::string(3 << 20, '0') + "\n6\nM\n1 0\n2\n" + problem,
+         "varno-cli: line 2: the rows of this problem hold more than 1 MiB\n"},
+        {"K\n" + std::string(4, 'x').append(800000, ' ').append(4, 'x') + "\n" +
+             std::string(4, 'x').append(800000, ' ').append(4, 'x') + "\n" + "M\n1 0\n2\n" + problem,
+         "varno-cli: line 3: the rows of this problem hold more than 1 MiB\n"},
+    };
+    for (const auto& [input, message] : cases) {
+        std::string out, err;
+        EXPECT_EQ(RunProblemText(input, out, err, {}), message.empty() ? 0 : 2);
+        EXPECT_EQ(err, message);
+        EXPECT_EQ(std::count(out.begin(), out.end(), '#'), 2) << out.substr(0, 200);
+    }
+}
+
+// With stream, even a single problem has the stream form, and a problem
+// ends with its M's n-th row: what follows belongs to the next one.
+TEST(ProblemStream, StreamFormAndEnd)
+{
+    std::string out, err;
+    EXPECT_EQ(RunProblemText("K\n2 0\n6\nM\n1 0\n2\n", out, err, {.stream = true}), 0);
+    ProgramState state;
+    EXPECT_EQ(out, "# problem 1 (line 1)\n" + PlainOutput(RunBatch(ParseProblemFile("K\n2 0\n6\nM\n1 0\n2\n").problem, state)));
+    out.clear();
+    EXPECT_EQ(RunProblemText("K\n2 0\n6\nM\n1 0\n2\n5 5\nK\n2 0\n6\nM\n1 0\n2\n", out, err, {.json = true, .stream = true}), 2);
+    EXPECT_TRUE(out.starts_with("{\"line\": 1, \"n\": 2")) << out;
+    EXPECT_TRUE(out.ends_with("\n{\"line\": 8, \"error\": \"rows before the line \\\"K\\\"\"}\n")) << out;
+    EXPECT_EQ(err, "varno-cli: line 7: rows before the line \"K\"\n");
 }
 
 }  // namespace
