@@ -1,7 +1,11 @@
 #include "cli/batch.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <system_error>
 
 #include "core/calculate.h"
 #include "core/matrix_rows.h"
@@ -47,6 +51,24 @@ std::string Quoted(std::string_view text)
     return out;
 }
 
+// The common case at once: an entry that is one number and nothing else,
+// read by the very conversion ParseCellText makes of it. Anything else
+// (blanks, text after the number, a number out of range) is left to the
+// cell reader and its checks.
+bool ReadWhole(std::string_view entry, double& value)
+{
+    if (entry.empty()) return false;
+    const bool sign = entry.front() == '-' || entry.front() == '+';
+    const char* begin = entry.data() + (sign ? 1 : 0);
+    const char* end = entry.data() + entry.size();
+    if (begin == end || !((*begin >= '0' && *begin <= '9') || *begin == '.')) return false;
+    double magnitude = 0.0;
+    const auto result = std::from_chars(begin, end, magnitude, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != end) return false;
+    value = entry.front() == '-' ? -magnitude : magnitude;
+    return true;
+}
+
 // Reads one matrix of n rows into out, or says in result what is wrong, with
 // the line of the row at fault where the rows came with lines. An entry not
 // read whole is a warning, or with strict the fault.
@@ -65,11 +87,11 @@ bool FillMatrix(std::span<const ProblemLines::Row> rows, std::string_view text, 
     for (std::size_t r = 0; r < static_cast<std::size_t>(n); ++r)
         for (std::size_t c = r; c < static_cast<std::size_t>(n); ++c) {
             const std::string_view entry = texts[r][c];
+            if (ReadWhole(entry, out[r][c])) continue;
             out[r][c] = ParseCellText(entry);
-            // Read whole: the number, or nothing, and blanks after it.
+            // Read whole after all: the number, or nothing, and blanks after it.
             const std::size_t used = NumberPrefixLength(entry);
-            if (used == entry.size() || std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(used), entry.end(), IsCSpace))
-                continue;
+            if (std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(used), entry.end(), IsCSpace)) continue;
             std::string note = std::string(1, name) + " row " + std::to_string(r + 1) + ", column " +
                                std::to_string(c + 1) + ": " + Quoted(entry) + " is read as " +
                                FormatShortest(out[r][c]);
@@ -89,12 +111,26 @@ std::string CountError(char name, std::size_t rows)
     return std::string(1, name) + " has " + std::to_string(rows) + " rows; n must be 2, 3 or 4";
 }
 
+// Whether any of the eight bytes of w is below 0x20, '"' or '\\' (exact
+// for "any", the usual word-at-a-time zero-byte test).
+bool NeedsEscape(std::uint64_t w)
+{
+    constexpr std::uint64_t Ones = 0x0101010101010101u;
+    constexpr std::uint64_t Highs = 0x8080808080808080u;
+    const auto below = [&](std::uint64_t x, std::uint64_t n) { return (x - Ones * n) & ~x & Highs; };
+    return (below(w, 0x20) | below(w ^ (Ones * '"'), 1) | below(w ^ (Ones * '\\'), 1)) != 0;
+}
+
 void AppendJsonString(std::string& out, std::string_view s)
 {
     static constexpr char Hex[] = "0123456789abcdef";
     out += '"';
     std::size_t plain = 0;  // start of the run of characters that need no escape
     for (std::size_t i = 0; i < s.size(); ++i) {
+        // Messages are mostly plain text: eight bytes at a time past it.
+        std::uint64_t word = 0;
+        while (i + 8 <= s.size() && (std::memcpy(&word, s.data() + i, 8), !NeedsEscape(word))) i += 8;
+        if (i == s.size()) break;
         const auto c = static_cast<unsigned char>(s[i]);
         if (c >= 0x20 && c != '"' && c != '\\') continue;
         out.append(s, plain, i - plain);

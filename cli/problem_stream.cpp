@@ -114,6 +114,15 @@ public:
         }
         work_.notify_one();
     }
+    // A batch that no worker has begun, taken back to be answered by the caller.
+    Batch* TakeBack()
+    {
+        const std::lock_guard lock(mutex_);
+        if (queue_.empty()) return nullptr;
+        Batch* batch = queue_.front();  // the oldest: the next to be written after those begun
+        queue_.pop_front();
+        return batch;
+    }
     void Wait(const Batch& batch)
     {
         std::unique_lock lock(mutex_);
@@ -352,6 +361,12 @@ private:
             Batch& front = *inFlight_.front();
             if (!front.done.load(std::memory_order_acquire)) {
                 if (!wait) return;
+                // Rather than wait, answer a batch no worker has begun: the
+                // reading leaves a core idle most of the time.
+                if (Batch* idle = workers_->TakeBack()) {
+                    Answer(*idle, options_, false);
+                    continue;
+                }
                 workers_->Wait(front);
             }
             wait = false;
@@ -393,7 +408,12 @@ private:
         malformed_ = malformed_ || batch.malformed;
         withoutReport_ = withoutReport_ || batch.withoutReport;
         answered_ += static_cast<std::int64_t>(batch.units.size());
-        Emit(batch.out);
+        if (batch.out.size() >= FlushSize) {  // large enough to go out as it is
+            Flush();
+            if (!failed_ && !out_.Write(batch.out)) failed_ = true;
+        } else {
+            Emit(batch.out);
+        }
         if (progress_ != nullptr) progress_->Update(answered_, bytesRead_);
     }
 

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 #include "cli/problem_stream.h"
+#include "core/number_text.h"
 
 namespace varno::test {
 namespace {
@@ -30,6 +33,13 @@ TEST(BatchInput, EntriesParseLikeCells)
     EXPECT_EQ(p.problem.K[0][0], -1);
     EXPECT_EQ(p.problem.K[0][1], 250);
     EXPECT_EQ(p.problem.K[1][1], 1);  // the entry below the diagonal ("abc") is ignored
+    // Bit for bit the cell's value, whichever way the entry is read.
+    for (const char* entry : {"1", "-0", "+.5", "-1.e-3", "0.1000000000000000055511151231257827", "1e400", "-1e-400",
+                              "4.9e-324", "1e", "1.", ".", "-", "+-1", "1e+", "nan", "inf", "0x1p3", "1,5", "\v2"}) {
+        const BatchParse q = ParseRowsArguments(std::string("1 ") + entry + "; 1", "1 0; 1");
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(q.problem.K[0][1]), std::bit_cast<std::uint64_t>(ParseCellText(entry)))
+            << entry;
+    }
 }
 
 TEST(BatchInput, RejectionsSayWhatAndWhere)
