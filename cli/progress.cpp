@@ -40,8 +40,8 @@ std::string Duration(double seconds)
 
 }  // namespace
 
-ProgressLine::ProgressLine(ByteSink& terminal, std::int64_t size)
-    : terminal_(terminal), size_(size), start_(Clock::now()), drawn_(start_)
+ProgressLine::ProgressLine(ByteSink& terminal, std::int64_t size, std::function<Clock::time_point()> now)
+    : terminal_(terminal), size_(size), now_(std::move(now)), start_(now_()), drawn_(start_)
 {
 }
 
@@ -63,7 +63,7 @@ void ProgressLine::Update(std::int64_t problems, std::int64_t bytesRead)
 {
     problems_ = problems;
     bytesRead_ = bytesRead;
-    const Clock::time_point now = Clock::now();
+    const Clock::time_point now = now_();
     if (shown_ && now - drawn_ < std::chrono::milliseconds(100)) return;
     drawn_ = now;
     line_ = Text(problems, bytesRead, size_, std::chrono::duration<double>(now - start_).count());

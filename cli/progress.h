@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,7 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // size: the input's length in bytes, or -1 when it is not known (a pipe).
-    ProgressLine(ByteSink& terminal, std::int64_t size);
+    ProgressLine(ByteSink& terminal, std::int64_t size, std::function<Clock::time_point()> now = Clock::now);
 
     bool Write(std::string_view text) override;
     // Redraws the line, at most ten times a second.
@@ -33,6 +34,7 @@ public:
 private:
     ByteSink& terminal_;
     std::int64_t size_;
+    std::function<Clock::time_point()> now_;
     Clock::time_point start_;
     Clock::time_point drawn_;
     std::int64_t problems_ = 0;

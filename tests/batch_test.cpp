@@ -1,5 +1,7 @@
 #include "cli/batch.h"
 
+#include <sched.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cstdint>
 
 #include "cli/problem_stream.h"
+#include "cli/progress.h"
 #include "core/number_text.h"
 
 namespace varno::test {
@@ -67,6 +70,10 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
         {"K\n1 0\n1 2 3\nM\n1 0\n1\n", "line 3: row 2 of K has 3 entries; expected 1 or 2"},
     };
     for (const auto& [text, message] : fileCases) EXPECT_EQ(ParseProblemFile(text).Message(), message) << text;
+    EXPECT_EQ(ParseProblemFile("K\n1 2 3\n1\nM\n1 0\n1\n", 3'000'000'000).Message(),
+              "line 3000000001: row 1 of K has 3 entries; expected 2");
+    // A problem not run has nothing to warn of.
+    EXPECT_TRUE(ParseRowsArguments("1,5 0; 1", "1 0 0; 1").warnings.empty());
 }
 
 // An entry read other than whole is named with its line, matrix, place,
@@ -210,6 +217,7 @@ TEST(ProblemStream, WorkersGiveTheSameBytes)
         EXPECT_EQ(RunProblemText(input, out4, err4, threaded, 1000), status1);
         EXPECT_EQ(status1, 2);
         EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 1000);
+        EXPECT_TRUE(out1.starts_with(options.json ? "{\"line\": 1, \"n\": 2" : "# problem 1 (line 1)\nEigenvalues"));
         EXPECT_TRUE(out1 == out4) << "the answers differ";
         EXPECT_TRUE(err1 == err4) << "the messages differ";
     }
@@ -267,12 +275,95 @@ TEST(ProblemStream, StreamFormAndEnd)
     std::string out, err;
     EXPECT_EQ(RunProblemText("K\n2 0\n6\nM\n1 0\n2\n", out, err, {.stream = true}), 0);
     ProgramState state;
-    EXPECT_EQ(out, "# problem 1 (line 1)\n" + PlainOutput(RunBatch(ParseProblemFile("K\n2 0\n6\nM\n1 0\n2\n").problem, state)));
+    const BatchParse alone = ParseProblemFile("K\n2 0\n6\nM\n1 0\n2\n");
+    EXPECT_EQ(out, "# problem 1 (line 1)\n" + PlainOutput(RunBatch(alone.problem, state)));
     out.clear();
-    EXPECT_EQ(RunProblemText("K\n2 0\n6\nM\n1 0\n2\n5 5\nK\n2 0\n6\nM\n1 0\n2\n", out, err, {.json = true, .stream = true}), 2);
+    const std::string extraRow = "K\n2 0\n6\nM\n1 0\n2\n5 5\nK\n2 0\n6\nM\n1 0\n2\n";
+    EXPECT_EQ(RunProblemText(extraRow, out, err, {.json = true, .stream = true}), 2);
     EXPECT_TRUE(out.starts_with("{\"line\": 1, \"n\": 2")) << out;
     EXPECT_TRUE(out.ends_with("\n{\"line\": 8, \"error\": \"rows before the line \\\"K\\\"\"}\n")) << out;
     EXPECT_EQ(err, "varno-cli: line 7: rows before the line \"K\"\n");
+    // No problem at all: one message, as ever.
+    out.clear();
+    err.clear();
+    EXPECT_EQ(RunProblemText("# nothing\n", out, err, {.json = true, .stream = true}), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "varno-cli: no line \"K\" in the input\n");
+}
+
+// A read that fails half-way: what was read whole is answered, then one
+// message, and the exit status says so.
+TEST(ProblemStream, ReadErrorAfterSomeProblems)
+{
+    struct Failing : ByteSource {
+        std::string_view text = "K\n2 0\n6\nM\n1 0\n2\nK\n2 0\n6\nM\n1 0\n2\nK\n2 0\n";
+        std::ptrdiff_t Read(char* data, std::size_t size) override
+        {
+            if (text.empty()) {
+                error = "cannot read disk.txt: Input/output error";
+                return -1;
+            }
+            const std::size_t n = std::min(size, text.size());
+            std::copy_n(text.data(), n, data);
+            text.remove_prefix(n);
+            return static_cast<std::ptrdiff_t>(n);
+        }
+    };
+    struct Text : ByteSink {
+        std::string text;
+        bool Write(std::string_view t) override { return text += t, true; }
+    };
+    Failing in;
+    Text out, err;
+    EXPECT_EQ(RunProblemStream(in, out, err, {.json = true}), 2);
+    EXPECT_EQ(std::count(out.text.begin(), out.text.end(), '\n'), 2);
+    EXPECT_EQ(err.text, "varno-cli: cannot read disk.txt: Input/output error\n");
+}
+
+// At most ten updates a second; a message on its own line with the progress
+// drawn again below it; erased at the end.
+TEST(Progress, LineAndUpdates)
+{
+    EXPECT_EQ(ProgressLine::Text(1234567, 450, 1000, 4.0),
+              "varno-cli: 1,234,567 problems, 308,642 a second, 45 % read, 0:05 left");
+    EXPECT_EQ(ProgressLine::Text(1, 0, -1, 0.0), "varno-cli: 1 problem");
+    EXPECT_EQ(ProgressLine::Text(999, 10, -1, 1.0), "varno-cli: 999 problems, 999 a second");
+    EXPECT_EQ(ProgressLine::Text(10, 1, 100, 40.0), "varno-cli: 10 problems, 0 a second, 1 % read, 1:06:00 left");
+    struct Text : ByteSink {
+        std::string text;
+        bool Write(std::string_view t) override { return text += t, true; }
+    } terminal;
+    ProgressLine::Clock::time_point now{};
+    ProgressLine line(terminal, -1, [&] { return now; });
+    line.Write("before\n");
+    now += std::chrono::seconds(1);
+    line.Update(10, 0);
+    now += std::chrono::milliseconds(50);
+    line.Update(20, 0);  // too soon
+    line.Write("warning\n");
+    now += std::chrono::milliseconds(100);
+    line.Update(40, 0);
+    line.End();
+    EXPECT_EQ(terminal.text, "before\n\r\x1b[Kvarno-cli: 10 problems, 10 a second\r\x1b[Kwarning\n"
+                             "varno-cli: 10 problems, 10 a second\r\x1b[Kvarno-cli: 40 problems, 35 a second\r\x1b[K");
+}
+
+// The cores this process may run on, not those of the machine.
+TEST(Progress, DefaultJobsFollowTheAffinity)
+{
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(DefaultJobs(), 1);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(DefaultJobs(), CPU_COUNT(&all));
 }
 
 }  // namespace
