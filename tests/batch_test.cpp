@@ -251,7 +251,7 @@ TEST(ProblemStream, OverlongLines)
     const std::string huge(3 << 20, ' ');
     const std::string problem = "K\n2 0\n6\nM\n1 0\n2\n";
     const std::pair<std::string, std::string> cases[] = {
-        {"#" + huge + "x\n" + problem + problem, ""},
+        {"#" + std::string(3 << 20, 'x') + "\n" + problem + problem, ""},
         {problem.substr(0, 6) + huge + "\n" + problem.substr(6) + problem, ""},
         {"K" + huge + "\t\r\n" + problem.substr(2) + problem, ""},
         {"K\n2 0" + std::string(3 << 20, '0') + "\n6\nM\n1 0\n2\n" + problem,
