@@ -186,7 +186,7 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
 }
 
 // A stream of every kind of problem: every n, malformed ones, refused ones,
-// misread entries, a byte-order mark; a thousand, so that many batches go
+// misread entries, a byte-order mark; five thousand, so that many batches go
 // to the workers at once.
 std::string MixedStream()
 {
@@ -200,7 +200,7 @@ std::string MixedStream()
         "K\n1 0\n1\nM\n1 0\n",                // malformed: M has one row
     };
     std::string input = "\xEF\xBB\xBF";
-    for (int k = 0; k < 1000; ++k) input += problems[(k * 5 + k / 7) % std::size(problems)];
+    for (int k = 0; k < 5000; ++k) input += problems[(k * 5 + k / 7) % std::size(problems)];
     return input;
 }
 
@@ -216,7 +216,7 @@ TEST(ProblemStream, WorkersGiveTheSameBytes)
         threaded.jobs = 4;
         EXPECT_EQ(RunProblemText(input, out4, err4, threaded, 1000), status1);
         EXPECT_EQ(status1, 2);
-        EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 1000);
+        EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 5000);
         EXPECT_TRUE(out1.starts_with(options.json ? "{\"line\": 1, \"n\": 2" : "# problem 1 (line 1)\nEigenvalues"));
         EXPECT_TRUE(out1 == out4) << "the answers differ";
         EXPECT_TRUE(err1 == err4) << "the messages differ";
