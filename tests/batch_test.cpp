@@ -210,16 +210,18 @@ TEST(ProblemStream, WorkersGiveTheSameBytes)
 {
     const std::string input = MixedStream();
     for (const StreamOptions options : {StreamOptions{}, StreamOptions{.json = true, .stream = true, .strict = true}}) {
-        std::string out1, err1, out4, err4;
-        const int status1 = RunProblemText(input, out1, err1, options);
-        StreamOptions threaded = options;
-        threaded.jobs = 4;
-        EXPECT_EQ(RunProblemText(input, out4, err4, threaded, 1000), status1);
-        EXPECT_EQ(status1, 2);
+        std::string out1, err1;
+        EXPECT_EQ(RunProblemText(input, out1, err1, options), 2);
         EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 5000);
         EXPECT_TRUE(out1.starts_with(options.json ? "{\"line\": 1, \"n\": 2" : "# problem 1 (line 1)\nEigenvalues"));
-        EXPECT_TRUE(out1 == out4) << "the answers differ";
-        EXPECT_TRUE(err1 == err4) << "the messages differ";
+        for (const auto [jobs, chunk] : {std::pair{4, std::size_t{1} << 16}, std::pair{2, std::size_t{1000}}}) {
+            StreamOptions threaded = options;
+            threaded.jobs = jobs;
+            std::string out, err;
+            EXPECT_EQ(RunProblemText(input, out, err, threaded, chunk), 2);
+            EXPECT_TRUE(out == out1) << "the answers differ with " << jobs << " threads";
+            EXPECT_TRUE(err == err1) << "the messages differ with " << jobs << " threads";
+        }
     }
 }
 
