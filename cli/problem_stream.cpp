@@ -460,7 +460,7 @@ public:
     std::ptrdiff_t Read(char* data, std::size_t size) override
     {
         const std::size_t n = std::min({size, chunk_, text_.size()});
-        std::memcpy(data, text_.data(), n);
+        std::copy_n(text_.data(), n, data);  // text_ may be empty, with no data at all
         text_.remove_prefix(n);
         return static_cast<std::ptrdiff_t>(n);
     }
