@@ -511,7 +511,7 @@ int DefaultJobs()
         const int count = CPU_COUNT(&set);
         if (count > 0) return count;
     }
-    return std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 }  // namespace varno
