@@ -126,25 +126,33 @@ void AppendJsonString(std::string& out, std::string_view s)
     static constexpr char Hex[] = "0123456789abcdef";
     out += '"';
     std::size_t plain = 0;  // start of the run of characters that need no escape
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        // Messages are mostly plain text: eight bytes at a time past it.
-        std::uint64_t word = 0;
-        while (i + 8 <= s.size() && (std::memcpy(&word, s.data() + i, 8), !NeedsEscape(word))) i += 8;
-        if (i == s.size()) break;
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(s, plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            out += "\\u00";
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
+    for (std::size_t i = 0; i < s.size();) {
+        // Messages are mostly plain text: eight bytes at a time past it, and
+        // byte by byte through eight that hold something to escape.
+        if (i + 8 <= s.size()) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, s.data() + i, 8);
+            if (!NeedsEscape(word)) {
+                i += 8;
+                continue;
+            }
+        }
+        for (const std::size_t stop = std::min(i + 8, s.size()); i < stop; ++i) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            if (c >= 0x20 && c != '"' && c != '\\') continue;
+            out.append(s, plain, i - plain);
+            plain = i + 1;
+            switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                out += "\\u00";
+                out += Hex[c >> 4];
+                out += Hex[c & 15];
+            }
         }
     }
     out.append(s, plain, s.size() - plain);
@@ -157,8 +165,11 @@ void AppendJsonNumber(std::string& out, double v)
         out += "\"nan\"";
     else if (std::isinf(v))
         out += v > 0 ? "\"inf\"" : "\"-inf\"";
-    else
-        out += FormatShortest(v);
+    else {
+        // FormatShortest's very conversion, without a string to hold it.
+        std::array<char, 32> buffer;
+        out.append(buffer.data(), std::to_chars(buffer.data(), buffer.data() + buffer.size(), v).ptr);
+    }
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
             if (!alone)
                 ((((batch.out += "# problem ") += std::to_string(unit.number)) += " (line ") +=
                  std::to_string(unit.lines.kLine)) += ")\n";
-            batch.out += PlainOutput(run);
+            for (const auto& message : run.channel.messages) (batch.out += message) += "\n\n";  // PlainOutput, in place
         }
     }
     batch.done.store(true, std::memory_order_release);
@@ -408,7 +408,7 @@ private:
         malformed_ = malformed_ || batch.malformed;
         withoutReport_ = withoutReport_ || batch.withoutReport;
         answered_ += static_cast<std::int64_t>(batch.units.size());
-        if (batch.out.size() >= FlushSize) {  // large enough to go out as it is
+        if (batch.out.size() >= FlushSize / 4) {  // large enough to go out as it is
             Flush();
             if (!failed_ && !out_.Write(batch.out)) failed_ = true;
         } else {
