@@ -12,8 +12,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About varno"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    const ui::DialogUnits units = ui::TemplateUnits(font());
-    setFixedSize(units.x(217), units.y(55));
+    const ui::DialogUnits units = ui::TemplateUnits(font(), devicePixelRatioF());
+    setFixedSize(units.size(217, 55));
 
     auto* icon = new QLabel(this);
     icon->setPixmap(ui::ApplicationIcon().pixmap(32, 32));

@@ -50,7 +50,8 @@ void ShowMendedReport(ProgramState& state, ReportChannel& channel, int n, const 
         text = QuarticReportFor(lambda[0], lambda[1], lambda[2], lambda[3]);
     std::array<Eigenvalue, 4> values{};
     for (std::size_t k = 0; k < 4; ++k) values[k] = {lambda[k], 0.0};
-    channel.ShowReport(text, std::span<const Eigenvalue>(values.data(), static_cast<std::size_t>(n)));
+    channel.ShowReport(text, std::span<const Eigenvalue>(values.data(), static_cast<std::size_t>(n)),
+                       n == 4 ? QuarticForm : LowOrderRealForm);
 }
 
 }  // namespace
@@ -70,7 +71,7 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     Symmetrise(store);
     ValidateInput(state, grid, channel);
     const int n = store.Dimension;
-    if (store.ErrorFlag != 0 || n < 2 || n > 4) return Outcome::ClosedForm;  // n = 1: nothing to compute
+    if (store.ErrorFlag != 0 || n < 2 || n > 4) return Outcome::Refused;  // n = 1: nothing to compute
 
     HoldingChannel held;
     switch (n) {
@@ -78,12 +79,13 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     case 3: SolveThreeByThree(state, held); break;
     default: SolveFourByFour(state, held); break;
     }
-    const std::optional<TridiagonalPencil> pencil = ReduceDefinitePencil(store.K, store.M, n);
-    if (!pencil || HeldOutputRight(held, n, *pencil)) {
+    const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
+    if (pencil.definiteness != Definiteness::Safe || HeldOutputRight(held, pencil.pencil)) {
         held.ReleaseTo(channel);
         return Outcome::ClosedForm;
     }
-    ShowMendedReport(state, channel, n, PencilEigenvalues(*pencil));
+    const DefinitePencil& p = pencil.pencil;
+    ShowMendedReport(state, channel, n, LambdaOf(p, PencilEigenvalues(p)));
     return Outcome::Mended;
 }
 

@@ -19,15 +19,16 @@ inline constexpr const char* PleaseEnterM = " Please enter M matrix coefficients
 // tells the user, switches the form to it and raises ErrorFlag.
 void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel);
 
-// What a calculation showed: the solver's own output, or, for a positive
-// definite M on which that output was wrong (a refusal, a complex form, wrong
-// digits), one report of the eigenvalues found by counting instead.
-enum class Outcome { ClosedForm, Mended };
+// What a calculation showed: nothing computed (the validation refused a
+// matrix, or no dimension is chosen); the solver's own output; or, for a
+// definite pencil on which that output was wrong (a refusal, a complex form,
+// wrong digits), one report of the eigenvalues found by counting instead.
+enum class Outcome { Refused, ClosedForm, Mended };
 
 // The command itself: reset the flag, read the selections, symmetrise,
 // validate, and run the solver for n. What the solver would show is held
-// back and checked first when M is positive definite and every entry
-// finite. It never closes anything.
+// back and checked first when one of M, -M, K, -K is safely definite. It
+// never closes anything.
 Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel);
 
 // Form set-up at first display: everything but the dimension choice hidden.

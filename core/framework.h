@@ -16,6 +16,13 @@ struct Eigenvalue {
     double im = 0.0;
 };
 
+// How a report shows its values, so that whoever checks a report reads it
+// from the solver and never from the text.
+struct ReportForm {
+    bool complex = false;  // real and imaginary parts shown; else real parts only
+    int precision = 4;     // significant digits of each value shown ("%.<precision>g")
+};
+
 // The report channel. ShowMessage is modal: it returns once the user has
 // dismissed the text, so every solver step after it happens "after OK".
 class ReportChannel {
@@ -24,12 +31,18 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
 
     // An eigenvalue report is still just a message for a person; machines
-    // (the batch command's JSON) also want the exact values behind the text.
-    virtual void ShowReport(const std::string& text, std::span<const Eigenvalue> values)
+    // (the batch command's JSON, the check) also want the exact values behind
+    // the text, and how the text shows them.
+    virtual void ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form)
     {
         (void)values;
+        (void)form;
         ShowMessage(text);
     }
+
+    // A solver's refusal to compute (a singular M, a vanishing leading
+    // coefficient): for a person just a message.
+    virtual void ShowRefusal(const std::string& text) { ShowMessage(text); }
 };
 
 // Identifiers of the form's controls. They double as keys of the grid view.

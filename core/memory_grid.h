@@ -41,6 +41,7 @@ private:
 struct RecordedReport {
     std::string text;
     std::vector<Eigenvalue> values;
+    ReportForm form;
 };
 
 class RecordingChannel final : public ReportChannel {
@@ -49,10 +50,10 @@ public:
     std::vector<RecordedReport> reports;
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void ShowReport(const std::string& text, std::span<const Eigenvalue> values) override
+    void ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form) override
     {
         messages.push_back(text);
-        reports.push_back({text, {values.begin(), values.end()}});
+        reports.push_back({text, {values.begin(), values.end()}, form});
     }
 };
 

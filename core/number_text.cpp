@@ -72,12 +72,14 @@ bool IsHuge(std::string_view number)
     return lead + (negative ? -exponent : exponent) >= 0;
 }
 
-// "%.<precision>g" of value into out, the common case fast: 1e-20 <= |value|
-// < 1e20 and precision <= 9. The value times an exact power of ten is formed
-// once in long double (64-bit mantissa, one rounding), so its distance to the
-// rounding boundary is known to 1e-10; only a near tie, where that could
-// decide wrongly, is left to the exact conversion. Returns the length, or 0
-// where the exact conversion must do it.
+// "%.<precision>g" of value into out, the common case fast: any finite
+// non-zero value, precision <= 9. The value times a power of ten is formed in
+// long double (64-bit mantissa): with one rounding of an exact power up to
+// 10^27, beyond with at most 15 roundings in all, a relative error below
+// 1e-18. So the scaled value (below 10^9) is known to better than 1e-9 of a
+// unit, and only a near tie, where that could decide wrongly, is left to the
+// exact conversion. Returns the length, or 0 where the exact conversion must
+// do it.
 std::size_t FormatGFast(double value, int precision, char* out)
 {
     if constexpr (std::numeric_limits<long double>::digits < 64) {
@@ -87,8 +89,15 @@ std::size_t FormatGFast(double value, int precision, char* out)
                                                 1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L,
                                                 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L,
                                                 1e24L, 1e25L, 1e26L, 1e27L, 1e28L, 1e29L};
+        // 10^k for 0 <= k <= 340: exact up to 10^27, then in steps of 10^27.
+        const auto power = [](int k) {
+            long double p = 1.0L;
+            for (; k > 27; k -= 27) p *= Exact[27];
+            return p * Exact[k];
+        };
         const double magnitude = std::fabs(value);
-        if (!(magnitude >= 1e-20 && magnitude < 1e20) || precision < 1 || precision > 9) return 0;
+        if (!(magnitude > 0.0 && magnitude <= std::numeric_limits<double>::max()) || precision < 1 || precision > 9)
+            return 0;
         int binary = 0;
         std::frexp(magnitude, &binary);
         int exponent = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));  // ~log10, off by one at most
@@ -97,7 +106,7 @@ std::size_t FormatGFast(double value, int precision, char* out)
         long double scaled = 0.0L;
         for (int attempt = 0; attempt < 3; ++attempt) {  // bring scaled into [10^(p-1), 10^p)
             const int shift = precision - 1 - exponent;
-            scaled = shift >= 0 ? magnitude * Exact[shift] : magnitude / Exact[-shift];
+            scaled = shift >= 0 ? magnitude * power(shift) : magnitude / power(-shift);
             if (scaled >= high)
                 ++exponent;
             else if (scaled < low)
@@ -129,7 +138,8 @@ std::size_t FormatGFast(double value, int precision, char* out)
             *p++ = 'e';
             *p++ = exponent < 0 ? '-' : '+';
             const int e = exponent < 0 ? -exponent : exponent;
-            *p++ = static_cast<char>('0' + e / 10);
+            if (e >= 100) *p++ = static_cast<char>('0' + e / 100);
+            *p++ = static_cast<char>('0' + e / 10 % 10);
             *p++ = static_cast<char>('0' + e % 10);
         } else {
             const int integer = exponent + 1;  // digits before the point; <= 0 means "0.000ddd"

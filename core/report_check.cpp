@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <utility>
 
 #include "core/number_text.h"
-#include "solvers/quartic_polynomial.h"
-#include "solvers/two_by_two.h"
 
 namespace varno {
 
@@ -18,11 +15,12 @@ HeldMessage& HoldingChannel::Next()
     return overflow_.emplace_back();
 }
 
-void HoldingChannel::ShowReport(const std::string& text, std::span<const Eigenvalue> values)
+void HoldingChannel::ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form)
 {
     HeldMessage& m = Next();
     m.text = text;
-    m.report = true;
+    m.kind = HeldMessage::Kind::Report;
+    m.form = form;
     m.valueCount = std::min(values.size(), m.values.size());
     std::copy_n(values.begin(), m.valueCount, m.values.begin());
 }
@@ -31,60 +29,81 @@ void HoldingChannel::ReleaseTo(ReportChannel& channel) const
 {
     for (const auto part : {Inline(), Overflow()})
         for (const HeldMessage& m : part) {
-            if (m.report)
-                channel.ShowReport(m.text, m.Values());
-            else
-                channel.ShowMessage(m.text);
+            switch (m.kind) {
+            case HeldMessage::Kind::Report: channel.ShowReport(m.text, m.Values(), m.form); break;
+            case HeldMessage::Kind::Refusal: channel.ShowRefusal(m.text); break;
+            case HeldMessage::Kind::Message: channel.ShowMessage(m.text); break;
+            }
         }
 }
 
-bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const TridiagonalPencil& pencil)
+namespace {
+
+// A shown lambda as the nu it stands for, in the pencil's scaled units; NaN
+// where it cannot be right at all.
+double ShownNu(const DefinitePencil& pencil, double x)
+{
+    if (std::isnan(x)) return x;
+    if (!pencil.Inverted()) return std::isfinite(x) ? ScaledNu(pencil, x) : std::nan("");
+    if (x == 0.0) return std::nan("");  // a definite K has no zero eigenvalue
+    return ScaledNu(pencil, 1.0 / x);  // an infinite lambda is mu = 0
+}
+
+}  // namespace
+
+bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const DefinitePencil& pencil)
 {
     const std::size_t n = static_cast<std::size_t>(pencil.n);
     if (shown.size() != n) return false;
-    std::array<double, 4> x{};
-    double scale = 0.0;
+    std::array<double, 4> lambda{};
+    std::array<double, 4> nu{};
     for (std::size_t k = 0; k < n; ++k) {
-        x[k] = shown[k].re;
-        if (!std::isfinite(x[k])) return false;
-        scale = std::max(scale, std::fabs(x[k]));
+        lambda[k] = shown[k].re;
+        nu[k] = ShownNu(pencil, lambda[k]);
+        if (std::isnan(nu[k])) return false;
     }
-    for (std::size_t i = 1; i < n; ++i)  // ascending; four at most
-        for (std::size_t j = i; j > 0 && x[j] < x[j - 1]; --j) std::swap(x[j], x[j - 1]);
+    // Each nu with its own lambda, ascending in nu.
+    std::array<std::size_t, 4> order{0, 1, 2, 3};
+    std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n),
+              [&](std::size_t a, std::size_t b) { return nu[a] < nu[b]; });
 
     // First the narrow interval, which needs no text; most shown values are
     // that close. Only if it fails, the wider union with the printed interval.
-    // (Once every value passes, max|x| agrees with max|lambda| to the shown
-    // digits, so it serves as the scale.)
-    const double noise = ScaleNoise * scale;
+    // Half of the rule's width leaves room for the counts' own rounding.
     std::array<EigenvalueClaim, 4> claims{};
-    for (std::size_t k = 0; k < n; ++k) claims[k] = {static_cast<int>(k) + 1, x[k] - noise, x[k] + noise};
-    const std::span<const EigenvalueClaim> all(claims.data(), n);
-    if (ClaimsHold(pencil, all)) return true;
     for (std::size_t k = 0; k < n; ++k) {
-        const Interval printed = PrintedInterval(x[k], precision);
-        claims[k].lo = std::min(claims[k].lo, printed.lo);
-        claims[k].hi = std::max(claims[k].hi, printed.hi);
+        const double y = nu[order[k]];
+        const double noise = 0.5 * ScaleNoise * ScaleLowerBound(pencil, y);
+        claims[k] = {static_cast<int>(k) + 1, y - noise, y + noise};
     }
-    return ClaimsHold(pencil, all);
+    const std::span<const EigenvalueClaim> all(claims.data(), n);
+    if (ScaledClaimsHold(pencil, all)) return true;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double x = lambda[order[k]];
+        if (!std::isfinite(x)) continue;
+        Interval printed = PrintedInterval(x, precision);
+        if (pencil.Inverted()) {  // x != 0, so the interval stays on one side of 0
+            printed = {1.0 / printed.hi, 1.0 / printed.lo};
+        }
+        claims[k].lo = std::min(claims[k].lo, ScaledNu(pencil, printed.lo));
+        claims[k].hi = std::max(claims[k].hi, ScaledNu(pencil, printed.hi));
+    }
+    return ScaledClaimsHold(pencil, all);
 }
 
-bool HeldOutputRight(const HoldingChannel& held, int n, const TridiagonalPencil& pencil)
+bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil)
 {
-    const int precision = n == 4 ? 5 : 4;  // "%11.5g" in the 4 x 4 report, "%12.4g" in the others
     int reports = 0;
     for (const auto part : {held.Inline(), held.Overflow()})
         for (const HeldMessage& m : part) {
-            if (!m.report) {
-                // A refusal says M is singular; it is not.
-                if (m.text == SingularMMessage || m.text == QuarticLeadingMessage) return false;
-                continue;
+            switch (m.kind) {
+            case HeldMessage::Kind::Refusal: return false;  // the pencil has its eigenvalues
+            case HeldMessage::Kind::Message: continue;
+            case HeldMessage::Kind::Report:
+                if (m.form.complex) return false;  // all of them real
+                if (!ShownValuesRight(m.Values(), m.form.precision, pencil)) return false;
+                ++reports;
             }
-            // Only the 2 x 2 and 3 x 3 complex forms carry "+j"; a definite
-            // pencil has no complex eigenvalue.
-            if (m.text.find("+j") != std::string::npos) return false;
-            if (!ShownValuesRight(m.Values(), precision, pencil)) return false;
-            ++reports;
         }
     return reports > 0;
 }

@@ -1,8 +1,16 @@
 // The check after the closed forms. They compare magnitudes with absolute
-// thresholds, so what they show depends on the units typed in. When M is
-// positive definite every eigenvalue is real and can be counted; the
-// Calculate command holds back what the solver would show, checks it against
-// those counts, and shows it only if it is right.
+// thresholds, so what they show depends on the units typed in. When one of M,
+// -M, K, -K is safely definite every eigenvalue is real and can be counted on
+// the pencil itself; the Calculate command holds back what the solver would
+// show, checks it against those counts, and shows it only if it is right.
+//
+// The rule: a shown value x is right for the true lambda_k (both in ascending
+// order) when it prints as lambda_k prints, or |x - lambda_k| <= 1e-12 s_k,
+// s_k = (|K| + |lambda_k| |M|) |x_k|^2 / |x_k^T M x_k| being lambda_k's own
+// scale: how far it moves under relative changes of K and M. The check uses
+// a lower bound of s_k, so it is stricter than the rule; it is made on nu
+// (lambda, or 1 / lambda where K is the definite matrix), for which the rule
+// is the same to first order.
 #pragma once
 
 #include <algorithm>
@@ -19,8 +27,10 @@ namespace varno {
 
 // One message a solver wanted to show, kept until the check has seen it.
 struct HeldMessage {
+    enum class Kind { Message, Refusal, Report };
     std::string text;
-    bool report = false;
+    Kind kind = Kind::Message;
+    ReportForm form;
     std::size_t valueCount = 0;
     std::array<Eigenvalue, 4> values;  // the first valueCount are set
     std::span<const Eigenvalue> Values() const { return {values.data(), valueCount}; }
@@ -31,8 +41,9 @@ struct HeldMessage {
 // rest go on the heap.
 class HoldingChannel final : public ReportChannel {
 public:
-    void ShowMessage(const std::string& text) override { Next() = {text, false, 0, {}}; }
-    void ShowReport(const std::string& text, std::span<const Eigenvalue> values) override;
+    void ShowMessage(const std::string& text) override { Next() = {text, HeldMessage::Kind::Message, {}, 0, {}}; }
+    void ShowRefusal(const std::string& text) override { Next() = {text, HeldMessage::Kind::Refusal, {}, 0, {}}; }
+    void ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form) override;
 
     std::span<const HeldMessage> Inline() const { return {inline_.data(), std::min(count_, inline_.size())}; }
     std::span<const HeldMessage> Overflow() const { return overflow_; }
@@ -48,18 +59,15 @@ private:
     std::size_t count_ = 0;
 };
 
-// Relative to the largest eigenvalue's magnitude: rounding noise of the
-// problem's own scale, within which a shown value is right whatever it prints.
+// Within this many times s_k a value is right whatever it prints.
 inline constexpr double ScaleNoise = 1e-12;
 
-// Whether the real parts shown (any order) are the pencil's eigenvalues: in
-// ascending order, each x must print with "%.<precision>g" as the eigenvalue
-// does, or lie within ScaleNoise * max|x| of it. Certified by counting.
-bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const TridiagonalPencil& pencil);
+// Whether the values shown (any order; real parts) are the pencil's lambda by
+// the rule, each printed with "%.<precision>g". Proved by counting.
+bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const DefinitePencil& pencil);
 
-// Whether everything held is right for the pencil of order n: no refusal,
-// no report in the complex form, every report's values right, and at least
-// one report.
-bool HeldOutputRight(const HoldingChannel& held, int n, const TridiagonalPencil& pencil);
+// Whether everything held is right for the pencil: no refusal, no report in
+// a complex form, every report's values right, and at least one report.
+bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil);
 
 }  // namespace varno

@@ -6,23 +6,23 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <tuple>
 #include <utility>
 
 namespace varno {
 namespace {
 
 using Lane = std::array<double, 4>;
-using Square4 = std::array<std::array<double, 4>, 4>;
 
 std::size_t U(int i) { return static_cast<std::size_t>(i); }
 
-// x * 2^e, exact wherever ldexp is, but without a library call per entry:
-// the factor is built from its bits, in two steps where 2^e is out of range.
+// x * 2^e with a single rounding: one multiplication by a power of two built
+// from its bits where 2^e is a normal double, the library otherwise (rare).
 double TimesPowerOfTwo(double x, int e)
 {
-    for (; e > 1023; e -= 1023) x *= 0x1p1023;
-    for (; e < -1022; e += 1022) x *= 0x1p-1022;
-    return x * std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52);
+    if (e >= -1022 && e <= 1023) return x * std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52);
+    return std::ldexp(x, e);
 }
 
 // floor(log2(x)) for a finite x > 0.
@@ -31,6 +31,205 @@ int BinaryExponent(double x)
     const auto biased = static_cast<int>((std::bit_cast<std::uint64_t>(x) >> 52) & 0x7ff);
     return biased != 0 ? biased - 1023 : std::ilogb(x);  // a subnormal: rare enough for the call
 }
+
+// Scales every entry of the leading n x n block by 2^-e.
+void Scale(Square4& x, int n, int e)
+{
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) x[U(i)][U(j)] = TimesPowerOfTwo(x[U(i)][U(j)], -e);
+}
+
+// Insertion sort of the first n: std::sort on four elements draws a false
+// array-bounds warning from GCC 12, and is overkill.
+void SortAscending(Lane& x, int n)
+{
+    for (int i = 1; i < n; ++i)
+        for (int j = i; j > 0 && x[U(j - 1)] > x[U(j)]; --j) std::swap(x[U(j - 1)], x[U(j)]);
+}
+
+double Largest(const Square4& x, int n)
+{
+    double big = 0.0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) big = std::max(big, std::fabs(x[U(i)][U(j)]));
+    return big;
+}
+
+// ---------------------------------------------------------------------------
+// Which matrix is definite.
+
+// Whether x + shift I has an LDL^T factorisation with positive pivots, and,
+// where normal is asked for, pivots that are normal numbers too.
+bool PivotsPositive(const Square4& x, int n, double shift, bool normal)
+{
+    Square4 w = x;
+    for (int j = 0; j < n; ++j) {
+        double pivot = w[U(j)][U(j)] + shift;
+        for (int p = 0; p < j; ++p) pivot -= w[U(j)][U(p)] * w[U(p)][U(j)];  // L(j,p) * L(j,p) d(p)
+        if (!(pivot > 0.0) || (normal && pivot < DBL_MIN)) return false;
+        for (int i = j + 1; i < n; ++i) {
+            double t = w[U(i)][U(j)];
+            for (int p = 0; p < j; ++p) t -= w[U(i)][U(p)] * w[U(p)][U(j)];
+            w[U(j)][U(i)] = t;           // above the diagonal: L(i, j) d(j)
+            w[U(i)][U(j)] = t / pivot;   // below: L(i, j)
+        }
+    }
+    return true;
+}
+
+enum class Test { Safe, RoundingLevel, No };
+
+// x scaled so that its largest entry lies in [1, 2) (or zero).
+Test DefinitenessOf(const Square4& x, int n)
+{
+    const double delta = 16.0 * DBL_EPSILON * Largest(x, n);
+    if (delta > 0.0 && PivotsPositive(x, n, -delta, true)) return Test::Safe;
+    if (PivotsPositive(x, n, 0.0, false) || PivotsPositive(x, n, delta, false)) return Test::RoundingLevel;
+    return Test::No;
+}
+
+// ---------------------------------------------------------------------------
+// Counting.
+
+// Four doubles side by side (GCC/Clang vector extension); each lane rounds
+// exactly as the scalar expression would.
+typedef double V4 __attribute__((vector_size(32)));
+typedef long long Mask4 __attribute__((vector_size(32)));
+
+// |x| lane by lane; a macro, since a function taking V4 by value would
+// depend on whether the target has AVX (-Wpsabi).
+#define VARNO_ABS4(x) \
+    reinterpret_cast<V4>(reinterpret_cast<Mask4>(x) & Mask4{0x7fffffffffffffffLL, 0x7fffffffffffffffLL, \
+                                                             0x7fffffffffffffffLL, 0x7fffffffffffffffLL})
+
+// Where the plain LDL^T's growth max_i sum_j L(i,j)^2 |d(j)| stays below this
+// many times the largest entry of A - sigma B, its backward error is below
+// 2n * Growth * n eps of that entry (about 1e-13 for n = 4), and its count is
+// taken; beyond, Bunch-Kaufman's pivoting decides.
+constexpr double Growth = 8.0;
+
+// Counts for four shifts at once, in the pencil's scaled units: out[l] is the
+// number of nu below sigma[l], or at or below where orEqual[l]; -1 for a NaN
+// shift.
+template <int n>
+void CountLanes(const DefinitePencil& p, const Lane& sigma, const std::array<bool, 4>& orEqual,
+                std::array<int, 4>& out)
+{
+    // A - sigma B, or 2^-e (A - sigma B) where sigma B could overflow: the
+    // same inertia.
+    V4 alpha{};
+    V4 beta{};
+    std::array<bool, 4> decided{};
+    for (std::size_t l = 0; l < 4; ++l) {
+        const double s = sigma[l];
+        alpha[l] = 1.0;
+        beta[l] = s;
+        if (std::isnan(s)) {
+            out[l] = -1;
+            decided[l] = true;
+            beta[l] = 0.0;
+        } else if (std::isinf(s)) {
+            out[l] = s > 0.0 ? n : 0;
+            decided[l] = true;
+            beta[l] = 0.0;
+        } else if (std::fabs(s) > 0x1p600) {
+            const int e = BinaryExponent(std::fabs(s));
+            alpha[l] = TimesPowerOfTwo(1.0, -e);
+            beta[l] = TimesPowerOfTwo(s, -e);
+        }
+    }
+    const V4 norm = alpha * p.aBig + VARNO_ABS4(beta) * p.bBig;
+
+    V4 s[n][n];
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j) s[i][j] = alpha * p.a[U(i)][U(j)] - beta * p.b[U(i)][U(j)];
+
+    // Plain LDL^T in every lane: w(i, j) = L(i, j) d(j) below the diagonal.
+    V4 d[n];
+    V4 L[n][n];
+    V4 w[n][n];
+    Mask4 small = {-1, -1, -1, -1};  // growth within bounds, so far
+    for (int j = 0; j < n; ++j) {
+        V4 dj = s[j][j];
+        V4 growth = {};
+        for (int q = 0; q < j; ++q) {
+            dj -= L[j][q] * w[j][q];
+            growth += VARNO_ABS4(L[j][q] * w[j][q]);
+        }
+        d[j] = dj;
+        growth += VARNO_ABS4(dj);
+        small &= growth <= Growth * norm;  // a NaN fails too
+        for (int i = j + 1; i < n; ++i) {
+            V4 t = s[i][j];
+            for (int q = 0; q < j; ++q) t -= L[i][q] * w[j][q];
+            w[i][j] = t;
+            L[i][j] = t / dj;
+        }
+    }
+    for (std::size_t l = 0; l < 4; ++l) {
+        if (decided[l]) continue;
+        if (small[l] != 0) {
+            int negative = 0;
+            for (int j = 0; j < n; ++j) negative += d[j][l] < 0.0 || (orEqual[l] && d[j][l] == 0.0) ? 1 : 0;
+            out[l] = negative;
+            continue;
+        }
+        Square4 lane{};
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j <= i; ++j) lane[U(i)][U(j)] = s[i][j][l];
+        const SymmetricFactor f = FactorBunchKaufman(lane, n);
+        out[l] = f.negative + (orEqual[l] ? f.zero : 0);
+    }
+}
+
+void Count4(const DefinitePencil& p, const Lane& sigma, const std::array<bool, 4>& orEqual, std::array<int, 4>& out)
+{
+    switch (p.n) {
+    case 2: CountLanes<2>(p, sigma, orEqual, out); break;
+    case 3: CountLanes<3>(p, sigma, orEqual, out); break;
+    default: CountLanes<4>(p, sigma, orEqual, out); break;
+    }
+}
+
+// Claims in scaled units, two per pass; held[c] says whether claim c holds.
+// nu_k >= lo needs fewer than k strictly below lo; nu_k <= hi needs at least
+// k at or below hi.
+void CheckScaled(const DefinitePencil& p, std::span<const EigenvalueClaim> claims, std::span<bool> held)
+{
+    const std::array<bool, 4> orEqual{false, false, true, true};
+    for (std::size_t c = 0; c < claims.size(); c += 2) {
+        const EigenvalueClaim& a = claims[c];
+        const EigenvalueClaim& b = claims[std::min(c + 1, claims.size() - 1)];
+        std::array<int, 4> below{};
+        Count4(p, {a.lo, b.lo, a.hi, b.hi}, orEqual, below);
+        held[c] = below[0] >= 0 && below[2] >= 0 && below[0] < a.k && below[2] >= a.k;
+        if (c + 1 < claims.size()) held[c + 1] = below[1] >= 0 && below[3] >= 0 && below[1] < b.k && below[3] >= b.k;
+    }
+}
+
+int CountScaled(const DefinitePencil& p, double s, bool orEqual)
+{
+    std::array<int, 4> out{};
+    Count4(p, {s, s, s, s}, {orEqual, orEqual, orEqual, orEqual}, out);
+    return out[0];
+}
+
+EigenvalueClaim ToScaled(const DefinitePencil& p, const EigenvalueClaim& c)
+{
+    return {c.k, TimesPowerOfTwo(c.lo, p.shift), TimesPowerOfTwo(c.hi, p.shift)};
+}
+
+// ---------------------------------------------------------------------------
+// Candidates: the route of dsygv.
+
+// The reduced symmetric matrix in tridiagonal form; its eigenvalues are the
+// pencil's scaled nu times 2^-shift.
+struct Tridiagonal {
+    int n = 0;
+    Lane diagonal{};
+    std::array<double, 3> off{};
+    int shift = 0;
+};
 
 // sqrt(x^2 + y^2) without overflow or a harmful underflow: QL's rotations
 // must stay orthogonal even when both sides are tiny.
@@ -52,21 +251,18 @@ double Reflect(Square4& a, int j)
 {
     const int m = n - j - 1;  // length of the column below the diagonal
     double big = 0.0;
-#pragma GCC unroll 4
     for (int i = 0; i < m; ++i) big = std::max(big, std::fabs(a[U(j + 1 + i)][U(j)]));
     if (big == 0.0) return 0.0;
     // Far from 1, the column is scaled by a power of two first, so that its
     // squares neither overflow nor lose the reflector's accuracy to underflow.
     int e = 0;
-    Lane x;
-#pragma GCC unroll 4
+    Lane x{};
     for (int i = 0; i < m; ++i) x[U(i)] = a[U(j + 1 + i)][U(j)];
     if (big > 0x1p400 || big < 0x1p-400) {
         e = BinaryExponent(big);
         for (int i = 0; i < m; ++i) x[U(i)] = TimesPowerOfTwo(x[U(i)], -e);
     }
     double rest = 0.0;
-#pragma GCC unroll 4
     for (int i = 1; i < m; ++i) rest += x[U(i)] * x[U(i)];
     if (rest == 0.0) return a[U(j + 1)][U(j)];  // already tridiagonal in this column
 
@@ -76,96 +272,91 @@ double Reflect(Square4& a, int j)
     const double tau = (beta - alpha) / beta;
     const double scale = 1.0 / (alpha - beta);
     Lane v{1.0, 0.0, 0.0, 0.0};
-#pragma GCC unroll 4
     for (int i = 1; i < m; ++i) v[U(i)] = x[U(i)] * scale;
 
     // B := H B H for the trailing block B, H = I - tau v v^T:
     // p = tau B v, w = p - (tau/2)(p.v) v, B := B - v w^T - w v^T.
     const int o = j + 1;
-    Lane p;
-#pragma GCC unroll 4
+    Lane p{};
     for (int r = 0; r < m; ++r) {
         double s = 0.0;
-#pragma GCC unroll 4
         for (int c = 0; c < m; ++c) s += a[U(o + r)][U(o + c)] * v[U(c)];
         p[U(r)] = tau * s;
     }
     double pv = 0.0;
-#pragma GCC unroll 4
     for (int r = 0; r < m; ++r) pv += p[U(r)] * v[U(r)];
     const double half = 0.5 * tau * pv;
-    Lane w;
-#pragma GCC unroll 4
+    Lane w{};
     for (int r = 0; r < m; ++r) w[U(r)] = p[U(r)] - half * v[U(r)];
-#pragma GCC unroll 4
     for (int r = 0; r < m; ++r)
-#pragma GCC unroll 4
         for (int c = 0; c < m; ++c) a[U(o + r)][U(o + c)] -= v[U(r)] * w[U(c)] + w[U(r)] * v[U(c)];
     return e == 0 ? beta : TimesPowerOfTwo(beta, e);
 }
 
-// Two doubles side by side, the width every x86-64 has (GCC/Clang vector
-// extension): each lane rounds exactly as the scalar expression would.
-typedef double Pair __attribute__((vector_size(16)));
-typedef long long PairMask __attribute__((vector_size(16)));
-
-// Four counts at once, one shift per lane: below[l] is the number of negative
-// pivots of LDL^T of T - sigma[l] I. A zero pivot becomes guard[l]: -pivmin
-// counts an eigenvalue equal to sigma as below it, +pivmin does not.
+// C = D^-1/2 L^-1 A L^-T D^-1/2 with B = L D L^T, then tridiagonal. Empty if
+// a pivot of B is not positive after all, or C overflows.
 template <int n>
-std::array<int, 4> CountFor(const TridiagonalPencil& t, const Lane& sigma, const Lane& guard)
+std::optional<Tridiagonal> Reduce(const DefinitePencil& pencil)
 {
-    const Pair pivmin = {t.pivmin, t.pivmin};
-    const PairMask magnitude = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-    const Pair s[2] = {{sigma[0], sigma[1]}, {sigma[2], sigma[3]}};
-    const PairMask g[2] = {reinterpret_cast<PairMask>(Pair{guard[0], guard[1]}),
-                           reinterpret_cast<PairMask>(Pair{guard[2], guard[3]})};
-    Pair d[2];
-    PairMask negative[2] = {{0, 0}, {0, 0}};  // -1 per negative pivot
-#pragma GCC unroll 4
-    for (int i = 0; i < n; ++i) {
-        for (int h = 0; h < 2; ++h) {
-            d[h] = i == 0 ? t.diagonal[0] - s[h] : (t.diagonal[U(i)] - s[h]) - t.offSquared[U(i - 1)] / d[h];
-            // A pivot too small to divide by becomes the guard.
-            const PairMask tiny = reinterpret_cast<Pair>(reinterpret_cast<PairMask>(d[h]) & magnitude) < pivmin;
-            d[h] = reinterpret_cast<Pair>((reinterpret_cast<PairMask>(d[h]) & ~tiny) | (g[h] & tiny));
-            negative[h] += d[h] < 0.0;
+    Square4 m = pencil.b;
+    const Square4& k = pencil.a;
+    Square4 L{};
+    Lane inverse{};  // 1 / pivot
+    for (int j = 0; j < n; ++j) {
+        // Below the diagonal, m comes to hold L(i, j) d(j), which the sums reuse.
+        double pivot = m[U(j)][U(j)];
+        for (int p = 0; p < j; ++p) pivot -= L[U(j)][U(p)] * m[U(j)][U(p)];
+        if (!(pivot > 0.0)) return std::nullopt;
+        inverse[U(j)] = 1.0 / pivot;
+        for (int i = j + 1; i < n; ++i) {
+            double t = m[U(i)][U(j)];
+            for (int p = 0; p < j; ++p) t -= L[U(i)][U(p)] * m[U(j)][U(p)];
+            m[U(i)][U(j)] = t;
+            L[U(i)][U(j)] = t * inverse[U(j)];
         }
     }
-    return {static_cast<int>(-negative[0][0]), static_cast<int>(-negative[0][1]), static_cast<int>(-negative[1][0]),
-            static_cast<int>(-negative[1][1])};
-}
-
-std::array<int, 4> Count4(const TridiagonalPencil& t, const Lane& sigma, const Lane& guard)
-{
-    switch (t.n) {
-    case 2: return CountFor<2>(t, sigma, guard);
-    case 3: return CountFor<3>(t, sigma, guard);
-    default: return CountFor<4>(t, sigma, guard);
+    // Y = L^-1 A (no division: L is unit).
+    Square4 Y{};
+    for (int c = 0; c < n; ++c)
+        for (int i = 0; i < n; ++i) {
+            double s = k[U(i)][U(c)];
+            for (int p = 0; p < i; ++p) s -= L[U(i)][U(p)] * Y[U(p)][U(c)];
+            Y[U(i)][U(c)] = s;
+        }
+    // Then the lower triangle of Z = Y L^-T from Z L^T = Y, scaled on both sides.
+    Lane root{};
+    for (int i = 0; i < n; ++i) root[U(i)] = std::sqrt(inverse[U(i)]);
+    Square4 C{};
+    double cBig = 0.0;
+    for (int r = 0; r < n; ++r)
+        for (int j = 0; j <= r; ++j) {
+            double s = Y[U(r)][U(j)];
+            for (int p = 0; p < j; ++p) s -= C[U(r)][U(p)] * L[U(j)][U(p)];
+            C[U(r)][U(j)] = s;
+        }
+    for (int r = 0; r < n; ++r)
+        for (int j = 0; j <= r; ++j) {
+            C[U(j)][U(r)] = C[U(r)][U(j)] = C[U(r)][U(j)] * root[U(r)] * root[U(j)];
+            cBig = std::max(cBig, std::fabs(C[U(r)][U(j)]));
+        }
+    if (!std::isfinite(cBig)) return std::nullopt;
+    int ec = 0;
+    if (cBig > 0x1p400 || (cBig < 0x1p-400 && cBig > 0.0)) {
+        ec = BinaryExponent(cBig);
+        Scale(C, n, ec);
     }
+    Tridiagonal t;
+    t.n = n;
+    t.shift = -ec;
+    for (int j = 0; j + 2 < n; ++j) t.off[U(j)] = Reflect<n>(C, j);
+    t.off[U(n - 2)] = C[U(n - 1)][U(n - 2)];
+    for (int i = 0; i < n; ++i) t.diagonal[U(i)] = C[U(i)][U(i)];
+    return t;
 }
 
-// Claims in the pencil's units times 2^shift, two per pass: lanes 0, 1 count
-// strictly below each lo, lanes 2, 3 at or below each hi. lambda_k >= lo needs
-// fewer than k below lo; lambda_k <= hi needs at least k at or below hi.
-bool ClaimsHoldScaled(const TridiagonalPencil& t, std::span<const EigenvalueClaim> claims, int shift)
-{
-    const bool oneFactor = shift > -1023 && shift < 1023;  // 2^shift is a normal double
-    const double factor = oneFactor ? TimesPowerOfTwo(1.0, shift) : 1.0;
-    const auto scaled = [&](double x) { return oneFactor ? x * factor : TimesPowerOfTwo(x, shift); };
-    const Lane guard{t.pivmin, t.pivmin, -t.pivmin, -t.pivmin};
-    for (std::size_t c = 0; c < claims.size(); c += 2) {
-        const EigenvalueClaim& a = claims[c];
-        const EigenvalueClaim& b = claims[std::min(c + 1, claims.size() - 1)];
-        const std::array<int, 4> below = Count4(t, {scaled(a.lo), scaled(b.lo), scaled(a.hi), scaled(b.hi)}, guard);
-        if (below[0] >= a.k || below[1] >= b.k || below[2] < a.k || below[3] < b.k) return false;
-    }
-    return true;
-}
-
-// Implicit QL with shifts (EISPACK's tql1), eigenvalues only, unordered.
+// Implicit QL with shifts (EISPACK's imtql1), eigenvalues only, ascending.
 // False if some eigenvalue has not settled after 30 sweeps.
-bool QlEigenvalues(const TridiagonalPencil& t, Lane& d)
+bool QlEigenvalues(const Tridiagonal& t, Lane& d)
 {
     const int n = t.n;
     d = t.diagonal;
@@ -209,233 +400,314 @@ bool QlEigenvalues(const TridiagonalPencil& t, Lane& d)
             e[U(m)] = 0.0;
         }
     }
-    for (int i = 1; i < n; ++i)  // ascending; std::sort is overkill for four
-        for (int j = i; j > 0 && d[U(j - 1)] > d[U(j)]; --j) std::swap(d[U(j - 1)], d[U(j)]);
-    return true;
+    SortAscending(d, n);
+    return std::all_of(d.begin(), d.begin() + n, [](double x) { return std::isfinite(x); });
 }
 
-// Bisection for all n eigenvalues at once, one per lane, in T's units.
-Lane Bisect(const TridiagonalPencil& t)
+std::optional<Lane> Candidates(const DefinitePencil& p)
 {
-    const Lane atOrBelow{-t.pivmin, -t.pivmin, -t.pivmin, -t.pivmin};
-    std::array<int, 4> target{};
-    for (std::size_t l = 0; l < 4; ++l) target[l] = std::min(static_cast<int>(l) + 1, t.n);
-
-    // The widened Gershgorin bounds must count 0 and n; should rounding put
-    // them a hair inside, widen until they do.
-    double lower = t.lower;
-    double upper = t.upper;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const std::array<int, 4> below = Count4(t, {lower, upper, lower, upper}, atOrBelow);
-        if (below[0] == 0 && below[1] == t.n) break;
-        const double width = upper - lower;
-        lower -= width;
-        upper += width;
+    std::optional<Tridiagonal> t;
+    switch (p.n) {
+    case 2: t = Reduce<2>(p); break;
+    case 3: t = Reduce<3>(p); break;
+    default: t = Reduce<4>(p); break;
     }
-    // Each lane's eigenvalue lies in (lo, hi]. Below floor an eigenvalue near
-    // 0 is settled: far under the rounding of the reduction (eps * norm).
-    Lane lo{lower, lower, lower, lower};
-    Lane hi{upper, upper, upper, upper};
-    const double floor = std::ldexp(t.norm, -100);
-    for (int iteration = 0; iteration < 200; ++iteration) {
-        bool busy = false;
-        Lane mid{};
-        for (std::size_t l = 0; l < 4; ++l) {
-            const double tolerance = std::max(2.0 * DBL_EPSILON * std::max(std::fabs(lo[l]), std::fabs(hi[l])), floor);
-            busy = busy || hi[l] - lo[l] > tolerance;
-            mid[l] = lo[l] + 0.5 * (hi[l] - lo[l]);
-        }
-        if (!busy) break;
-        const std::array<int, 4> below = Count4(t, mid, atOrBelow);
-        for (std::size_t l = 0; l < 4; ++l) (below[l] >= target[l] ? hi[l] : lo[l]) = mid[l];
-    }
-    // Every point of (lo, hi] is as right as any other. hi is exact where a
-    // count hit the eigenvalue itself (a diagonal pencil), and a zero inside
-    // is the zero a rigid-body mode should show, not a speck of rounding.
-    Lane x{};
-    for (int l = 0; l < t.n; ++l) x[U(l)] = lo[U(l)] < 0.0 && hi[U(l)] >= 0.0 ? 0.0 : hi[U(l)];
-    return x;
+    Lane nu{};
+    if (!t || !QlEigenvalues(*t, nu)) return std::nullopt;
+    for (int k = 0; k < p.n; ++k) nu[U(k)] = TimesPowerOfTwo(nu[U(k)], -t->shift);
+    return nu;
 }
 
-std::array<double, 4> ToPencilUnits(const TridiagonalPencil& t, Lane mu)
+// ---------------------------------------------------------------------------
+// Proving and refining, all in scaled units.
+
+// How far from a computed nu its proof reaches, in units of eps * s: the
+// candidates err by a few units of B's condition times the largest, the
+// counts by a few hundred units of s_k. Still far inside the 1e-12 s_k
+// within which a value counts as right.
+constexpr double Reach = 256.0;
+
+double Norm2(const Vector4& x, int n)
 {
-    for (int l = 0; l < t.n; ++l) mu[U(l)] = TimesPowerOfTwo(mu[U(l)], -t.shift) + 0.0;  // + 0.0: never "-0"
-    return mu;
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += x[U(i)] * x[U(i)];
+    return s;
 }
 
-// The reduction for one n, so that every loop has a fixed length and unrolls.
-template <int n>
-std::optional<TridiagonalPencil> Reduce(const Matrix10& K, const Matrix10& M)
+double Form(const Square4& x, const Vector4& v, int n)
 {
-    Square4 k;
-    Square4 m;
-    double kBig = 0.0;
-    double mBig = 0.0;
-    double poison = 0.0;  // stays 0 unless some entry is infinite or NaN
-    // The upper triangle as typed; the symmetrised store mirrors it below.
-#pragma GCC unroll 4
-    for (int i = 0; i < n; ++i)
-#pragma GCC unroll 4
-        for (int j = i; j < n; ++j) {
-            const double kij = K[U(i + 1)][U(j + 1)];
-            const double mij = M[U(i + 1)][U(j + 1)];
-            k[U(i)][U(j)] = k[U(j)][U(i)] = kij;
-            m[U(i)][U(j)] = m[U(j)][U(i)] = mij;
-            poison += (kij - kij) + (mij - mij);
-            kBig = std::max(kBig, std::fabs(kij));
-            mBig = std::max(mBig, std::fabs(mij));
-        }
-    if (poison != 0.0 || mBig == 0.0) return std::nullopt;  // NaN != 0.0 too
-
-    // Largest entries into [1, 2): exact, and the eigenvalues follow by 2^(em - ek).
-    const int ek = kBig > 0.0 ? BinaryExponent(kBig) : 0;
-    const int em = BinaryExponent(mBig);
-    const auto scale = [](Square4& x, int e) {
-        if (e > -1023 && e < 1023) {  // one factor, exactly a power of two
-            const double f = TimesPowerOfTwo(1.0, -e);
-#pragma GCC unroll 4
-            for (int i = 0; i < n; ++i)
-#pragma GCC unroll 4
-                for (int j = 0; j < n; ++j) x[U(i)][U(j)] *= f;
-        } else {
-            for (int i = 0; i < n; ++i)
-                for (int j = 0; j < n; ++j) x[U(i)][U(j)] = TimesPowerOfTwo(x[U(i)][U(j)], -e);
-        }
-    };
-    scale(k, ek);
-    scale(m, em);
-
-    // M = L D L^T with L unit lower triangular; M is positive definite exactly
-    // when every pivot is positive. (No square root on this dependent chain.)
-    Square4 L;
-    Lane inverse;  // 1 / pivot
-#pragma GCC unroll 4
-    for (int j = 0; j < n; ++j) {
-        // Below the diagonal, m comes to hold L(i, j) d(j), which the sums reuse.
-        double pivot = m[U(j)][U(j)];
-#pragma GCC unroll 4
-        for (int p = 0; p < j; ++p) pivot -= L[U(j)][U(p)] * m[U(j)][U(p)];
-        if (!(pivot > 0.0)) return std::nullopt;
-        inverse[U(j)] = 1.0 / pivot;
-#pragma GCC unroll 4
-        for (int i = j + 1; i < n; ++i) {
-            double t = m[U(i)][U(j)];
-#pragma GCC unroll 4
-            for (int p = 0; p < j; ++p) t -= L[U(i)][U(p)] * m[U(j)][U(p)];
-            m[U(i)][U(j)] = t;  // overwritten: t = L(i, j) d(j)
-            L[U(i)][U(j)] = t * inverse[U(j)];
-        }
-    }
-
-    // C = D^-1/2 L^-1 K L^-T D^-1/2. First Y = L^-1 K (no division: L is unit).
-    Square4 Y;
-#pragma GCC unroll 4
-    for (int c = 0; c < n; ++c)
-#pragma GCC unroll 4
-        for (int i = 0; i < n; ++i) {
-            double s = k[U(i)][U(c)];
-#pragma GCC unroll 4
-            for (int p = 0; p < i; ++p) s -= L[U(i)][U(p)] * Y[U(p)][U(c)];
-            Y[U(i)][U(c)] = s;
-        }
-    // Then the lower triangle of Z = Y L^-T from Z L^T = Y, scaled on both sides.
-    Lane root;  // pivot^-1/2
-#pragma GCC unroll 4
-    for (int i = 0; i < n; ++i) root[U(i)] = std::sqrt(inverse[U(i)]);
-    Square4 C;
-    double cBig = 0.0;
-#pragma GCC unroll 4
-    for (int r = 0; r < n; ++r)
-#pragma GCC unroll 4
-        for (int j = 0; j <= r; ++j) {
-            double s = Y[U(r)][U(j)];
-#pragma GCC unroll 4
-            for (int p = 0; p < j; ++p) s -= C[U(r)][U(p)] * L[U(j)][U(p)];
-            C[U(r)][U(j)] = s;
-        }
-#pragma GCC unroll 4
-    for (int r = 0; r < n; ++r)
-#pragma GCC unroll 4
-        for (int j = 0; j <= r; ++j) {
-            C[U(j)][U(r)] = C[U(r)][U(j)] = C[U(r)][U(j)] * root[U(r)] * root[U(j)];
-            cBig = std::max(cBig, std::fabs(C[U(r)][U(j)]));
-        }
-    if (!std::isfinite(cBig)) return std::nullopt;  // M too close to singular for doubles
-    // Only far from 1 is C rescaled; squares of its entries then stay in range.
-    int ec = 0;
-    if (cBig > 0x1p400 || (cBig < 0x1p-400 && cBig > 0.0)) {
-        ec = BinaryExponent(cBig);
-        for (int r = 0; r < n; ++r)
-            for (int j = 0; j < n; ++j) C[U(r)][U(j)] = TimesPowerOfTwo(C[U(r)][U(j)], -ec);
-    }
-
-    TridiagonalPencil t;
-    t.n = n;
-    t.shift = em - ek - ec;
-#pragma GCC unroll 4
-    for (int j = 0; j + 2 < n; ++j) t.off[U(j)] = Reflect<n>(C, j);
-    t.off[U(n - 2)] = C[U(n - 1)][U(n - 2)];
-    double offBig = 0.0;
-    for (int i = 0; i < n; ++i) t.diagonal[U(i)] = C[U(i)][U(i)];
-    for (int i = 0; i + 1 < n; ++i) {
-        t.offSquared[U(i)] = t.off[U(i)] * t.off[U(i)];
-        offBig = std::max(offBig, t.offSquared[U(i)]);
-    }
-    // As LAPACK's bisection does: small enough not to disturb any count,
-    // large enough that b^2 / pivmin cannot overflow.
-    t.pivmin = DBL_MIN * std::max(1.0, offBig);
-
-    double lower = t.diagonal[0];
-    double upper = t.diagonal[0];
+    double s = 0.0;
     for (int i = 0; i < n; ++i) {
-        const double radius =
-            (i > 0 ? std::fabs(t.off[U(i - 1)]) : 0.0) + (i + 1 < n ? std::fabs(t.off[U(i)]) : 0.0);
-        lower = std::min(lower, t.diagonal[U(i)] - radius);
-        upper = std::max(upper, t.diagonal[U(i)] + radius);
+        double row = 0.0;
+        for (int j = 0; j < n; ++j) row += x[U(i)][U(j)] * v[U(j)];
+        s += v[U(i)] * row;
     }
-    t.norm = std::max(std::fabs(lower), std::fabs(upper));
-    const double widen = 2.1 * (static_cast<double>(n) * DBL_EPSILON * t.norm + 2.0 * t.pivmin);
-    t.lower = lower - widen;
-    t.upper = upper + widen;
-    return t;
+    return s;
+}
+
+double Frobenius(const Square4& x, int n)
+{
+    double s = 0.0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) s += x[U(i)][U(j)] * x[U(i)][U(j)];
+    return std::sqrt(s);
+}
+
+// Rayleigh quotient iteration from theta: three steps of inverse iteration,
+// each at the last quotient. The quotient of a good vector errs by about
+// eps * s_k, whatever B's condition. Returns nu with the half-width of its
+// claim, from s_k estimated with the vector.
+std::pair<double, double> RayleighQuotient(const DefinitePencil& p, double theta)
+{
+    const int n = p.n;
+    Vector4 x{1.0, 0.75, 0.5, 0.25};  // any vector with a part along the eigenvector
+    for (int step = 0; step < 3; ++step) {
+        double alpha = 1.0;
+        double beta = theta;
+        if (std::fabs(theta) > 0x1p600) {
+            const int e = BinaryExponent(std::fabs(theta));
+            alpha = TimesPowerOfTwo(1.0, -e);
+            beta = TimesPowerOfTwo(theta, -e);
+        }
+        Square4 s{};
+        Vector4 y{};
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j) {
+                s[U(i)][U(j)] = alpha * p.a[U(i)][U(j)] - beta * p.b[U(i)][U(j)];
+                y[U(i)] += p.b[U(i)][U(j)] * x[U(j)];
+            }
+        }
+        SolveFactored(FactorBunchKaufman(s, n), y);
+        double big = 0.0;
+        for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(y[U(i)]));
+        if (!(big > 0.0) || !std::isfinite(big)) break;
+        for (int i = 0; i < n; ++i) x[U(i)] = y[U(i)] / big;
+        const double q = Form(p.a, x, n) / Form(p.b, x, n);
+        if (!std::isfinite(q)) break;
+        theta = q;
+    }
+    const double sk = (Frobenius(p.a, n) + std::fabs(theta) * Frobenius(p.b, n)) * Norm2(x, n) / Form(p.b, x, n);
+    return {theta, Reach * DBL_EPSILON * sk};
+}
+
+bool Holds(const DefinitePencil& p, const EigenvalueClaim& c)
+{
+    bool held = false;
+    CheckScaled(p, std::span(&c, 1), std::span(&held, 1));
+    return held;
+}
+
+// Bisection for nu_k from a bracket around centre, widened until it holds
+// nu_k, then halved down to a quarter unit of rounding of s_k: as far as the
+// counts can tell. The claim returned reaches at least as far as a proved
+// candidate's would, so that a mu within rounding of 0 is one.
+std::pair<double, EigenvalueClaim> Bisect(const DefinitePencil& p, int k, double centre)
+{
+    if (!std::isfinite(centre)) centre = 0.0;
+    const double start = std::max(Reach * DBL_EPSILON * ScaleLowerBound(p, centre), DBL_MIN);
+    double width = start;
+    double lo = centre - width;
+    double hi = centre + width;
+    for (int i = 0; i < 2200 && CountScaled(p, lo, false) >= k; ++i) lo = std::max(-DBL_MAX, centre - (width *= 2.0));
+    width = start;
+    for (int i = 0; i < 2200 && CountScaled(p, hi, true) < k; ++i) hi = std::min(DBL_MAX, centre + (width *= 2.0));
+    for (int i = 0; i < 4400; ++i) {
+        if (hi - lo <= 0.25 * DBL_EPSILON * ScaleLowerBound(p, std::max(std::fabs(lo), std::fabs(hi)))) break;
+        const double mid = 0.5 * lo + 0.5 * hi;  // no overflow, even across the whole range
+        if (mid <= lo || mid >= hi) break;
+        (CountScaled(p, mid, true) >= k ? hi : lo) = mid;
+    }
+    const double mid = 0.5 * lo + 0.5 * hi;
+    const double reach = Reach * DBL_EPSILON * ScaleLowerBound(p, mid);
+    return {mid, {k, std::min(lo, mid - reach), std::max(hi, mid + reach)}};
+}
+
+ProvedEigenvalues Unscaled(const DefinitePencil& p, Lane nu, Lane lo, Lane hi)
+{
+    // Sorted separately: if every nu_k lies in [lo_k, hi_k], the k-th
+    // smallest nu lies between the k-th smallest lo and the k-th smallest hi.
+    SortAscending(nu, p.n);
+    SortAscending(lo, p.n);
+    SortAscending(hi, p.n);
+    ProvedEigenvalues e;
+    for (int k = 0; k < p.n; ++k) {
+        e.nu[U(k)] = TimesPowerOfTwo(nu[U(k)], -p.shift) + 0.0;  // + 0.0: never "-0"
+        e.lo[U(k)] = TimesPowerOfTwo(lo[U(k)], -p.shift);
+        e.hi[U(k)] = TimesPowerOfTwo(hi[U(k)], -p.shift);
+    }
+    return e;
 }
 
 }  // namespace
 
-std::optional<TridiagonalPencil> ReduceDefinitePencil(const Matrix10& K, const Matrix10& M, int n)
+PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n)
 {
-    switch (n) {
-    case 2: return Reduce<2>(K, M);
-    case 3: return Reduce<3>(K, M);
-    case 4: return Reduce<4>(K, M);
-    default: return std::nullopt;
+    PencilClass result;
+    if (n < 2 || n > 4) return result;
+    Square4 k{};
+    Square4 m{};
+    for (int i = 0; i < n; ++i)
+        for (int j = i; j < n; ++j) {
+            // The upper triangle as typed; the symmetrised store mirrors it below.
+            k[U(i)][U(j)] = k[U(j)][U(i)] = K[U(i + 1)][U(j + 1)];
+            m[U(i)][U(j)] = m[U(j)][U(i)] = M[U(i + 1)][U(j + 1)];
+            if (!std::isfinite(k[U(i)][U(j)]) || !std::isfinite(m[U(i)][U(j)])) return result;
+        }
+    const double kBig = Largest(k, n);
+    const double mBig = Largest(m, n);
+    const int ek = kBig > 0.0 ? BinaryExponent(kBig) : 0;
+    const int em = mBig > 0.0 ? BinaryExponent(mBig) : 0;
+    Scale(k, n, ek);
+    Scale(m, n, em);
+    Square4 minusK = k;
+    Square4 minusM = m;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) minusK[U(i)][U(j)] = -k[U(i)][U(j)], minusM[U(i)][U(j)] = -m[U(i)][U(j)];
+
+    const struct {
+        DefiniteMatrix which;
+        const Square4* b;
+        const Square4* a;
+        int shift;  // nu's scale: 2^(e_B - e_A)
+    } tries[] = {{DefiniteMatrix::M, &m, &k, em - ek},
+                 {DefiniteMatrix::MinusM, &minusM, &minusK, em - ek},
+                 {DefiniteMatrix::K, &k, &m, ek - em},
+                 {DefiniteMatrix::MinusK, &minusK, &minusM, ek - em}};
+    bool roundingLevel = false;
+    for (const auto& t : tries) {
+        const Test test = DefinitenessOf(*t.b, n);
+        if (test == Test::Safe) {
+            DefinitePencil& p = result.pencil;
+            p.n = n;
+            p.a = *t.a;
+            p.b = *t.b;
+            p.definite = t.which;
+            p.shift = t.shift;
+            p.aBig = Largest(p.a, n);
+            p.bBig = Largest(p.b, n);
+            result.definiteness = Definiteness::Safe;
+            return result;
+        }
+        roundingLevel = roundingLevel || test == Test::RoundingLevel;
     }
+    result.definiteness = roundingLevel ? Definiteness::RoundingLevel : Definiteness::None;
+    return result;
 }
 
-bool ClaimsHold(const TridiagonalPencil& t, std::span<const EigenvalueClaim> claims)
+int CountBelow(const DefinitePencil& p, double sigma, bool orEqual)
 {
-    return ClaimsHoldScaled(t, claims, t.shift);
+    return CountScaled(p, TimesPowerOfTwo(sigma, p.shift), orEqual);
 }
 
-std::array<double, 4> PencilEigenvalues(const TridiagonalPencil& t)
+double ScaledNu(const DefinitePencil& p, double nu) { return TimesPowerOfTwo(nu, p.shift); }
+
+double ScaleLowerBound(const DefinitePencil& p, double scaledNu)
 {
-    if (t.norm == 0.0) return {};  // T = 0: every eigenvalue is 0
-    Lane mu{};
-    bool proved = QlEigenvalues(t, mu);
-    if (proved) {
-        // QL and the count each err by a few units of rounding of norm.
-        const double slack = 8.0 * t.n * DBL_EPSILON * t.norm;
+    return p.aBig / (p.n * p.bBig) + std::fabs(scaledNu);
+}
+
+bool ScaledClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims)
+{
+    std::array<bool, 4> held{};
+    for (std::size_t start = 0; start < claims.size(); start += 4) {
+        const std::size_t count = std::min<std::size_t>(4, claims.size() - start);
+        CheckScaled(p, claims.subspan(start, count), std::span(held.data(), count));
+        if (!std::all_of(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(count), [](bool h) { return h; }))
+            return false;
+    }
+    return true;
+}
+
+bool ClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims)
+{
+    std::array<EigenvalueClaim, 4> scaled{};
+    for (std::size_t start = 0; start < claims.size(); start += 4) {
+        const std::size_t count = std::min<std::size_t>(4, claims.size() - start);
+        for (std::size_t c = 0; c < count; ++c) scaled[c] = ToScaled(p, claims[start + c]);
+        if (!ScaledClaimsHold(p, std::span(scaled.data(), count))) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Proves each candidate (scaled units, ascending) within its reach; refines
+// one that fails by Rayleigh quotient iteration, and if that fails too, or
+// there are no candidates, finds it by bisection.
+ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& candidates)
+{
+    const int n = p.n;
+    Lane nu{};
+    Lane lo{};
+    Lane hi{};
+    std::array<bool, 4> held{};
+    if (candidates) {
+        nu = *candidates;
         std::array<EigenvalueClaim, 4> claims{};
-        for (int k = 0; k < t.n; ++k) claims[U(k)] = {k + 1, mu[U(k)] - slack, mu[U(k)] + slack};
-        proved = ClaimsHoldScaled(t, std::span<const EigenvalueClaim>(claims.data(), U(t.n)), 0);
+        for (int k = 0; k < n; ++k) {
+            const double reach = Reach * DBL_EPSILON * ScaleLowerBound(p, nu[U(k)]);
+            claims[U(k)] = {k + 1, nu[U(k)] - reach, nu[U(k)] + reach};
+        }
+        CheckScaled(p, std::span(claims.data(), U(n)), std::span(held.data(), U(n)));
+        for (int k = 0; k < n; ++k) lo[U(k)] = claims[U(k)].lo, hi[U(k)] = claims[U(k)].hi;
     }
-    return ToPencilUnits(t, proved ? mu : Bisect(t));
+    for (int k = 0; k < n; ++k) {
+        if (held[U(k)]) continue;
+        EigenvalueClaim claim{k + 1, 0.0, 0.0};
+        double value = candidates ? nu[U(k)] : 0.0;
+        if (candidates) {
+            const auto [theta, reach] = RayleighQuotient(p, value);
+            claim = {k + 1, theta - reach, theta + reach};
+            value = theta;
+        }
+        if (!candidates || !Holds(p, claim)) std::tie(value, claim) = Bisect(p, k + 1, value);
+        nu[U(k)] = value;
+        lo[U(k)] = claim.lo;
+        hi[U(k)] = claim.hi;
+    }
+    return Unscaled(p, nu, lo, hi);
 }
 
-std::array<double, 4> BisectedEigenvalues(const TridiagonalPencil& t)
+}  // namespace
+
+ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p) { return Prove(p, Candidates(p)); }
+
+ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, 4>& candidates)
 {
-    if (t.norm == 0.0) return {};
-    return ToPencilUnits(t, Bisect(t));
+    Lane scaled{};
+    for (int k = 0; k < p.n; ++k) scaled[U(k)] = TimesPowerOfTwo(candidates[U(k)], p.shift);
+    SortAscending(scaled, p.n);
+    return Prove(p, scaled);
+}
+
+ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p)
+{
+    Lane nu{};
+    Lane lo{};
+    Lane hi{};
+    for (int k = 0; k < p.n; ++k) {
+        const auto [value, claim] = Bisect(p, k + 1, 0.0);
+        nu[U(k)] = value;
+        lo[U(k)] = claim.lo;
+        hi[U(k)] = claim.hi;
+    }
+    return Unscaled(p, nu, lo, hi);
+}
+
+std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e)
+{
+    std::array<double, 4> lambda{};
+    for (int k = 0; k < p.n; ++k) {
+        const std::size_t i = U(k);
+        if (!p.Inverted())
+            lambda[i] = e.nu[i];
+        else if (e.lo[i] <= 0.0 && e.hi[i] >= 0.0)
+            lambda[i] = HUGE_VAL;
+        else
+            lambda[i] = 1.0 / e.nu[i] + 0.0;
+    }
+    SortAscending(lambda, p.n);
+    return lambda;
 }
 
 }  // namespace varno

@@ -1,78 +1,129 @@
 // Eigenvalues of a definite pencil K x = lambda M x (n <= 4) by counting them.
 //
-// Sylvester's law of inertia: when M is positive definite, the number of
-// negative pivots of an LDL^T factorisation of K - sigma M is the number of
-// eigenvalues below sigma. Counting at both ends of an interval therefore
+// Sylvester's law of inertia: when B is positive definite, the number of
+// negative eigenvalues of A - sigma B is the number of eigenvalues of
+// A x = nu B x below sigma. Counting at both ends of an interval therefore
 // proves whether the k-th eigenvalue lies in it (the "Sturm sequence check"
-// of structural codes), and bisection on the same count finds it. As those
-// codes do, the eigenvalues are computed by a fast iteration and then proved
-// by the count.
+// of structural codes), and bisection on the same count finds it.
 //
-// The pencil is first scaled by powers of two (exact), so that entries from
-// the smallest normal double to the largest finite one neither overflow nor
-// underflow; then reduced with the LDL^T factors of M to a symmetric matrix
-// with the same eigenvalues, and that by Householder reflections to
-// tridiagonal form T, on which a count is one pass of n - 1 divisions.
+// Which pencils: one of M, -M, K, -K must be safely positive definite: its
+// LDL^T factorisation with the diagonal lowered by 16 eps times its largest
+// entry has positive, normal pivots. They are tried in that order and the
+// first decides:
+//   M or -M:  A = K, B = M (or -K, -M); nu = lambda;
+//   K or -K:  A = M, B = K (or -M, -K); nu = mu = 1 / lambda, as in buckling,
+//             where the geometric stiffness M has mixed signs or is
+//             singular. A mu that is zero to within its rounding is an
+//             infinite lambda.
 //
-// Accuracy: that of LAPACK's dsygv, which takes the same route (reduction by
-// M's triangular factor, tridiagonalisation). Each count is exact for a matrix within a
-// few units of rounding of T, so an eigenvalue is found to about
-// eps * |lambda|, and never worse than about eps * kappa(M) * max|lambda|.
-// Unlike a closed form on the characteristic polynomial, clustered and
-// repeated eigenvalues lose nothing.
+// The counts are made on A - sigma B itself, not on a reduced matrix: by an
+// LDL^T factorisation without pivoting where its growth stays small, and by
+// Bunch-Kaufman's otherwise. Either is exact for a matrix within a few
+// hundred units of rounding of A - sigma B, that is, for a pencil within
+// rounding of the one typed in, whatever B's condition. So a proved claim
+// "nu_k in [lo, hi]" is uncertain only by nu_k's own conditioning, about
+// eps * s_k with s_k = (|A| + |nu_k| |B|) |x_k|^2 / |x_k^T B x_k|: a small
+// eigenvalue is held to its own size, not to the largest one's.
 //
-// Not handled (the reduction is refused): a non-finite entry, an M that is
-// not positive definite (an LDL^T pivot <= 0), and an M so close to
-// singular that the reduced matrix overflows (smallest eigenvalue of M below
-// about 1e-300 of its largest entry).
+// The eigenvalues themselves come from the route of LAPACK's dsygv (B's
+// factor reduces the pencil to a symmetric matrix, Householder reflections to
+// a tridiagonal one, implicit QL), which is fast but loses eps * kappa(B) of
+// the largest; each is then proved by the count, and one that fails is
+// refined by Rayleigh quotient iteration on A - sigma B, or by bisection.
+// Both matrices are scaled by powers of two first, so that entries anywhere
+// in the double range neither overflow nor underflow.
 #pragma once
 
 #include <array>
-#include <optional>
 #include <span>
 
 #include "core/matrix_store.h"
+#include "solvers/symmetric_indefinite.h"
 
 namespace varno {
 
-// T in the scaled space: its eigenvalues are the pencil's times 2^shift.
-struct TridiagonalPencil {
+// What can be said of a pencil before anything is counted.
+enum class Definiteness {
+    Safe,           // one of M, -M, K, -K is safely positive definite
+    RoundingLevel,  // none is, but one is positive definite or semidefinite to within rounding
+    None,           // neither, or an entry is infinite or NaN
+};
+
+// Which matrix is the definite one, B.
+enum class DefiniteMatrix { M, MinusM, K, MinusK };
+
+// A x = nu B x with B positive definite, both scaled by powers of two so that
+// their largest entries lie in [1, 2). nu in these units is nu * 2^shift.
+struct DefinitePencil {
     int n = 0;
-    std::array<double, 4> diagonal{};
-    std::array<double, 3> off{};
-    std::array<double, 3> offSquared{};
-    double pivmin = 0.0;  // smallest pivot magnitude a count lets through
-    double lower = 0.0;   // Gershgorin bounds of T, widened for rounding
-    double upper = 0.0;
-    double norm = 0.0;    // max(|lower|, |upper|) before widening
+    Square4 a{};  // full symmetric
+    Square4 b{};
+    DefiniteMatrix definite = DefiniteMatrix::M;
     int shift = 0;
+    double aBig = 0.0;  // largest magnitudes of the scaled entries
+    double bBig = 0.0;
+
+    // nu = 1 / lambda: the definite matrix is K or -K.
+    bool Inverted() const { return definite == DefiniteMatrix::K || definite == DefiniteMatrix::MinusK; }
+};
+
+struct PencilClass {
+    Definiteness definiteness = Definiteness::None;
+    DefinitePencil pencil;  // set when definiteness is Safe
 };
 
 // Reads the upper triangles of the leading n x n blocks of the store's K and
-// M, which stand for symmetric matrices. Empty unless every entry is finite
-// and M positive definite.
-std::optional<TridiagonalPencil> ReduceDefinitePencil(const Matrix10& K, const Matrix10& M, int n);
+// M, which stand for symmetric matrices.
+PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n);
 
-// "The k-th smallest eigenvalue (1-based) lies in [lo, hi]", in the pencil's
-// own units.
+// "The k-th smallest nu (1-based) lies in [lo, hi]", in the pencil's own
+// units (not scaled).
 struct EigenvalueClaim {
     int k = 1;
     double lo = 0.0;
     double hi = 0.0;
 };
 
-// Whether every claim holds, by counting at both ends of each interval.
-bool ClaimsHold(const TridiagonalPencil& t, std::span<const EigenvalueClaim> claims);
+// Whether every claim holds, by counting strictly below each lo and at or
+// below each hi. An end that is NaN fails.
+bool ClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims);
 
-// The n eigenvalues in ascending order, in the pencil's units (slots beyond n
-// are 0). Found by implicit QL on T, as LAPACK finds them, then certified by
-// counting: each must lie within a few units of rounding of max|lambda| of
-// where the count puts it. Should that ever fail, bisection on the count
-// gives them instead. An eigenvalue beyond the double range comes out as an
-// infinity or a zero, as the correctly rounded value would.
-std::array<double, 4> PencilEigenvalues(const TridiagonalPencil& t);
+// The same for claims in the pencil's scaled units (nu * 2^shift), where
+// values far beyond the double range of nu still have room.
+bool ScaledClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims);
+double ScaledNu(const DefinitePencil& p, double nu);
 
-// The same by bisection on the count alone (the fallback above).
-std::array<double, 4> BisectedEigenvalues(const TridiagonalPencil& t);
+// A lower bound, in scaled units, of s_k = (|A| + |nu_k| |B|) |x_k|^2 /
+// |x_k^T B x_k| for an eigenvalue scaledNu, that needs no eigenvector:
+// |A|_2 is at least A's largest entry and |B|_2 at most n times B's.
+double ScaleLowerBound(const DefinitePencil& p, double scaledNu);
+
+// The number of nu strictly below sigma (orEqual: at or below), in the
+// pencil's own units.
+int CountBelow(const DefinitePencil& p, double sigma, bool orEqual);
+
+// The eigenvalues nu in ascending order (slots beyond n are 0), each proved by
+// the count to within a few hundred units of rounding of its own s_k, and an
+// interval [lo, hi] around each that the counts prove. An eigenvalue beyond
+// the double range comes out as an infinity or a zero.
+struct ProvedEigenvalues {
+    std::array<double, 4> nu{};
+    std::array<double, 4> lo{};
+    std::array<double, 4> hi{};
+};
+ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p);
+
+// The proof of given candidates (the pencil's own units, any order), with
+// the refinement of those it fails for. PencilEigenvalues passes those of the
+// dsygv route; a test may pass wrong ones.
+ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, 4>& candidates);
+
+// The same by bisection on the count alone, for tests.
+ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p);
+
+// The pencil's lambda in ascending order, +inf last: nu itself, or 1 / nu
+// where the pencil is inverted, and +inf for each nu whose proved interval
+// holds 0 (an infinite eigenvalue).
+std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e);
 
 }  // namespace varno

@@ -55,7 +55,7 @@ void ReportQuarticRoots(QuarticRootTable& table, ProgramState& state, ReportChan
     }
 
     state.text.QuarticReportText = QuarticReportFor(table[1].Re, table[2].Re, table[3].Re, table[4].Re);
-    channel.ShowReport(state.text.QuarticReportText, values);
+    channel.ShowReport(state.text.QuarticReportText, values, QuarticForm);
 }
 
 }  // namespace varno

@@ -11,6 +11,9 @@
 
 namespace varno {
 
+// Real parts only, each with "%11.5g".
+inline constexpr ReportForm QuarticForm{false, 5};
+
 // Tidies and sorts table in place (through SwapTemp), formats
 // QuarticReportText and shows it. The channel also receives each root as
 // (real part, its own tidied imaginary part), sorted by real part.

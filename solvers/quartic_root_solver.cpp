@@ -70,7 +70,7 @@ void RunQuarticCascade(ProgramState& state, ReportChannel& channel, const Quarti
     }
 
     if (!LeadingCoefficientUsable(c.c4)) {
-        channel.ShowMessage(QuarticLeadingMessage);
+        channel.ShowRefusal(QuarticLeadingMessage);
         return;
     }
 

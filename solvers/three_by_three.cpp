@@ -60,7 +60,7 @@ std::string ThreeByThreeReportFor(double lambda1, double lambda2, double lambda3
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeThreeByThree(state, &channel)) {
-        channel.ShowMessage(SingularMMessage);
+        channel.ShowRefusal(SingularMMessage);
         return;
     }
     const RootRegisters& r = state.roots;
@@ -78,7 +78,7 @@ void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
     }
     const std::array<Eigenvalue, 3> values{
         {{r.Root1Re, r.Root1Im}, {r.Root2Re, r.Root2Im}, {r.Root3Re, r.Root3Im}}};
-    channel.ShowReport(text, values);
+    channel.ShowReport(text, values, complex ? LowOrderComplexForm : LowOrderRealForm);
 }
 
 }  // namespace varno

@@ -47,7 +47,7 @@ std::string TwoByTwoReportFor(double lambda1, double lambda2)
 void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeTwoByTwo(state)) {
-        channel.ShowMessage(SingularMMessage);
+        channel.ShowRefusal(SingularMMessage);
         return;
     }
     const TwoByTwoRegisters& r = state.twoByTwo;
@@ -55,13 +55,13 @@ void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
     if (r.d >= 0.0) {
         text = TwoByTwoReportFor(r.Lambda1Re, r.Lambda2Re);
         const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, 0.0}, {r.Lambda2Re, 0.0}}};
-        channel.ShowReport(text, values);
+        channel.ShowReport(text, values, LowOrderRealForm);
     } else {
         text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + "\t+j(" +
                FormatG(r.Lambda1Im, 12, 4) + ")\n lambda2=" + FormatG(r.Lambda2Re, 12, 4) + " \t+j(" +
                FormatG(r.Lambda2Im, 12, 4) + ")";
         const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, r.Lambda1Im}, {r.Lambda2Re, r.Lambda2Im}}};
-        channel.ShowReport(text, values);
+        channel.ShowReport(text, values, LowOrderComplexForm);
     }
 }
 

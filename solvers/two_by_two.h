@@ -22,6 +22,10 @@ namespace varno {
 inline constexpr const char* SingularMMessage = "Error:  determinant of M matrix = 0 ";
 inline constexpr double LeadingCoefficientFloor = 1e-200;
 
+// The 2 x 2 and 3 x 3 reports print each value with "%12.4g".
+inline constexpr ReportForm LowOrderRealForm{false, 4};
+inline constexpr ReportForm LowOrderComplexForm{true, 4};
+
 // The arithmetic alone: coefficients and eigenvalues into the registers.
 // False (and the results left as they were) when M is singular.
 bool ComputeTwoByTwo(ProgramState& state);

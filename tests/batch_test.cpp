@@ -124,7 +124,7 @@ TEST(BatchRun, JsonOfTheWorkedTwoByTwo)
 
 TEST(BatchRun, RefusedAndSingularEndWithoutAReport)
 {
-    for (const auto& [k, m] : {std::pair{"0 0; 0 0", "1 0; 0 1"}, std::pair{"1 0; 0 1", "1 1; 1 1"}}) {
+    for (const auto& [k, m] : {std::pair{"0 0; 0 0", "1 0; 0 1"}, std::pair{"1 0; 0 -2", "1 1; 1 1"}}) {
         ProgramState state;
         const BatchRun run = RunBatch(ParseRowsArguments(k, m).problem, state);
         EXPECT_EQ(ExitStatusOf(run), 1) << k << " / " << m;
@@ -141,7 +141,7 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         "# two masses\nK\n2 0\n6\nM\n1 0\n2\n",
         "K\n2 -1 0\n2 -1\n1\nM\n1 0 0\n1 0\n1\n",
         "K\n1 2\n3 4 5\nM\n1 0\n1\n",  // malformed: its row 2 has three entries
-        "K\n1 0\n1\nM\n1 1\n1\n",      // refused: M singular
+        "K\n1 0\n-2\nM\n1 1\n1\n",     // refused: M singular, K indefinite
         "K\n2 -1 0 0\n2 -1 0\n2 -1\n1\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
     };
     std::string input;
@@ -196,7 +196,7 @@ std::string MixedStream()
         "# a chain\nK\n2 -1 0 0\n2 -1 0\n2 -1\n1\n\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
         "K\n1 2\n3 4 5\nM\n1 0\n1\n",       // malformed
         "K\n3000 -1000\n1000\nM\n1,5 0\n5\n",  // misread
-        "K\n1 0\n1\nM\n1 1\n1\n",            // refused: M singular
+        "K\n1 0\n-2\nM\n1 1\n1\n",           // refused: M singular, K indefinite
         "K\n1 0\n1\nM\n1 0\n",                // malformed: M has one row
     };
     std::string input = "\xEF\xBB\xBF";

@@ -150,7 +150,7 @@ TEST(CheckedReport, MendKeepsTheClosedFormsRegisters)
 }
 
 // Beyond the messages kept in place, the rest spill over; none is lost or
-// reordered, and reports keep their values.
+// reordered, and reports keep their values and forms.
 TEST(HoldingChannel, ReleasesEveryMessageInOrder)
 {
     HoldingChannel held;
@@ -158,9 +158,12 @@ TEST(HoldingChannel, ReleasesEveryMessageInOrder)
     for (int i = 0; i < 9; ++i) {
         const std::string text = "message " + std::to_string(i);
         const Eigenvalue values[2] = {{static_cast<double>(i), 0.5}, {-1.0, 0.0}};
+        const ReportForm form{i % 2 == 0, 4 + i % 2};
         for (ReportChannel* channel : {static_cast<ReportChannel*>(&held), static_cast<ReportChannel*>(&expected)}) {
             if (i % 3 == 0)
-                channel->ShowReport(text, values);
+                channel->ShowReport(text, values, form);
+            else if (i % 3 == 1)
+                channel->ShowRefusal(text);
             else
                 channel->ShowMessage(text);
         }
@@ -169,38 +172,57 @@ TEST(HoldingChannel, ReleasesEveryMessageInOrder)
     held.ReleaseTo(released);
     EXPECT_EQ(released.messages, expected.messages);
     ASSERT_EQ(released.reports.size(), expected.reports.size());
-    for (std::size_t r = 0; r < released.reports.size(); ++r)
+    for (std::size_t r = 0; r < released.reports.size(); ++r) {
         EXPECT_EQ(released.reports[r].values.at(0).re, expected.reports[r].values.at(0).re);
+        EXPECT_EQ(released.reports[r].form.complex, expected.reports[r].form.complex);
+        EXPECT_EQ(released.reports[r].form.precision, expected.reports[r].form.precision);
+    }
 }
 
 using Grid3 = double[3][3];
 
-struct PencilCase {
-    const char* name;
-    Grid3 k;
-    Grid3 m;
-    bool definite;
-};
-
 const double Nan = std::numeric_limits<double>::quiet_NaN();
 const double Inf = std::numeric_limits<double>::infinity();
 
-TEST(Inertia, OnlyFiniteDefinitePencilsAreReduced)
+MatrixStore Store3(const Grid3& k, const Grid3& m)
 {
-    const PencilCase cases[] = {
-        {"definite", {{2, -1, 0}, {-1, 2, -1}, {0, -1, 1}}, {{2, 1, 0}, {1, 2, 1}, {0, 1, 2}}, true},
-        {"indefinite", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, false},
-        {"singular", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 0, 0}, {0, 0, 1}}, false},
-        {"semidefinite", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 1, 0}, {1, 1, 0}, {0, 0, 1}}, false},
-        {"nan_in_k", {{Nan, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, false},
-        {"inf_in_m", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{Inf, 0, 0}, {0, 1, 0}, {0, 0, 1}}, false},
-        {"smallest_normal_m", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, true},
+    MatrixStore store;
+    for (std::size_t i = 0; i < 3; ++i)
+        for (std::size_t j = 0; j < 3; ++j) store.K[i + 1][j + 1] = k[i][j], store.M[i + 1][j + 1] = m[i][j];
+    return store;
+}
+
+// M, -M, K, -K in turn; the first safely definite decides. One that is
+// definite only to within rounding, or a non-finite entry, decides nothing.
+TEST(Inertia, WhichMatrixIsDefinite)
+{
+    const struct {
+        const char* name;
+        Grid3 k;
+        Grid3 m;
+        Definiteness definiteness;
+        DefiniteMatrix which;
+    } cases[] = {
+        {"m", {{2, -1, 0}, {-1, 2, -1}, {0, -1, 1}}, {{2, 1, 0}, {1, 2, 1}, {0, 1, 2}}, Definiteness::Safe, DefiniteMatrix::M},
+        {"minus_m", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{-2, 1, 0}, {1, -2, 0}, {0, 0, -1}}, Definiteness::Safe, DefiniteMatrix::MinusM},
+        {"k_buckling", {{4, -2, 0}, {-2, 4, -2}, {0, -2, 4}}, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, Definiteness::Safe, DefiniteMatrix::K},
+        {"minus_k", {{-4, 0, 0}, {0, -4, 0}, {0, 0, -4}}, {{1, 0, 0}, {0, 0, 0}, {0, 0, -1}}, Definiteness::Safe, DefiniteMatrix::MinusK},
+        {"m_first", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
+        {"m_at_smallest_normal", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::K},
+        {"subnormal_pivot", {{1, 0, 0}, {0, 2, 0}, {0, 0, 0}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1e-310}}, Definiteness::RoundingLevel, DefiniteMatrix::M},
+        {"semidefinite", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 1, 0}, {1, 1, 0}, {0, 0, 1}}, Definiteness::RoundingLevel, DefiniteMatrix::M},
+        {"m_within_rounding", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1e-16, 0}, {0, 0, 1}}, Definiteness::RoundingLevel, DefiniteMatrix::M},
+        {"indefinite", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, Definiteness::None, DefiniteMatrix::M},
+        {"nan_in_k", {{Nan, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, Definiteness::None, DefiniteMatrix::M},
+        {"inf_in_m", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{Inf, 0, 0}, {0, 1, 0}, {0, 0, 1}}, Definiteness::None, DefiniteMatrix::M},
     };
-    for (const PencilCase& c : cases) {
-        Harness h;
-        h.Load(c.k, c.m);
-        Symmetrise(h.state.store);
-        EXPECT_EQ(ReduceDefinitePencil(h.state.store.K, h.state.store.M, 3).has_value(), c.definite) << c.name;
+    for (const auto& c : cases) {
+        const MatrixStore store = Store3(c.k, c.m);
+        const PencilClass got = ClassifyPencil(store.K, store.M, 3);
+        EXPECT_EQ(got.definiteness, c.definiteness) << c.name;
+        if (c.definiteness == Definiteness::Safe) {
+            EXPECT_EQ(got.pencil.definite, c.which) << c.name;
+        }
     }
 }
 
@@ -214,22 +236,21 @@ TEST(Inertia, ClaimsAtTheirBoundaries)
     } rows[] = {
         {{1, 0.0, 0.0}, true},   {{1, -1e-300, 1e-300}, true}, {{1, 1e-300, 1.0}, false},
         {{2, 1.0, 1.0}, true},   {{2, 0.5, 0.999}, false},     {{3, 2.0, 5.0}, true},
-        {{3, 1.5, 1.9999999}, false}, {{2, -Inf, Inf}, true},
+        {{3, 1.5, 1.9999999}, false}, {{2, -Inf, Inf}, true},  {{2, Nan, 2.0}, false},
     };
-    MatrixStore store;
-    for (int i = 1; i <= 3; ++i) {
-        store.K[i][i] = i - 1;
-        store.M[i][i] = 1;
-    }
-    const auto t = ReduceDefinitePencil(store.K, store.M, 3);
-    ASSERT_TRUE(t);
+    const Grid3 k = {{0, 0, 0}, {0, 1, 0}, {0, 0, 2}};
+    const Grid3 m = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    const MatrixStore store = Store3(k, m);
+    const PencilClass c = ClassifyPencil(store.K, store.M, 3);
+    ASSERT_EQ(c.definiteness, Definiteness::Safe);
     for (const auto& row : rows)
-        EXPECT_EQ(ClaimsHold(*t, std::span(&row.claim, 1)), row.holds)
+        EXPECT_EQ(ClaimsHold(c.pencil, std::span(&row.claim, 1)), row.holds)
             << "k = " << row.claim.k << " in [" << row.claim.lo << ", " << row.claim.hi << "]";
 }
 
-// Known eigenvalues, by QL (certified) and by bisection alone: repeated,
-// zero, graded, and beyond the double range.
+// Known eigenvalues, by the full path and by bisection alone: repeated, zero,
+// graded, beyond the double range, buckling with M of mixed signs, and an
+// infinite one where M is singular.
 TEST(Inertia, KnownEigenvaluesBothWays)
 {
     const double s5 = std::sqrt(5.0);
@@ -247,6 +268,9 @@ TEST(Inertia, KnownEigenvaluesBothWays)
         {"graded", 2, {{1e-20, 0}, {0, 1}}, {{1, 0}, {0, 1}}, {1e-20, 1}},
         {"overflows", 2, {{1e300, 0}, {0, 1e300}}, {{1e-300, 0}, {0, 1e-300}}, {Inf, Inf}},
         {"underflows", 2, {{1e-300, 0}, {0, 2e-300}}, {{1e300, 0}, {0, 1e300}}, {0, 0}},
+        {"buckling", 2, {{2, 0}, {0, 6}}, {{1, 0}, {0, -3}}, {-2, 2}},
+        {"singular_m", 2, {{4e5, -2e5}, {-2e5, 4e5}}, {{1, 0}, {0, 0}}, {3e5, Inf}},
+        {"minus_k", 3, {{-1, 0, 0}, {0, -2, 0}, {0, 0, -4}}, {{1, 0, 0}, {0, -1, 0}, {0, 0, 0}}, {-1, 2, Inf}},
     };
     for (const auto& row : rows) {
         MatrixStore store;
@@ -255,11 +279,14 @@ TEST(Inertia, KnownEigenvaluesBothWays)
                 store.K[i + 1][j + 1] = row.k[i][j];
                 store.M[i + 1][j + 1] = row.m[i][j];
             }
-        const auto t = ReduceDefinitePencil(store.K, store.M, row.n);
-        ASSERT_TRUE(t) << row.name;
+        const PencilClass c = ClassifyPencil(store.K, store.M, row.n);
+        ASSERT_EQ(c.definiteness, Definiteness::Safe) << row.name;
         double largest = 0.0;
-        for (int i = 0; i < row.n; ++i) largest = std::max(largest, std::fabs(row.lambda[i]));
-        for (const auto& [how, lambda] : {std::pair{"QL", PencilEigenvalues(*t)}, {"bisection", BisectedEigenvalues(*t)}})
+        for (int i = 0; i < row.n; ++i)
+            if (std::isfinite(row.lambda[i])) largest = std::max(largest, std::fabs(row.lambda[i]));
+        for (const auto& [how, proved] :
+             {std::pair{"counting", PencilEigenvalues(c.pencil)}, {"bisection", BisectedEigenvalues(c.pencil)}}) {
+            const std::array<double, 4> lambda = LambdaOf(c.pencil, proved);
             for (int i = 0; i < row.n; ++i) {
                 const double got = lambda[static_cast<std::size_t>(i)];
                 if (std::isinf(row.lambda[i]))
@@ -267,6 +294,7 @@ TEST(Inertia, KnownEigenvaluesBothWays)
                 else  // a few units of rounding of the largest, as dsygv
                     EXPECT_NEAR(got, row.lambda[i], 8e-16 * largest) << row.name << " by " << how;
             }
+        }
     }
 }
 

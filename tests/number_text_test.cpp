@@ -113,16 +113,18 @@ TEST(FormatG, MatchesPrintfOnRandomValues)
     }
 }
 
-// Where reports live (1e-20 ... 1e20, every precision to 9), with decimal
-// midpoints, their neighbours and exact binary ties, which decide rounding.
+// Where reports live (mostly 1e-20 ... 1e20, a quarter anywhere), every
+// precision to 9, with decimal midpoints, their neighbours and exact binary
+// ties, which decide rounding.
 TEST(FormatG, MatchesPrintfWhereReportsLive)
 {
     std::mt19937_64 rng(20261210);
     std::printf("FormatG report-range seed 20261210\n");
     std::uniform_real_distribution<double> decade(-21.0, 21.0);
+    std::uniform_real_distribution<double> anywhere(-323.0, 308.0);
     for (int k = 0; k < 100000; ++k) {
         const int precision = 1 + static_cast<int>(rng() % 9);
-        const double v = std::pow(10.0, decade(rng)) * (k % 2 ? -1.0 : 1.0);
+        const double v = std::pow(10.0, k % 4 == 3 ? anywhere(rng) : decade(rng)) * (k % 2 ? -1.0 : 1.0);
         // The nearest double to a decimal midpoint of this precision: the
         // digits printed, then a 5.
         char text[40];

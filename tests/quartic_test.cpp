@@ -61,8 +61,11 @@ const QuarticCase Cases[] = {
     {"pure_quartic_minus_16", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -4, 0}, {0, 0, 0, 4}},
      {{0, 0, 0, 1}, {0, 0, 1, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {1, 0, 0, 0, -16},
      {Report(-2, 0, 0, 2), Report(-2, 0, 0, 2)}},
-    {"singular_m", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
-     {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, -1, 1}, {QuarticLeadingMessage}},
+    {"singular_m", {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
+     {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, 1, -1}, {QuarticLeadingMessage}},
+    // K definite: lambda = 1 / mu, and mu = 0 three times.
+    {"singular_m_definite_k_mended", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
+     {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, -1, 1}, {Report(1, HUGE_VAL, HUGE_VAL, HUGE_VAL)}},
     {"m_a_thousandth_of_identity_mended", {{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}},
      {{0.001, 0, 0, 0}, {0, 0.001, 0, 0}, {0, 0, 0.001, 0}, {0, 0, 0, 0.001}}, {NAN, NAN, NAN, NAN, NAN},
      {Report(1000, 2000, 3000, 4000)}},
@@ -70,10 +73,10 @@ const QuarticCase Cases[] = {
     {"c4_exactly_tolerance_mended", {{1e-12, 0, 0, 0}, {0, 1e-12, 0, 0}, {0, 0, 1e-12, 0}, {0, 0, 0, 1e-12}},
      {{1e-8, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}, {1e-8, NAN, NAN, NAN, NAN},
      {Report(1e-12, 1e-12, 1e-12, 1e-4)}},
-    // Indefinite M: nothing to check, so the closed form's refusal stands.
-    {"indefinite_m_still_refused", {{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}},
+    // Indefinite M but a definite K: counted all the same, not refused.
+    {"indefinite_m_definite_k_mended", {{1, 0, 0, 0}, {0, 2, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 4}},
      {{0.001, 0, 0, 0}, {0, -0.001, 0, 0}, {0, 0, 0.001, 0}, {0, 0, 0, 0.001}}, {NAN, NAN, NAN, NAN, NAN},
-     {QuarticLeadingMessage}},
+     {Report(-2000, 1000, 3000, 4000)}},
 };
 
 class Quartic : public ::testing::TestWithParam<QuarticCase> {};

@@ -69,7 +69,7 @@ TEST(ThreeByThree, ComplexPairUsesTheComplexForm)
 
 TEST(ThreeByThree, SingularMShowsOnlyTheError)
 {
-    const Grid3 k = {{1, 0, 0}, {0, 2, 0}, {0, 0, 3}};
+    const Grid3 k = {{1, 0, 0}, {0, -2, 0}, {0, 0, 3}};  // not definite either: nothing to count
     const Grid3 m = {{1, 1, 0}, {0, 1, 0}, {0, 0, 1}};
     const auto run = Solve(k, m);
     EXPECT_EQ(run.messages, std::vector<std::string>{SingularMMessage});

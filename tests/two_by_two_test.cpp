@@ -27,7 +27,10 @@ const TwoCase Cases[] = {
      "Eigenvalues \n\n lambda1=           1 \n lambda2=           1"},
     {"complex_pair", {{1, 0}, {0, -1}}, {{0, 1}, {0, 0}}, -1, 0, -1,
      "Eigenvalues \n\n lambda1=           0\t+j(           1)\n lambda2=           0 \t+j(          -1)"},
-    {"singular_m", {{1, 0}, {0, 1}}, {{1, 1}, {0, 1}}, 0, -2, 1, SingularMMessage},
+    {"singular_m", {{1, 0}, {0, -2}}, {{1, 1}, {0, 1}}, 0, 1, -2, SingularMMessage},
+    // With K definite, lambda = 1 / mu: one eigenvalue is 0.5, the other infinite.
+    {"singular_m_definite_k", {{1, 0}, {0, 1}}, {{1, 1}, {0, 1}}, 0, -2, 1,
+     "Eigenvalues \n\n lambda1=         0.5 \n lambda2=         inf"},
 };
 
 class TwoByTwo : public ::testing::TestWithParam<TwoCase> {};
@@ -66,30 +69,36 @@ TEST(TwoByTwo, ComplexPairValues)
 
 // |det M| exactly 1e-200 passes; the next double below it is singular.
 // Near 1e-200 the closed form refuses, or its b^2 and c underflow and it
-// shows 0.5, 0.5. That stands only where M is not positive definite; a
-// definite M gets the checked eigenvalues, 2e-200 and 1.
+// shows 0.5, 0.5. Shown, all of that is wrong: K is definite, so lambda =
+// 1 / mu, and M's 1e-200 lies far below its rounding (|M| = 1), so that the
+// one mu is 0 to within rounding: 2e-200 and an infinite eigenvalue.
 TEST(TwoByTwo, LeadingCoefficientThreshold)
 {
     const double below = std::nextafter(1e-200, 0.0);
-    const std::string checked = "Eigenvalues \n\n lambda1=      2e-200 \n lambda2=           1";
     const struct {
         double detM;
-        std::string shown;
-        bool mended;
+        std::string closedForm;
     } rows[] = {
-        {1e-200, checked, true},
-        {below, checked, true},
-        {-1e-200, "Eigenvalues \n\n lambda1=        -0.5 \n lambda2=        -0.5", false},
-        {-below, SingularMMessage, false},
+        {1e-200, "Eigenvalues \n\n lambda1=         0.5 \n lambda2=         0.5"},
+        {below, SingularMMessage},
+        {-1e-200, "Eigenvalues \n\n lambda1=        -0.5 \n lambda2=        -0.5"},
+        {-below, SingularMMessage},
     };
     for (const auto& row : rows) {
         Harness h;
         const double k[2][2] = {{1e-200, 0}, {0, 2e-200}};
         const double m[2][2] = {{row.detM, 0}, {0, 1}};
         h.Load(k, m);
+        RecordingChannel closedForm;
+        ProgramState state = h.state;
+        Symmetrise(state.store);
+        SolveTwoByTwo(state, closedForm);
+        EXPECT_EQ(closedForm.messages, std::vector<std::string>{row.closedForm}) << row.detM;
         const Outcome outcome = varno::Calculate(h.state, h.grid, h.channel);
-        EXPECT_EQ(h.channel.messages, std::vector<std::string>{row.shown}) << row.detM;
-        EXPECT_EQ(outcome == Outcome::Mended, row.mended) << row.detM;
+        EXPECT_EQ(h.channel.messages,
+                  std::vector<std::string>{"Eigenvalues \n\n lambda1=      2e-200 \n lambda2=         inf"})
+            << row.detM;
+        EXPECT_EQ(outcome, Outcome::Mended) << row.detM;
     }
 }
 

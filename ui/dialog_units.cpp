@@ -1,8 +1,18 @@
 #include "ui/dialog_units.h"
 
 #include <QFontMetrics>
+#include <cmath>
 
 namespace varno::ui {
+
+int PixelStep(double ratio)
+{
+    for (int step = 1; step <= 8; ++step) {
+        const double device = step * ratio;
+        if (std::abs(device - std::round(device)) < 1e-6) return step;
+    }
+    return 1;
+}
 
 DialogUnits::DialogUnits(const QFont& font)
 {
@@ -12,13 +22,23 @@ DialogUnits::DialogUnits(const QFont& font)
     by_ = metrics.height();
 }
 
-DialogUnits::DialogUnits(const QFont& font, const std::vector<TextInWidth>& texts) : DialogUnits(font)
+DialogUnits::DialogUnits(const QFont& font, const std::vector<TextInWidth>& texts, int pixelStep)
+    : DialogUnits(font)
 {
+    step_ = pixelStep < 1 ? 1 : pixelStep;
     const QFontMetrics metrics(font);
     for (const TextInWidth& t : texts) {
         const int needed = metrics.horizontalAdvance(t.text) + t.margin;
         while (x(t.width) < needed) ++bx_;
     }
+}
+
+QRect DialogUnits::rect(int x0, int y0, int w, int h, int inset) const
+{
+    // Coordinates are not negative here, so division rounds down.
+    const int left = down(x(x0) + inset) - inset;
+    const int top = down(y(y0) + inset) - inset;
+    return {left, top, up(x(x0) + x(w) - inset) + inset - left, up(y(y0) + y(h) - inset) + inset - top};
 }
 
 }  // namespace varno::ui

@@ -1,13 +1,165 @@
 #include "ui/grid_widgets.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+#include "ui/cell_text.h"
 
 namespace varno::ui {
+namespace {
+
+// QLineEdit keeps this many pixels between its contents rectangle and the
+// text, left and right.
+constexpr int LineEditMargin = 2;
+// No cell is wide enough for this many characters; longer texts overflow
+// without being measured.
+constexpr qsizetype NeverFits = 1000;
+
+}  // namespace
+
+CellEdit::CellEdit(QWidget* parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textEdited, this, [this] { programText_ = false; });
+}
+
+void CellEdit::setProgramText(const QString& text)
+{
+    setText(text);
+    setCursorPosition(0);
+    programText_ = true;
+    if (hasFocus()) selectWhole();
+}
+
+void CellEdit::setNote(const QString& note)
+{
+    note_ = note;
+    updateHints();
+}
+
+bool CellEdit::fits(const QString& text) const
+{
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    const QRect contents =
+        style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+    // One pixel more for the caret, as QLineEdit reckons.
+    return fontMetrics().horizontalAdvance(text) + 1 <= contents.width() - 2 * LineEditMargin;
+}
+
+bool CellEdit::overflows() const { return text().size() > NeverFits || !fits(text()); }
+
+QString CellEdit::shownText() const
+{
+    if (hasFocus() || !overflows()) return text();
+    return ShortenedCellText(text(), [this](const QString& candidate) { return fits(candidate); });
+}
+
+void CellEdit::updateHints()
+{
+    const CellHints hints = HintsForCell(text(), note_, overflows());
+    setToolTip(hints.toolTip);
+    setAccessibleDescription(hints.description);
+}
+
+// The caret at the start, so that a long text shows from its first character.
+void CellEdit::selectWhole() { setSelection(static_cast<int>(text().size()), -static_cast<int>(text().size())); }
+
+void CellEdit::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    selectOnPress_ = false;
+    if (programText_) {
+        selectWhole();
+        selectOnPress_ = event->reason() == Qt::MouseFocusReason;
+    } else if (hasSelectedText() && selectionLength() == text().size()) {
+        selectWhole();  // Qt selects a tabbed-into text with the caret at its end
+    }
+}
+
+void CellEdit::focusOutEvent(QFocusEvent* event)
+{
+    QLineEdit::focusOutEvent(event);
+    // Back at the start, where the shortened form begins, so that a click
+    // lands where it was aimed. Not for the cell's own context menu, whose
+    // Copy needs the selection.
+    if (event->reason() != Qt::PopupFocusReason) setCursorPosition(0);
+}
+
+void CellEdit::mousePressEvent(QMouseEvent* event)
+{
+    QLineEdit::mousePressEvent(event);
+    // The focus came with this press: the selection it made outlives the caret the press placed.
+    if (selectOnPress_ && event->button() == Qt::LeftButton) {
+        selectWhole();
+        pressPosition_ = event->position().toPoint();
+    } else {
+        selectOnPress_ = false;
+    }
+}
+
+void CellEdit::mouseMoveEvent(QMouseEvent* event)
+{
+    if (selectOnPress_ && (event->buttons() & Qt::LeftButton)) {
+        // A hand that trembles while clicking keeps the selection; a drag
+        // selects from where it began, as usual.
+        if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance())
+            return;
+        selectOnPress_ = false;
+        setCursorPosition(cursorPositionAt(pressPosition_));
+    }
+    QLineEdit::mouseMoveEvent(event);
+}
+
+void CellEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLineEdit::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton) selectOnPress_ = false;
+}
+
+void CellEdit::paintEvent(QPaintEvent* event)
+{
+    const QString shown = shownText();
+    if (shown == text()) {
+        QLineEdit::paintEvent(event);
+        return;
+    }
+    // The frame as QLineEdit paints it, and the shortened text where
+    // QLineEdit puts its line: from the left, centred vertically.
+    QPainter painter(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    const QRect contents =
+        style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+    const QFontMetrics metrics = fontMetrics();
+    const QRect line(contents.x() + LineEditMargin, contents.y() + (contents.height() - metrics.height() + 1) / 2,
+                     contents.width() - 2 * LineEditMargin, metrics.height());
+    painter.setClipRect(contents);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(line, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, shown);
+}
+
+void CellEdit::resizeEvent(QResizeEvent* event)
+{
+    QLineEdit::resizeEvent(event);
+    updateHints();
+}
+
+void CellEdit::changeEvent(QEvent* event)
+{
+    QLineEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) updateHints();
+}
 
 void CellEdit::pasteFromClipboard()
 {

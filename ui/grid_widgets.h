@@ -13,6 +13,11 @@ inline constexpr const char* PasteMatrixText = "Paste Matrix";
 
 // A cell. Every paste (keys, context menu) is first offered as a whole
 // matrix; only if it is not one does it go into this cell as usual.
+//
+// A text the program wrote is selected whole when the cell gets the focus,
+// by mouse too, so that typing replaces it; once the user has typed, a click
+// places the caret as usual. Without the focus, a text longer than the cell
+// is shown shortened (see ShortenedCellText); text() is always the whole.
 class CellEdit final : public QLineEdit {
     Q_OBJECT
 
@@ -24,16 +29,44 @@ public:
     // The shown matrix as text, empty when there is none.
     std::function<QString()> matrixText;
 
-    using QLineEdit::QLineEdit;
+    explicit CellEdit(QWidget* parent);
 
     void pasteFromClipboard();
     // The cell's context menu: Qt's, with its Paste routed as above, then
     // "Copy Matrix" and "Paste Matrix". The caller owns it.
     QMenu* createCellMenu();
 
+    // Sets a text written by the program, shown from its first character.
+    void setProgramText(const QString& text);
+    // The note on how the text is read, for the tooltip and the accessible
+    // description; they also give the whole text when it is longer than the
+    // cell.
+    void setNote(const QString& note);
+    // What the cell shows now: the text, or its shortened form.
+    QString shownText() const;
+    bool overflows() const;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool fits(const QString& text) const;
+    void selectWhole();
+    void updateHints();
+
+    bool programText_ = false;   // the text is the program's, not typed since
+    bool selectOnPress_ = false;  // the focus came with this mouse press
+    QPoint pressPosition_;
+    QString note_;
 };
 
 // A single-selection list that a user's click or key can move but never

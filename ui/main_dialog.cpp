@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <type_traits>
 
 #include "core/calculate.h"
 #include "core/matrix_store.h"
@@ -59,7 +61,7 @@ QColor MarkTint(const QColor& base)
 
 }  // namespace
 
-DialogUnits TemplateUnits(const QFont& font)
+DialogUnits TemplateUnits(const QFont& font, double pixelRatio)
 {
     const QFontMetrics metrics(font);
     // Single-line texts and the widths the template gives them; buttons and
@@ -73,7 +75,8 @@ DialogUnits TemplateUnits(const QFont& font)
                               {QStringLiteral("Select Action"), 97, title},
                               {QStringLiteral("Edit K matrix"), 67, 2 * title},
                               {QStringLiteral("varno Version 1.1"), 119},
-                              {QString::fromUtf8(AboutSecondLine), 119}});
+                              {QString::fromUtf8(AboutSecondLine), 119}},
+                       PixelStep(pixelRatio));
 }
 
 QIcon ApplicationIcon()
@@ -96,7 +99,9 @@ CMainDialog::CMainDialog(ProgramState& state, ReportChannel& channel, AboutOpene
 template <class W>
 W* CMainDialog::Place(W* widget, int id, int x, int y, int w, int h)
 {
-    widget->setGeometry(units_.rect(x, y, w, h));
+    int inset = 0;
+    if constexpr (std::is_base_of_v<QAbstractScrollArea, W>) inset = widget->frameWidth();
+    widget->setGeometry(units_.rect(x, y, w, h, inset));
     placed_.push_back(widget);
     if (id != NoId) byId_[static_cast<std::size_t>(id - id::DimensionList)] = widget;
     return widget;
@@ -107,8 +112,8 @@ void CMainDialog::Build()
     setWindowTitle(QStringLiteral("varno      version 1.1"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-    units_ = TemplateUnits(font());
-    resize(units_.x(368), units_.y(290));
+    units_ = TemplateUnits(font(), devicePixelRatioF());
+    resize(units_.size(368, 290));
     setMinimumSize(size());
 
     // Template order, which is also the tab order.
@@ -122,7 +127,7 @@ void CMainDialog::Build()
     picture->setAccessibleName(QString::fromUtf8(EquationDescription));
     Place(picture, NoId, 51, 30, 51, 11);
     // A static bitmap takes the size of its picture.
-    picture->resize(equation.deviceIndependentSize().toSize());
+    picture->resize(units_.grown(equation.deviceIndependentSize().toSize()));
     Place(new QGroupBox(this), NoId, 7, 7, 149, 66);
     auto* where =
         Place(new QLabel(QStringLiteral("where K and M are symmetric matrices with real coefficients."), this), NoId,
@@ -226,14 +231,12 @@ std::string CMainDialog::CellText(int cell) const
 
 void CMainDialog::SetCellText(int cell, std::string_view text)
 {
-    QLineEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
+    CellEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
     {
         // One notification per write, even when the text does not change.
         const QSignalBlocker blocker(edit);
-        edit->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        edit->setProgramText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
-    // Shown from its first character: a long value must not hide its sign.
-    edit->setCursorPosition(0);
     OnCellChange(cell);
 }
 
@@ -279,8 +282,7 @@ void CMainDialog::ShowNote(int cell)
 {
     CellEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
     const QString note = QString::fromStdString(CellTextNote(edit->text().toStdString()));
-    edit->setToolTip(note);
-    edit->setAccessibleDescription(note);
+    edit->setNote(note);
     QPalette colours = palette();
     if (!note.isEmpty()) colours.setColor(QPalette::Base, MarkTint(colours.color(QPalette::Base)));
     edit->setPalette(colours);

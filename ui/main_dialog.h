@@ -41,8 +41,9 @@ inline constexpr const char* AboutSecondLine = "Closed-form eigenvalue solver";
 QIcon ApplicationIcon();
 
 // The dialog units of both dialogs: the font's, widened where needed so that
-// every text of the templates fits.
-DialogUnits TemplateUnits(const QFont& font);
+// every text of the templates fits, with edges on whole device pixels at
+// pixelRatio.
+DialogUnits TemplateUnits(const QFont& font, double pixelRatio);
 
 class CMainDialog final : public QDialog, public GridView {
     Q_OBJECT

@@ -1,4 +1,5 @@
 // The main dialog driven through its real widgets, headless.
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QClipboard>
 #include <QGroupBox>
@@ -22,6 +23,7 @@
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
 #include "core/number_text.h"
+#include "ui/cell_text.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"
 #include "ui/main_dialog.h"
@@ -50,6 +52,13 @@ class MainDialogTest : public QObject {
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
+    }
+    // The entry of menu with that text; null when there is none.
+    static QAction* entry(QMenu* menu, const char* text)
+    {
+        for (QAction* action : menu->actions())
+            if (action->text() == QString::fromUtf8(text)) return action;
+        return nullptr;
     }
     double K(int i, int j) { return state->store.K[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; }
     double M(int i, int j) { return state->store.M[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; }
@@ -250,6 +259,118 @@ private slots:
         }
     }
 
+    // What fits is counted in characters here; the cells measure pixels.
+    void shortenedTextKeepsSignDigitsAndExponent_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("room");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("fits") << QStringLiteral("  -1.5e-05") << 10 << QStringLiteral("  -1.5e-05");
+        QTest::newRow("blanks go first") << QStringLiteral("    -1.5e-05") << 8 << QStringLiteral("-1.5e-05");
+        QTest::newRow("exponent kept") << QStringLiteral("-1.2345678901234567e-05") << 12
+                                       << QString::fromUtf8("-1.2345\u2026e-05");
+        QTest::newRow("down to one digit") << QStringLiteral("-1.2345678901234567e-05") << 8
+                                           << QString::fromUtf8("-1\u2026e-05");
+        QTest::newRow("whole integer part") << QStringLiteral("-98765.4321098") << 9 << QString::fromUtf8("-98765.4\u2026");
+        QTest::newRow("long integer") << QStringLiteral("123456789012345678901234") << 10
+                                      << QString::fromUtf8("1.234\u2026e+23");
+        QTest::newRow("small fixed") << QStringLiteral("0.000000000012345678") << 10 << QString::fromUtf8("1.234\u2026e-11");
+        QTest::newRow("tiny fixed") << QStringLiteral("0.00000000000000012") << 8 << QStringLiteral("1.2e-16");
+        QTest::newRow("small fixed fits") << QStringLiteral("0.00012345678901") << 9 << QString::fromUtf8("0.000123\u2026");
+        QTest::newRow("text after") << QStringLiteral("1.23456789e-05x") << 10 << QString::fromUtf8("1.23\u2026e-05\u2026");
+        QTest::newRow("no number") << QStringLiteral("abcdefghijkl") << 5 << QString::fromUtf8("abcd\u2026");
+    }
+    void shortenedTextKeepsSignDigitsAndExponent()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, room);
+        QFETCH(QString, shown);
+        QCOMPARE(ui::ShortenedCellText(text, [room](const QString& t) { return t.size() <= room; }), shown);
+    }
+
+    // Click or tab into a cell and type: a value the program wrote is
+    // replaced, one the user typed is not.
+    void focusThenTypeReplacesOnlyAProgramValue_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("typedBefore");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("click") << QStringLiteral("click") << false << QStringLiteral("-1000");
+        QTest::newRow("trembling click") << QStringLiteral("tremble") << false << QStringLiteral("-1000");
+        QTest::newRow("tab") << QStringLiteral("tab") << false << QStringLiteral("-1000");
+        QTest::newRow("click after typing") << QStringLiteral("click") << true << QStringLiteral("2-1000");
+    }
+    void focusThenTypeReplacesOnlyAProgramValue()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, typedBefore);
+        QFETCH(QString, result);
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        QLineEdit* edit = cell(1, 2);
+        QCOMPARE(edit->text(), QStringLiteral("             0"));
+        if (typedBefore) {
+            edit->setFocus();
+            typeInto(edit, QStringLiteral("2"));
+        }
+        cell(1, 1)->setFocus();
+        const QPoint end(edit->width() - 4, edit->height() / 2);  // right of the text: the caret goes to its end
+        if (how == QLatin1String("tab")) {
+            QTest::keyClick(cell(1, 1), Qt::Key_Tab);
+        } else {
+            QTest::mousePress(edit, Qt::LeftButton, {}, end);
+            if (how == QLatin1String("tremble")) QTest::mouseMove(edit, end - QPoint(2, 1));
+            QTest::mouseRelease(edit, Qt::LeftButton, {}, end - (how == QLatin1String("tremble") ? QPoint(2, 1) : QPoint()));
+        }
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QTest::keyClicks(edit, QStringLiteral("-1000"));
+        QCOMPARE(edit->text(), result);
+        QCOMPARE(K(1, 2), ParseCellText(result.toStdString()));
+    }
+
+    // Without the focus a long value shows its size; the cell, the store and
+    // the notifications are those of the whole text.
+    void overflowingCellShowsItsSize()
+    {
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        auto* edit = qobject_cast<ui::CellEdit*>(cell(1, 2));
+        const QString whole = QStringLiteral("-1.2345678901234567e-05");
+        edit->setFocus();
+        typeInto(edit, whole);
+        QCOMPARE(edit->shownText(), whole);  // with the focus: all of it, from its first character
+        QCOMPARE(edit->cursorPosition(), static_cast<int>(whole.size()));
+        QSignalSpy changes(edit, &QLineEdit::textChanged);
+        edit->setSelection(3, 4);
+        QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);  // its context menu keeps the selection
+        QApplication::sendEvent(edit, &toMenu);
+        QCOMPARE(edit->selectedText(), QStringLiteral("2345"));
+        cell(1, 1)->setFocus();
+        QCOMPARE(edit->cursorPosition(), 0);  // where the shortened form begins
+        const QString shown = edit->shownText();
+        QVERIFY2(shown.startsWith(QStringLiteral("-1.23")) && shown.endsWith(QString::fromUtf8("\u2026e-05")),
+                 qPrintable(shown));
+        QVERIFY(edit->fontMetrics().horizontalAdvance(shown) < edit->width());
+        QCOMPARE(QString::fromStdString(dialog->CellText(CellAt(1, 2))), whole);
+        QCOMPARE(K(1, 2), -1.2345678901234567e-05);
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(edit->accessibleDescription(), whole);
+        QVERIFY(edit->toolTip().contains(whole));
+        QTest::keyClick(cell(1, 1), Qt::Key_Tab);  // back in: whole, from the first character
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QCOMPARE(edit->shownText(), whole);
+        QCOMPARE(edit->cursorPosition(), 0);
+        QCOMPARE(edit->selectedText(), whole);
+
+        typeInto(edit, whole + QStringLiteral("x"));  // the note stays beside the whole text
+        QCOMPARE(edit->accessibleDescription(),
+                 whole + QStringLiteral("x\n") + QString::fromStdString(CellTextNote(whole.toStdString() + "x")));
+        QVERIFY(edit->toolTip().contains(QStringLiteral("read as")));
+        typeInto(edit, QStringLiteral("1.5"));
+        QCOMPARE(edit->shownText(), QStringLiteral("1.5"));
+        QCOMPARE(edit->toolTip(), QString());
+    }
+
     void misreadCellsAreMarked_data()
     {
         QTest::addColumn<QString>("text");
@@ -305,8 +426,9 @@ private slots:
             for (int j = i; j <= 4; ++j) typeInto(cell(i, j), QString::fromUtf8(values[v++]));
         auto* source = qobject_cast<ui::CellEdit*>(cell(2, 3));
         std::unique_ptr<QMenu> menu(source->createCellMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == QString::fromUtf8(ui::CopyMatrixText)) action->trigger();
+        QAction* copy = entry(menu.get(), ui::CopyMatrixText);
+        QVERIFY(copy != nullptr);
+        copy->trigger();
         const QString copied = QGuiApplication::clipboard()->text();
         QCOMPARE(copied.count(QLatin1Char('\n')), 4);
         QCOMPARE(copied.split(QLatin1Char('\n')).front().count(QLatin1Char('\t')), 3);
@@ -326,19 +448,23 @@ private slots:
         QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\t3\n9\t4\t5\n9\t9\t6\n"));
         auto* target = qobject_cast<ui::CellEdit*>(cell(2, 2));
         std::unique_ptr<QMenu> menu(target->createCellMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == QString::fromUtf8(ui::PasteMatrixText)) QVERIFY(action->isEnabled());
+        QAction* pasteMatrix = entry(menu.get(), ui::PasteMatrixText);
+        QVERIFY(pasteMatrix != nullptr);
+        QVERIFY(pasteMatrix->isEnabled());
         target->setFocus();
         QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE((std::vector<double>{K(1, 1), K(1, 2), K(1, 3), K(2, 2), K(2, 3), K(3, 3), K(2, 1)}),
                  (std::vector<double>{1, 2, 3, 4, 5, 6, 0}));  // below the diagonal: ignored
         QCOMPARE(cell(1, 3)->text(), QStringLiteral("3"));
+        QTest::keyClicks(target, QStringLiteral("8"));  // a pasted value is replaced by typing, as any written one
+        QCOMPARE(target->text(), QStringLiteral("8"));
 
         // Not rows for n = 3: it goes into the one cell, as any paste.
         QGuiApplication::clipboard()->setText(QStringLiteral("7 8"));
         menu.reset(target->createCellMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == QString::fromUtf8(ui::PasteMatrixText)) QVERIFY(!action->isEnabled());
+        pasteMatrix = entry(menu.get(), ui::PasteMatrixText);
+        QVERIFY(pasteMatrix != nullptr);
+        QVERIFY(!pasteMatrix->isEnabled());
         target->selectAll();
         QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(target->text(), QStringLiteral("7 8"));
@@ -519,8 +645,16 @@ private slots:
             {1032, "1", 17, 142, 8, 8}, {1033, "2", 17, 161, 8, 8}, {1034, "3", 17, 180, 8, 8},
             {1035, "4", 17, 198, 8, 8}, {1036, "5", 17, 214, 8, 8}, {1037, "6", 17, 230, 8, 8},
         };
-        const ui::DialogUnits units = ui::TemplateUnits(dialog->font());
-        QCOMPARE(dialog->size(), QSize(units.x(368), units.y(290)));
+        const ui::DialogUnits units = ui::TemplateUnits(dialog->font(), dialog->devicePixelRatioF());
+        // The template converted as it stands; at a fractional scale each
+        // edge then moves out onto a whole device pixel, by less than a step.
+        const auto rect = [&](int x, int y, int w, int h) { return QRect(units.x(x), units.y(y), units.x(w), units.y(h)); };
+        const int slack = ui::PixelStep(dialog->devicePixelRatioF()) - 1;
+        const auto near = [slack](const QRect& got, const QRect& want) {
+            return std::abs(got.left() - want.left()) <= slack && std::abs(got.top() - want.top()) <= slack &&
+                   std::abs(got.right() - want.right()) <= slack && std::abs(got.bottom() - want.bottom()) <= slack;
+        };
+        QVERIFY(near(QRect(QPoint(), dialog->size()), rect(0, 0, 368, 290)));
         const auto textOf = [](QWidget* w) {
             if (auto* b = qobject_cast<QPushButton*>(w)) return b->text();
             if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
@@ -532,27 +666,56 @@ private slots:
             if (qobject_cast<QGroupBox*>(w) && textOf(w).isEmpty()) untitled.append(w);
         QCOMPARE(untitled.size(), 2);
         for (const Row& row : rows) {
-            const QRect want = units.rect(row.x, row.y, row.w, row.h);
+            const QRect want = rect(row.x, row.y, row.w, row.h);
             QWidget* widget = row.id != 0 ? dialog->control(row.id) : nullptr;
             if (row.id == 0 && *row.text == '\0') {
                 for (QWidget* w : untitled)
-                    if (w->geometry() == want) widget = w;
+                    if (near(w->geometry(), want)) widget = w;
             } else if (row.id == 0) {
                 for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
                     if (textOf(w) == QString::fromUtf8(row.text)) widget = w;
             }
             QVERIFY2(widget != nullptr, row.text);
-            QCOMPARE(widget->geometry(), want);
+            QVERIFY2(near(widget->geometry(), want), qPrintable(QStringLiteral("%1 %2: %3,%4 %5x%6")
+                                                                    .arg(row.id).arg(QString::fromUtf8(row.text))
+                                                                    .arg(widget->x()).arg(widget->y())
+                                                                    .arg(widget->width()).arg(widget->height())));
             if (*row.text != '\0') QCOMPARE(textOf(widget), QString::fromUtf8(row.text));
         }
         // The equation picture sits at its place and takes its bitmap's size.
         for (auto* label : dialog->findChildren<QLabel*>())
-            if (!label->pixmap().isNull()) QCOMPARE(label->pos(), units.rect(51, 30, 51, 11).topLeft());
+            if (!label->pixmap().isNull()) QVERIFY(near(QRect(label->pos(), QSize()), QRect(rect(51, 30, 0, 0).topLeft(), QSize())));
     }
 
+    // Run at each scale the tests run at: 1, 1.25, 1.5 and 2.
     void noTextIsClipped()
     {
+        clickRow(id::DimensionList, 2);
+        clickRow(id::ActionList, 0);
+        const qreal ratio = dialog->devicePixelRatioF();
+        const auto onDevicePixels = [ratio](const QRect& r) {
+            for (const int edge : {r.left(), r.top(), r.right() + 1, r.bottom() + 1})
+                if (std::abs(edge * ratio - std::round(edge * ratio)) > 1e-9) return false;
+            return true;
+        };
         for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            // A frame line that ends inside a device pixel is lost; a list's
+            // viewport and scroll bar sit just inside its frame.
+            QRect edges = w->geometry();
+            if (auto* area = qobject_cast<QAbstractScrollArea*>(w))
+                edges -= QMargins(area->frameWidth(), area->frameWidth(), area->frameWidth(), area->frameWidth());
+            QVERIFY2(onDevicePixels(edges), w->metaObject()->className());
+            if (auto* c = qobject_cast<ui::CellEdit*>(w); c != nullptr && c->isVisible())
+                QVERIFY2(!c->overflows(), qPrintable(c->text()));  // the program's "%14.4g"
+            if (auto* l = qobject_cast<QListWidget*>(w))
+                for (int row = 0; row < l->count(); ++row) {
+                    // Item views elide what does not fit in the item less its text margins.
+                    const QRect item = l->visualItemRect(l->item(row));
+                    const int margins = 2 * (l->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, l) + 1);
+                    QVERIFY(l->viewport()->rect().contains(item));
+                    QVERIFY2(l->fontMetrics().horizontalAdvance(l->item(row)->text()) + margins <= item.width(),
+                             qPrintable(l->item(row)->text()));
+                }
             if (auto* label = qobject_cast<QLabel*>(w); label != nullptr && !label->text().isEmpty()) {
                 const QFontMetrics fm(label->font());
                 const QRect need = fm.boundingRect(QRect(0, 0, label->width(), 10000),
@@ -606,6 +769,7 @@ private slots:
         cell(1, 1)->selectAll();
         QTest::keyClick(cell(1, 1), Qt::Key_V, Qt::ControlModifier);
         QVERIFY(cell(1, 1)->text().size() >= 99000);
+        QVERIFY(cell(1, 1)->toolTip().size() < 2000);
         QCOMPARE(K(1, 1), -12500.0);
         checkCells();
 

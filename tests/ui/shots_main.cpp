@@ -27,6 +27,27 @@ void Save(QWidget* widget, const QString& path)
 
 void Select(QListWidget* list, int row) { list->setCurrentRow(row); }
 
+// The dialog with the tooltip of one of its controls. The tooltip is a
+// window of its own: it is painted onto the dialog's picture where it
+// appears.
+void SaveWithToolTip(QWidget* dialog, QWidget* control, const QString& path)
+{
+    dialog->show();
+    QApplication::processEvents();
+    QToolTip::showText(control->mapToGlobal(QPoint(control->width() / 2, control->height())), control->toolTip(),
+                       control);
+    QApplication::processEvents();
+    QPixmap picture = dialog->grab();
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->inherits("QTipLabel") && window->isVisible()) {
+            QPainter painter(&picture);
+            painter.drawPixmap(dialog->mapFromGlobal(window->pos()), window->grab());
+        }
+    picture.save(path);
+    QToolTip::hideText();
+    dialog->hide();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -50,24 +71,13 @@ int main(int argc, char** argv)
     for (int i = 0; i < 6; ++i) dialog.SetCellText(cells3[i], k3[i]);
     Save(&dialog, dir + QStringLiteral("/n3-k.png"));
 
-    // A cell whose text is not read whole, with the tooltip that says so. The
-    // tooltip is a window of its own: it is painted onto the dialog's picture
-    // where it appears.
+    // A cell whose text is not read whole, with the tooltip that says so; a
+    // value longer than its cell, shortened, with its whole text.
+    QWidget* cell23 = dialog.control(varno::CellAt(2, 3));
     dialog.SetCellText(varno::CellAt(2, 3), "1,5");
-    auto* marked = qobject_cast<QLineEdit*>(dialog.control(varno::CellAt(2, 3)));
-    dialog.show();
-    QApplication::processEvents();
-    QToolTip::showText(marked->mapToGlobal(QPoint(marked->width() / 2, marked->height())), marked->toolTip(), marked);
-    QApplication::processEvents();
-    QPixmap picture = dialog.grab();
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->inherits("QTipLabel") && window->isVisible()) {
-            QPainter painter(&picture);
-            painter.drawPixmap(dialog.mapFromGlobal(window->pos()), window->grab());
-        }
-    picture.save(dir + QStringLiteral("/marked-cell.png"));
-    QToolTip::hideText();
-    dialog.hide();
+    SaveWithToolTip(&dialog, cell23, dir + QStringLiteral("/marked-cell.png"));
+    dialog.SetCellText(varno::CellAt(2, 3), "-1.2345678901234567e-05");
+    SaveWithToolTip(&dialog, cell23, dir + QStringLiteral("/long-value.png"));
     dialog.SetCellText(varno::CellAt(2, 3), "-1");
 
     Select(dimension, 2);
