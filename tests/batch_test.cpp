@@ -214,7 +214,7 @@ TEST(ProblemStream, WorkersGiveTheSameBytes)
         EXPECT_EQ(RunProblemText(input, out1, err1, options), 2);
         EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 5000);
         EXPECT_TRUE(out1.starts_with(options.json ? "{\"line\": 1, \"n\": 2" : "# problem 1 (line 1)\nEigenvalues"));
-        for (const auto [jobs, chunk] : {std::pair{4, std::size_t{1} << 16}, std::pair{2, std::size_t{1000}}}) {
+        for (const auto& [jobs, chunk] : {std::pair{4, std::size_t{1} << 16}, std::pair{2, std::size_t{1000}}}) {
             StreamOptions threaded = options;
             threaded.jobs = jobs;
             std::string out, err;
