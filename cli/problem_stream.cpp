@@ -114,15 +114,6 @@ public:
         }
         work_.notify_one();
     }
-    // A batch that no worker has begun, taken back to be answered by the caller.
-    Batch* TakeBack()
-    {
-        const std::lock_guard lock(mutex_);
-        if (queue_.empty()) return nullptr;
-        Batch* batch = queue_.front();  // the oldest: the next to be written after those begun
-        queue_.pop_front();
-        return batch;
-    }
     void Wait(const Batch& batch)
     {
         std::unique_lock lock(mutex_);
@@ -361,12 +352,6 @@ private:
             Batch& front = *inFlight_.front();
             if (!front.done.load(std::memory_order_acquire)) {
                 if (!wait) return;
-                // Rather than wait, answer a batch no worker has begun: the
-                // reading leaves a core idle most of the time.
-                if (Batch* idle = workers_->TakeBack()) {
-                    Answer(*idle, options_, false);
-                    continue;
-                }
                 workers_->Wait(front);
             }
             wait = false;
