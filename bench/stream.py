@@ -8,8 +8,8 @@ counted). Prints problems a second: the median of RUNS runs and their spread
 (the runs of every kind take turns, so a slow spell of a shared machine falls
 on all alike). Also times a comment line of 100 MiB.
 Usage: stream.py VARNO_CLI WORKDIR [PROBLEMS [RUNS]]
-With VARNO_CLI_BASELINE=PATH, another build of the command is timed beside
--j 1 (the same run, the same files)."""
+With VARNO_CLI_BASELINE=NAME=PATH[,NAME=PATH...], other builds of the
+command are timed beside -j 1 (the same run, the same files)."""
 import os
 import random
 import statistics
@@ -20,7 +20,7 @@ import time
 cli, workdir = sys.argv[1], sys.argv[2]
 count = int(sys.argv[3]) if len(sys.argv) > 3 else 200_000
 runs = int(sys.argv[4]) if len(sys.argv) > 4 else 5
-baseline = os.environ.get("VARNO_CLI_BASELINE")
+baselines = [b.split("=", 1) for b in os.environ.get("VARNO_CLI_BASELINE", "").split(",") if "=" in b]
 TARGET_NUMPY = 1.6  # the default against NumPy batched, n = 4 --json
 
 try:
@@ -98,9 +98,7 @@ def summary(seconds):
     return statistics.median(rates), rates[0], rates[-1]
 
 
-kinds = [("-j 1", [cli, "-j", "1"]), ("default", [cli])]
-if baseline:
-    kinds.insert(0, ("baseline", [baseline]))
+kinds = [(name, [path]) for name, path in baselines] + [("-j 1", [cli, "-j", "1"]), ("default", [cli])]
 # The answers go to memory where there is a tmpfs: the disk's write-back
 # would time the machine, not the command.
 answers = os.path.join("/dev/shm" if os.path.isdir("/dev/shm") else workdir, f"varno-answers-{os.getpid()}.txt")
@@ -150,11 +148,11 @@ if np is not None:
         ratio = results[(4, "json", "default")][0] / results[(4, "json", name)][0]
         print(f"default / {name + ' batched,':<19} n = 4 --json  {ratio:.2f}x  target >= {TARGET_NUMPY}x   "
               f"{'met' if ratio >= TARGET_NUMPY else 'NOT met'}")
-if baseline:
+for name, _ in baselines:
     for n in (2, 3, 4):
         for mode in ("plain", "json"):
-            ratio = results[(n, mode, "-j 1")][0] / results[(n, mode, "baseline")][0]
-            print(f"-j 1 / baseline, n = {n} {mode:5}  {ratio:.2f}x")
+            ratio = results[(n, mode, "-j 1")][0] / results[(n, mode, name)][0]
+            print(f"-j 1 / {name}, n = {n} {mode:5}  {ratio:.2f}x")
 
 # A comment line of 100 MiB and a problem: read as it streams by.
 long_line = os.path.join(workdir, "comment-100MiB.txt")
