@@ -99,6 +99,10 @@ TEST(BatchInput, MisreadEntriesAreNamed)
         const BatchParse strict = ParseRowsArguments(std::string("1 ") + entry + "; 1", "1 0; 1", true);
         EXPECT_EQ(strict.reason, warning ? warning : "") << entry;
     }
+    // A long text is cut short, never inside a character.
+    const std::string longText = "1" + std::string(38, 'x') + "\xC3\xA9yyyy";
+    EXPECT_EQ(ParseRowsArguments("1 " + longText + "; 1", "1 0; 1").warnings,
+              std::vector<std::string>{"K row 1, column 2: \"1" + std::string(38, 'x') + "...\" is read as 1"});
     // Below the diagonal nothing is read, so nothing is misread.
     EXPECT_TRUE(ParseRowsArguments("1 0; x,y 1", "1 0; 1").warnings.empty());
 }
