@@ -55,7 +55,20 @@ int RunFile(const std::string& path, const varno::StreamOptions& options, std::o
     if (!progress.value_or(isatty(STDERR_FILENO) == 1 && size >= 0))
         return varno::RunProblemStream(in, out, Err(), options);
     varno::ProgressLine line(Err(), size);
-    const int status = varno::RunProblemStream(in, out, line, options, &line);
+    // Answers on the same terminal must not run into the line.
+    struct AroundLine final : varno::ByteSink {
+        varno::ProgressLine& line;
+        varno::FdSink& out;
+        AroundLine(varno::ProgressLine& l, varno::FdSink& o) : line(l), out(o) {}
+        bool Write(std::string_view text) override
+        {
+            const bool ok = line.WriteAround(out, text);
+            if (!ok) error = out.error;
+            return ok;
+        }
+    } around(line, out);
+    varno::ByteSink& answers = isatty(STDOUT_FILENO) == 1 ? static_cast<varno::ByteSink&>(around) : out;
+    const int status = varno::RunProblemStream(in, answers, line, options, &line);
     line.End();
     return status;
 }

@@ -77,6 +77,15 @@ bool ProgressLine::Write(std::string_view text)
     return terminal_.Write(std::string(Erase) + std::string(text) + line_);
 }
 
+bool ProgressLine::WriteAround(ByteSink& sink, std::string_view text)
+{
+    if (!shown_) return sink.Write(text);
+    terminal_.Write(Erase);
+    const bool ok = sink.Write(text);
+    terminal_.Write(line_);
+    return ok;
+}
+
 void ProgressLine::End()
 {
     if (shown_) terminal_.Write(Erase);

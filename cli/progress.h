@@ -21,6 +21,9 @@ public:
     ProgressLine(ByteSink& terminal, std::int64_t size, std::function<Clock::time_point()> now = Clock::now);
 
     bool Write(std::string_view text) override;
+    // Writes text to sink, another stream to the same terminal, with the
+    // line erased first and drawn again after it.
+    bool WriteAround(ByteSink& sink, std::string_view text);
     // Redraws the line, at most ten times a second.
     void Update(std::int64_t problems, std::int64_t bytesRead) override;
     // Erases the line.

@@ -88,6 +88,10 @@ done >"$work/many.txt"
 tty=$(script -qec "'$cli' '$work/many.txt' >/dev/null" /dev/null </dev/null)
 [[ "$tty" == $'\r\e[K'"varno-cli: 128 problems, "*" a second, 100 % read, "*" left"$'\r\e[K'"varno-cli: line 1199: "*$'read as 1\r\n'"varno-cli: 128 problems"*$'\r\e[K' ]]
 expect progress_terminal $?
+# Answers on the same terminal start on a line of their own.
+tty=$(script -qec "'$cli' '$work/many.txt'" /dev/null </dev/null)
+[[ "$tty" == *"# problem 300 (line 1795)"* && "$tty" == *" left"* && "$tty" != *" left"[!$'\r']* ]]
+expect progress_with_answers $?
 [[ -z $(script -qec "'$cli' --no-progress '$work/many.txt' >/dev/null 2>&1" /dev/null </dev/null) ]]
 expect progress_off $?
 "$cli" "$work/many.txt" >/dev/null 2>"$work/err"
