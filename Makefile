@@ -4,6 +4,8 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 JOBS       ?= 2
 CMAKE_ARGS ?=
+# The batch benchmark compares with NumPy, which Debian installs for its own Python.
+BENCH_PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
 
 .PHONY: run test build deps package bench fuzz sanitize clean
 
@@ -46,7 +48,7 @@ bench:
 	build-bench/bin/varno-bench --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true \
 	  --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null | python3 bench/table.py
 	python3 bench/startup.py build-bench/bin/varno-startup-probe
-	python3 bench/stream.py build-bench/bin/varno-cli build-bench
+	$(BENCH_PYTHON) bench/stream.py build-bench/bin/varno-cli build-bench
 
 # libFuzzer with ASan and UBSan; FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

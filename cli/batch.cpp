@@ -1,10 +1,11 @@
 #include "cli/batch.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <istream>
-#include <ostream>
-#include <span>
-#include <vector>
+#include <cstdint>
+#include <cstring>
+#include <system_error>
 
 #include "core/calculate.h"
 #include "core/matrix_rows.h"
@@ -14,35 +15,94 @@
 namespace varno {
 namespace {
 
-constexpr int MaxDimension = 4;
+constexpr std::size_t MaxDimension = 4;
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
-// The rows of one matrix as read: the first few kept, all counted (more than
-// four is an error that only needs the count).
-struct RowList {
-    std::array<std::string_view, MaxDimension> rows{};
-    std::array<int, MaxDimension> lines{};
-    std::size_t count = 0;
-    void Add(std::string_view row, int line)
-    {
-        if (count < rows.size()) rows[count] = row, lines[count] = line;
-        ++count;
-    }
-};
+bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// Reads one matrix into out, or says in result what is wrong, with the line
-// of the row at fault where the rows came with lines.
-bool FillMatrix(const RowList& list, char name, int n, std::array<std::array<double, 4>, 4>& out, bool withLines,
-                BatchParse& result)
+// An entry's text for a one-line message: quoted, control characters
+// escaped (the text goes to a terminal), and a long one cut short.
+std::string Quoted(std::string_view text)
 {
+    constexpr std::size_t Shown = 40;
+    bool cut = false;
+    if (text.size() > Shown) {
+        std::size_t end = Shown;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;  // not inside a character
+        text = text.substr(0, end);
+        cut = true;
+    }
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20 || c == 0x7f) {
+            out += "\\x";
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    out += cut ? "...\"" : "\"";
+    return out;
+}
+
+// The common case at once: an entry that is one number and nothing else,
+// read by the very conversion ParseCellText makes of it. Anything else
+// (blanks, text after the number, a number out of range) is left to the
+// cell reader and its checks.
+bool ReadWhole(std::string_view entry, double& value)
+{
+    if (entry.empty()) return false;
+    const bool sign = entry.front() == '-' || entry.front() == '+';
+    const char* begin = entry.data() + (sign ? 1 : 0);
+    const char* end = entry.data() + entry.size();
+    if (begin == end || !((*begin >= '0' && *begin <= '9') || *begin == '.')) return false;
+    double magnitude = 0.0;
+    const auto result = std::from_chars(begin, end, magnitude, std::chars_format::general);
+    if (result.ec != std::errc() || result.ptr != end) return false;
+    value = entry.front() == '-' ? -magnitude : magnitude;
+    return true;
+}
+
+// Reads one matrix of n rows into out, or says in result what is wrong, with
+// the line of the row at fault where the rows came with lines. An entry not
+// read whole is a warning, or with strict the fault.
+bool FillMatrix(std::span<const ProblemLines::Row> rows, std::string_view text, char name, int n,
+                std::array<std::array<double, 4>, 4>& out, bool strict, BatchParse& result)
+{
+    std::array<std::string_view, MaxDimension> views;
+    for (std::size_t r = 0; r < rows.size(); ++r) views[r] = text.substr(rows[r].offset, rows[r].size);
     UpperTexts texts{};
     std::size_t failedRow = 0;
-    result.reason = ReadUpperRows(std::span(list.rows.data(), list.count), name, n, texts, &failedRow);
+    result.reason = ReadUpperRows(std::span(views.data(), rows.size()), name, n, texts, &failedRow);
     if (!result.ok()) {
-        if (withLines) result.errorLine = list.lines[failedRow];
+        result.errorLine = rows[failedRow].line;
         return false;
     }
     for (std::size_t r = 0; r < static_cast<std::size_t>(n); ++r)
-        for (std::size_t c = r; c < static_cast<std::size_t>(n); ++c) out[r][c] = ParseCellText(texts[r][c]);
+        for (std::size_t c = r; c < static_cast<std::size_t>(n); ++c) {
+            const std::string_view entry = texts[r][c];
+            if (ReadWhole(entry, out[r][c])) continue;
+            out[r][c] = ParseCellText(entry);
+            // Read whole after all: the number, or nothing, and blanks after it.
+            const std::size_t used = NumberPrefixLength(entry);
+            if (std::all_of(entry.begin() + static_cast<std::ptrdiff_t>(used), entry.end(), IsCSpace)) continue;
+            std::string note = std::string(1, name) + " row " + std::to_string(r + 1) + ", column " +
+                               std::to_string(c + 1) + ": " + Quoted(entry) + " is read as " +
+                               FormatShortest(out[r][c]);
+            const std::int64_t line = rows[r].line;
+            if (strict) {
+                result.reason = std::move(note);
+                result.errorLine = line;
+                return false;
+            }
+            result.warnings.push_back(line > 0 ? "line " + std::to_string(line) + ": " + note : note);
+        }
     return true;
 }
 
@@ -51,23 +111,14 @@ std::string CountError(char name, std::size_t rows)
     return std::string(1, name) + " has " + std::to_string(rows) + " rows; n must be 2, 3 or 4";
 }
 
-BatchParse Assemble(const RowList& kRows, const RowList& mRows, bool withLines)
+// Whether any of the eight bytes of w is below 0x20, '"' or '\\' (exact
+// for "any", the usual word-at-a-time zero-byte test).
+bool NeedsEscape(std::uint64_t w)
 {
-    BatchParse result;
-    for (const auto& [rows, name] : {std::pair{&kRows, 'K'}, std::pair{&mRows, 'M'}}) {
-        if (rows->count < 2 || rows->count > MaxDimension) {
-            result.reason = CountError(name, rows->count);
-            return result;
-        }
-    }
-    if (kRows.count != mRows.count) {
-        result.reason = "K has " + std::to_string(kRows.count) + " rows but M has " + std::to_string(mRows.count);
-        return result;
-    }
-    result.problem.n = static_cast<int>(kRows.count);
-    if (FillMatrix(kRows, 'K', result.problem.n, result.problem.K, withLines, result))
-        FillMatrix(mRows, 'M', result.problem.n, result.problem.M, withLines, result);
-    return result;
+    constexpr std::uint64_t Ones = 0x0101010101010101u;
+    constexpr std::uint64_t Highs = 0x8080808080808080u;
+    const auto below = [&](std::uint64_t x, std::uint64_t n) { return (x - Ones * n) & ~x & Highs; };
+    return (below(w, 0x20) | below(w ^ (Ones * '"'), 1) | below(w ^ (Ones * '\\'), 1)) != 0;
 }
 
 void AppendJsonString(std::string& out, std::string_view s)
@@ -75,21 +126,33 @@ void AppendJsonString(std::string& out, std::string_view s)
     static constexpr char Hex[] = "0123456789abcdef";
     out += '"';
     std::size_t plain = 0;  // start of the run of characters that need no escape
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(s, plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default:
-            out += "\\u00";
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
+    for (std::size_t i = 0; i < s.size();) {
+        // Messages are mostly plain text: eight bytes at a time past it, and
+        // byte by byte through eight that hold something to escape.
+        if (i + 8 <= s.size()) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, s.data() + i, 8);
+            if (!NeedsEscape(word)) {
+                i += 8;
+                continue;
+            }
+        }
+        for (const std::size_t stop = std::min(i + 8, s.size()); i < stop; ++i) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            if (c >= 0x20 && c != '"' && c != '\\') continue;
+            out.append(s, plain, i - plain);
+            plain = i + 1;
+            switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                out += "\\u00";
+                out += Hex[c >> 4];
+                out += Hex[c & 15];
+            }
         }
     }
     out.append(s, plain, s.size() - plain);
@@ -102,18 +165,127 @@ void AppendJsonNumber(std::string& out, double v)
         out += "\"nan\"";
     else if (std::isinf(v))
         out += v > 0 ? "\"inf\"" : "\"-inf\"";
-    else
-        out += FormatShortest(v);
+    else {
+        // FormatShortest's very conversion, without a string to hold it.
+        std::array<char, 32> buffer;
+        out.append(buffer.data(), std::to_chars(buffer.data(), buffer.data() + buffer.size(), v).ptr);
+    }
 }
 
 }  // namespace
 
-BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows)
+LineKind ClassifyLine(std::string_view line)
 {
-    RowList lists[2];
-    for (int m = 0; m < 2; ++m)
-        for (const std::string_view row : SplitRows(m == 0 ? kRows : mRows, false)) lists[m].Add(row, 0);
-    return Assemble(lists[0], lists[1], false);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return LineKind::Blank;
+    const char c = line.front();
+    if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == '+') return LineKind::Row;  // the common case, at once
+    if (IsBlank(line)) return LineKind::Blank;
+    if (c == '#') return LineKind::Comment;
+    const auto first = line.find_first_not_of(" \t");
+    const std::string_view word = line.substr(first, line.find_last_not_of(" \t") - first + 1);
+    return word == "K" ? LineKind::K : word == "M" ? LineKind::M : LineKind::Row;
+}
+
+void ProblemLines::Fault(std::string why, std::int64_t number)
+{
+    if (!reason.empty()) return;  // the first one stands
+    reason = std::move(why);
+    errorLine = number;
+}
+
+void ProblemLines::Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text)
+{
+    switch (kind) {
+    case LineKind::Blank:
+    case LineKind::Comment: return;
+    case LineKind::K:
+    case LineKind::M: {
+        any = true;
+        const int wanted = kind == LineKind::K ? 0 : 1;
+        if (wanted != section + 1) {
+            Fault(std::string("unexpected \"") + (wanted == 0 ? 'K' : 'M') +
+                      "\"; the file holds a line K, K's rows, a line M, M's rows",
+                  number);
+            return;
+        }
+        section = wanted;
+        if (wanted == 0) kLine = number;
+        return;
+    }
+    case LineKind::Row: break;
+    }
+    any = true;
+    if (section < 0) {
+        Fault("rows before the line \"K\"", number);
+        return;
+    }
+    const auto s = static_cast<std::size_t>(section);
+    const std::size_t index = count[s]++;
+    if (index >= MaxDimension || !reason.empty()) return;  // only counted
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (bytes + line.size() > MaxProblemBytes) {
+        Fault("the rows of this problem hold more than 1 MiB", number);
+        return;
+    }
+    rows[s][index] = {text.size(), line.size(), number};
+    text.append(line);
+    bytes += line.size();
+}
+
+void ProblemLines::AddOversizeRow(std::int64_t number)
+{
+    any = true;
+    if (section < 0) {
+        Fault("rows before the line \"K\"", number);
+        return;
+    }
+    ++count[static_cast<std::size_t>(section)];
+    Fault("the rows of this problem hold more than 1 MiB", number);
+}
+
+BatchParse ProblemLines::Read(std::string_view text, bool strict) const
+{
+    BatchParse result;
+    if (!reason.empty()) {
+        result.reason = reason;
+        result.errorLine = errorLine;
+        return result;
+    }
+    if (section < 1) {
+        result.reason = section < 0 ? "no line \"K\" in the input" : "no line \"M\" in the input";
+        return result;
+    }
+    for (std::size_t m = 0; m < 2; ++m) {
+        if (count[m] < 2 || count[m] > MaxDimension) {
+            result.reason = CountError(m == 0 ? 'K' : 'M', count[m]);
+            return result;
+        }
+    }
+    if (count[0] != count[1]) {
+        result.reason = "K has " + std::to_string(count[0]) + " rows but M has " + std::to_string(count[1]);
+        return result;
+    }
+    result.problem.n = static_cast<int>(count[0]);
+    if (FillMatrix(std::span(rows[0].data(), count[0]), text, 'K', result.problem.n, result.problem.K, strict, result))
+        FillMatrix(std::span(rows[1].data(), count[1]), text, 'M', result.problem.n, result.problem.M, strict, result);
+    if (!result.ok()) result.warnings.clear();  // a problem not run has nothing to warn of
+    return result;
+}
+
+BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows, bool strict)
+{
+    ProblemLines lines;
+    std::string text;
+    lines.section = 1;
+    for (std::size_t m = 0; m < 2; ++m)
+        for (const std::string_view row : SplitRows(m == 0 ? kRows : mRows, false)) {
+            const std::size_t index = lines.count[m]++;
+            if (index >= MaxDimension) continue;
+            lines.rows[m][index] = {text.size(), row.size(), 0};
+            text.append(row);
+        }
+    return lines.Read(text, strict);
 }
 
 std::string BatchParse::Message() const
@@ -121,49 +293,20 @@ std::string BatchParse::Message() const
     return errorLine == 0 ? reason : "line " + std::to_string(errorLine) + ": " + reason;
 }
 
-BatchParse ParseProblemFile(std::string_view text, int firstLine)
+BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine, bool strict)
 {
-    RowList rows[2];
-    int section = -1;  // -1 before "K", 0 in K, 1 in M
-    int lineNumber = firstLine - 1;
+    if (text.starts_with(ByteOrderMark)) text.remove_prefix(ByteOrderMark.size());
+    ProblemLines lines;
+    std::string rows;
+    std::int64_t number = firstLine - 1;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (IsBlank(line) || line.front() == '#') continue;
-        const auto first = line.find_first_not_of(" \t");
-        const auto last = line.find_last_not_of(" \t");
-        const std::string_view word = line.substr(first, last - first + 1);
-        if (word == "K" || word == "M") {
-            const int wanted = word == "K" ? 0 : 1;
-            if (wanted != section + 1) {
-                BatchParse bad;
-                bad.errorLine = lineNumber;
-                bad.reason = "unexpected \"" + std::string(word) +
-                             "\"; the file holds a line K, K's rows, a line M, M's rows";
-                return bad;
-            }
-            section = wanted;
-            continue;
-        }
-        if (section < 0) {
-            BatchParse bad;
-            bad.errorLine = lineNumber;
-            bad.reason = "rows before the line \"K\"";
-            return bad;
-        }
-        rows[section].Add(line, lineNumber);
+        lines.Add(ClassifyLine(line), line, ++number, rows);
     }
-    if (section < 1) {
-        BatchParse bad;
-        bad.reason = section < 0 ? "no line \"K\" in the input" : "no line \"M\" in the input";
-        return bad;
-    }
-    return Assemble(rows[0], rows[1], true);
+    return lines.Read(rows, strict);
 }
 
 BatchRun RunBatch(const BatchProblem& problem, ProgramState& state)
@@ -186,15 +329,15 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state)
 std::string PlainOutput(const BatchRun& run)
 {
     std::string out;
-    for (const auto& message : run.channel.messages) out += message + "\n\n";
+    for (const auto& message : run.channel.messages) (out += message) += "\n\n";
     return out;
 }
 
-std::string JsonOutput(const BatchRun& run, int line)
+void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line, std::span<const std::string> warnings)
 {
-    std::string out = "{";
-    if (line > 0) out += "\"line\": " + std::to_string(line) + ", ";
-    out += "\"n\": " + std::to_string(run.n) + ", \"messages\": [";
+    out += '{';
+    if (line > 0) (out += "\"line\": ") += std::to_string(line) += ", ";
+    (out += "\"n\": ") += std::to_string(run.n) += ", \"messages\": [";
     for (std::size_t k = 0; k < run.channel.messages.size(); ++k) {
         if (k > 0) out += ", ";
         AppendJsonString(out, run.channel.messages[k]);
@@ -216,136 +359,29 @@ std::string JsonOutput(const BatchRun& run, int line)
     }
     out += "], \"mended\": ";
     out += run.mended ? "true" : "false";
+    if (!warnings.empty()) {
+        out += ", \"warnings\": [";
+        for (std::size_t k = 0; k < warnings.size(); ++k) {
+            if (k > 0) out += ", ";
+            AppendJsonString(out, warnings[k]);
+        }
+        out += ']';
+    }
     out += "}\n";
+}
+
+std::string JsonOutput(const BatchRun& run, std::int64_t line, std::span<const std::string> warnings)
+{
+    std::string out;
+    AppendJsonOutput(out, run, line, warnings);
     return out;
 }
 
-namespace {
-
-// The word a FILE line stands for once trimmed, as ParseProblemFile reads it.
-std::string_view Word(std::string_view line)
+void AppendJsonError(std::string& out, std::int64_t line, std::string_view reason)
 {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const auto first = line.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
-}
-
-// One problem of a stream, answered but perhaps not yet written.
-struct Answered {
-    int kLine = 0;
-    BatchParse parse;
-    BatchRun run;
-};
-
-class ProblemStream {
-public:
-    ProblemStream(std::ostream& out, std::ostream& err, bool json) : out_(out), err_(err), json_(json) {}
-
-    void Finish(std::string_view block, int firstLine, int kLine)
-    {
-        Answered answered;
-        answered.kLine = kLine;
-        answered.parse = ParseProblemFile(block, firstLine);
-        if (answered.parse.ok()) {
-            ProgramState state;
-            answered.run = RunBatch(answered.parse.problem, state);
-        }
-        ++count_;
-        // Whether the first answer needs a header is known only at the second.
-        if (count_ == 1) {
-            first_ = std::move(answered);
-            return;
-        }
-        if (count_ == 2) Write(first_, 1);
-        Write(answered, count_);
-    }
-
-    int End()
-    {
-        if (count_ == 1) {  // one problem: exactly as ever
-            if (!first_.parse.ok()) {
-                err_ << "varno-cli: " << first_.parse.Message() << '\n';
-                return 2;
-            }
-            out_ << (json_ ? JsonOutput(first_.run) : PlainOutput(first_.run));
-            return ExitStatusOf(first_.run);
-        }
-        return malformed_ ? 2 : withoutReport_ ? 1 : 0;
-    }
-
-private:
-    void Write(const Answered& a, int number)
-    {
-        if (!a.parse.ok()) {
-            malformed_ = true;
-            const int line = a.parse.errorLine != 0 ? a.parse.errorLine : a.kLine;
-            err_ << "varno-cli: line " << line << ": " << a.parse.reason << '\n';
-            if (json_) {
-                std::string text = "{\"line\": " + std::to_string(a.kLine) + ", \"error\": ";
-                AppendJsonString(text, a.parse.reason);
-                out_ << text << "}\n";
-            } else {
-                out_ << "# problem " << number << " (line " << a.kLine << ")\n" << a.parse.reason << "\n\n";
-            }
-            return;
-        }
-        withoutReport_ = withoutReport_ || ExitStatusOf(a.run) != 0;
-        if (json_)
-            out_ << JsonOutput(a.run, a.kLine);
-        else
-            out_ << "# problem " << number << " (line " << a.kLine << ")\n" << PlainOutput(a.run);
-    }
-
-    std::ostream& out_;
-    std::ostream& err_;
-    bool json_;
-    int count_ = 0;
-    Answered first_;
-    bool malformed_ = false;
-    bool withoutReport_ = false;
-};
-
-}  // namespace
-
-int RunProblemStream(std::istream& in, std::ostream& out, std::ostream& err, bool json)
-{
-    // The input is read in large chunks into buffer, which holds the problem
-    // being read (from its first line) and the start of the lines after it:
-    // one problem and one chunk at most, however long the stream.
-    constexpr std::size_t Chunk = 1 << 16;
-    ProblemStream stream(out, err, json);
-    std::string buffer;
-    std::size_t problemStart = 0;  // in buffer
-    std::size_t scanned = 0;       // in buffer: the lines before it are looked at
-    int lineNumber = 0;            // of the last line looked at
-    int firstLine = 1;             // of the problem being read
-    int kLine = 0;                 // its line "K"; 0 before the first
-    bool more = true;
-    while (more) {
-        const std::size_t size = buffer.size();
-        buffer.resize(size + Chunk);
-        const auto got = static_cast<std::size_t>(in.rdbuf()->sgetn(buffer.data() + size, Chunk));
-        buffer.resize(size + got);
-        more = got == Chunk;
-        if (!more && !buffer.empty() && buffer.back() != '\n') buffer += '\n';  // the last line, unterminated
-        for (std::size_t end; (end = buffer.find('\n', scanned)) != std::string::npos; scanned = end + 1) {
-            ++lineNumber;
-            if (Word(std::string_view(buffer).substr(scanned, end - scanned)) != "K") continue;
-            if (kLine != 0) {  // a new problem begins; anything before the first K stays with it
-                stream.Finish(std::string_view(buffer).substr(problemStart, scanned - problemStart), firstLine,
-                              kLine);
-                problemStart = scanned;
-                firstLine = lineNumber;
-            }
-            kLine = lineNumber;
-        }
-        buffer.erase(0, problemStart);  // keep the problem being read and the unscanned rest
-        scanned -= problemStart;
-        problemStart = 0;
-    }
-    stream.Finish(buffer, firstLine, kLine);
-    return stream.End();
+    (out += "{\"line\": ") += std::to_string(line) += ", \"error\": ";
+    AppendJsonString(out, reason);
+    out += "}\n";
 }
 
 }  // namespace varno

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <array>
-#include <iosfwd>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/memory_grid.h"
 #include "core/program_state.h"
@@ -22,20 +24,67 @@ struct BatchProblem {
 // Either a problem or what is wrong with it, and where when that is known.
 struct BatchParse {
     BatchProblem problem;
-    std::string reason;  // empty when the problem was read
-    int errorLine = 0;   // the line the reason concerns; 0 when none
+    std::string reason;         // empty when the problem was read
+    std::int64_t errorLine = 0;  // the line the reason concerns; 0 when none
+    // Entries whose text is not read whole ("1,5" is read as 1), each as
+    // "line L: M row 1, column 1: \"1,5\" is read as 1" (without "line L: "
+    // where the rows came without lines).
+    std::vector<std::string> warnings;
     bool ok() const { return reason.empty(); }
     // One line for the user: "line L: reason", or the reason alone.
     std::string Message() const;
 };
 
 // ROWS: rows separated by ';', entries by blanks or tabs. Row i holds either n
-// entries or the n - i + 1 entries from the diagonal on.
-BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows);
+// entries or the n - i + 1 entries from the diagonal on. With strict, an
+// entry not read whole makes the problem malformed instead of a warning.
+BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows, bool strict = false);
+
+// What a line of a FILE is: the one test for it, wherever lines are read. A
+// final CR is ignored; "K" and "M" may have blanks and tabs around them.
+enum class LineKind { Blank, Comment, K, M, Row };
+LineKind ClassifyLine(std::string_view line);
 
 // A line "K", its rows one per line, a line "M", its rows. Empty lines and
-// lines starting with '#' are ignored. firstLine numbers text's first line.
-BatchParse ParseProblemFile(std::string_view text, int firstLine = 1);
+// lines starting with '#' are ignored, and so is a UTF-8 byte-order mark at
+// the start. firstLine numbers text's first line.
+BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine = 1, bool strict = false);
+
+// A problem whose rows hold more text than this is malformed: what is read
+// into memory stays bounded whatever the input.
+inline constexpr std::size_t MaxProblemBytes = std::size_t{1} << 20;
+
+// The lines of one problem as they are read, before any entry is converted:
+// all that needs keeping of it, and all that converting it needs. The rows'
+// texts live in a separate buffer, at the offsets recorded here.
+struct ProblemLines {
+    struct Row {
+        std::size_t offset = 0;
+        std::size_t size = 0;
+        std::int64_t line = 0;
+    };
+    std::int64_t kLine = 0;  // its line "K"; 0 before it
+    int section = -1;        // -1 before "K", 0 in K's rows, 1 in M's
+    bool any = false;        // a line "K", "M" or a row was seen
+    std::array<std::size_t, 2> count{};             // rows of K and of M
+    std::array<std::array<Row, 4>, 2> rows{};       // the first four of each, kept
+    std::size_t bytes = 0;                          // of the rows kept
+    std::string reason;                             // the first fault in line order
+    std::int64_t errorLine = 0;
+
+    // Takes the next line (without its '\n') of kind, numbered number, and
+    // keeps what it needs of it at the end of text.
+    void Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text);
+    // A row of more than MaxProblemBytes, seen but not kept.
+    void AddOversizeRow(std::int64_t number);
+    // M has as many rows as K, and K has 2, 3 or 4: nothing later can belong to it.
+    bool Complete() const { return section == 1 && count[0] >= 2 && count[0] <= 4 && count[1] == count[0]; }
+    // The problem itself, or what is wrong with it; text as given to Add.
+    BatchParse Read(std::string_view text, bool strict) const;
+
+private:
+    void Fault(std::string why, std::int64_t number);
+};
 
 struct BatchRun {
     int n = 0;
@@ -48,17 +97,13 @@ struct BatchRun {
 BatchRun RunBatch(const BatchProblem& problem, ProgramState& state);
 
 std::string PlainOutput(const BatchRun& run);
-// line > 0 adds "line": L, as each object of a stream of problems has.
-std::string JsonOutput(const BatchRun& run, int line = 0);
-
-// A FILE holding any number of problems, each from its line "K" on, read and
-// answered as a stream: memory does not grow with the number of problems.
-// One problem (at most one line "K") is answered exactly as ever. With more,
-// each answer is headed "# problem N (line L)" (plain) or carries "line": L
-// (JSON Lines), and a malformed problem is reported in its place, and on err,
-// without stopping the others. Returns the exit status: 2 if any problem was
-// malformed, else 1 if any ended without an eigenvalue report, else 0.
-int RunProblemStream(std::istream& in, std::ostream& out, std::ostream& err, bool json);
+// line > 0 adds "line": L, as each object of a stream of problems has;
+// warnings, when there are any, go into "warnings".
+std::string JsonOutput(const BatchRun& run, std::int64_t line = 0, std::span<const std::string> warnings = {});
+void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line = 0,
+                      std::span<const std::string> warnings = {});
+// {"line": L, "error": "reason"} and its line end: a malformed problem in a stream.
+void AppendJsonError(std::string& out, std::int64_t line, std::string_view reason);
 
 // 0 when an eigenvalue report was shown, 1 when the calculation ended without one.
 inline int ExitStatusOf(const BatchRun& run) { return run.channel.reports.empty() ? 1 : 0; }

@@ -1,37 +1,75 @@
 // varno-cli: the calculator without a window, for scripts and checks.
-#include <fstream>
-#include <iostream>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "cli/batch.h"
+#include "cli/fd_io.h"
+#include "cli/progress.h"
 
 namespace {
 
 constexpr std::string_view Usage =
-    "usage: varno-cli [--json] -k ROWS -m ROWS\n"
-    "       varno-cli [--json] FILE      (FILE '-' reads standard input; it may hold many problems)\n"
+    "usage: varno-cli [--json] [--strict] -k ROWS -m ROWS\n"
+    "       varno-cli [--json] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
     "       varno-cli --version\n"
-    "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n";
+    "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
+    "FILE: a line K, K's rows, a line M, M's rows, as many problems as you like; '-' reads standard input\n"
+    "  --json          one JSON object per problem (JSON Lines for many)\n"
+    "  --strict        an entry not read whole (\"1,5\" is read as 1) is an error, not a warning\n"
+    "  --stream        every answer headed, each written as soon as its M has its n rows\n"
+    "  -j N            N worker threads (default: as many as the cores it may use)\n"
+    "  --progress      a progress line on standard error; by default only on a terminal,\n"
+    "  --no-progress   and only when FILE is a file\n";
+
+varno::FdSink& Err()
+{
+    static varno::FdSink err(STDERR_FILENO, "standard error");
+    return err;
+}
 
 int Fail(const std::string& message)
 {
-    std::cerr << "varno-cli: " << message << '\n';
+    Err().Write("varno-cli: " + message + "\n");
     return 2;
 }
 
 // Answers every problem of FILE ("-": standard input) as a stream.
-int RunFile(const std::string& path, bool json)
+int RunFile(const std::string& path, const varno::StreamOptions& options, std::optional<bool> progress)
 {
-    std::ifstream file;
+    int fd = STDIN_FILENO;
     if (path != "-") {
-        file.open(path, std::ios::binary);
-        if (!file) return Fail("cannot read " + path);
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return Fail("cannot read " + path + ": " + std::strerror(errno));
     }
-    std::istream& in = path == "-" ? std::cin : file;
-    const int status = varno::RunProblemStream(in, std::cout, std::cerr, json);
-    std::cout.flush();
+    varno::FdSource in(fd, path == "-" ? "standard input" : path);
+    varno::FdSink out(STDOUT_FILENO, "standard output");
+    const std::int64_t size = in.Size();
+    // On a terminal the line helps; in a log or for a pipe of unknown length it does not.
+    if (!progress.value_or(isatty(STDERR_FILENO) == 1 && size >= 0))
+        return varno::RunProblemStream(in, out, Err(), options);
+    varno::ProgressLine line(Err(), size);
+    // Answers on the same terminal must not run into the line.
+    struct AroundLine final : varno::ByteSink {
+        varno::ProgressLine& line;
+        varno::FdSink& out;
+        AroundLine(varno::ProgressLine& l, varno::FdSink& o) : line(l), out(o) {}
+        bool Write(std::string_view text) override
+        {
+            const bool ok = line.WriteAround(out, text);
+            if (!ok) error = out.error;
+            return ok;
+        }
+    } around(line, out);
+    varno::ByteSink& answers = isatty(STDOUT_FILENO) == 1 ? static_cast<varno::ByteSink&>(around) : out;
+    const int status = varno::RunProblemStream(in, answers, line, options, &line);
+    line.End();
     return status;
 }
 
@@ -39,21 +77,38 @@ int RunFile(const std::string& path, bool json)
 
 int main(int argc, char** argv)
 {
-    // Many problems a second go through these streams: no C stdio sync.
-    std::ios::sync_with_stdio(false);
-    bool json = false;
+    varno::StreamOptions options;
+    options.jobs = 0;  // not given
+    std::optional<bool> progress;
     std::optional<std::string> kRows;
     std::optional<std::string> mRows;
     std::optional<std::string> file;
     for (int a = 1; a < argc; ++a) {
         const std::string_view arg = argv[a];
         if (arg == "--json") {
-            json = true;
+            options.json = true;
+        } else if (arg == "--stream") {
+            options.stream = true;
+        } else if (arg == "--strict") {
+            options.strict = true;
+        } else if (arg == "--progress" || arg == "--no-progress") {
+            progress = arg == "--progress";
+        } else if (arg.starts_with("-j")) {
+            std::string_view count = arg.substr(2);
+            if (count.empty()) {
+                if (a + 1 >= argc) return Fail("-j needs a number of threads");
+                count = argv[++a];
+            }
+            int jobs = 0;
+            const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), jobs);
+            if (ec != std::errc() || end != count.data() + count.size() || jobs < 1 || jobs > 4096)
+                return Fail("-j needs a number of threads from 1 to 4096, not \"" + std::string(count) + "\"");
+            options.jobs = jobs;
         } else if (arg == "-h" || arg == "--help") {
-            std::cout << Usage;
+            varno::FdSink(STDOUT_FILENO, "standard output").Write(Usage);
             return 0;
         } else if (arg == "--version") {
-            std::cout << "varno-cli " << VARNO_VERSION << '\n';
+            varno::FdSink(STDOUT_FILENO, "standard output").Write("varno-cli " VARNO_VERSION "\n");
             return 0;
         } else if (arg == "-k" || arg == "-m") {
             // The next word is always ROWS, even when it starts with '-'.
@@ -67,23 +122,24 @@ int main(int argc, char** argv)
             file = std::string(arg);
         }
     }
+    if (options.jobs == 0) options.jobs = varno::DefaultJobs();
 
-    varno::BatchParse parsed;
     if (file) {
         if (kRows || mRows) return Fail("give either FILE or -k and -m, not both");
-        return RunFile(*file, json);
+        return RunFile(*file, options, progress);
     }
-    if (kRows && mRows) {
-        parsed = varno::ParseRowsArguments(*kRows, *mRows);
-    } else if (kRows || mRows) {
-        return Fail(kRows ? "-m ROWS is missing" : "-k ROWS is missing");
-    } else {
+    if (!kRows || !mRows) {
+        if (kRows || mRows) return Fail(kRows ? "-m ROWS is missing" : "-k ROWS is missing");
         return Fail("no problem given: -k ROWS -m ROWS or FILE (see --help)");
     }
+    const varno::BatchParse parsed = varno::ParseRowsArguments(*kRows, *mRows, options.strict);
     if (!parsed.ok()) return Fail(parsed.Message());
+    for (const std::string& warning : parsed.warnings) Err().Write("varno-cli: " + warning + "\n");
 
     varno::ProgramState state;
     const varno::BatchRun run = varno::RunBatch(parsed.problem, state);
-    std::cout << (json ? varno::JsonOutput(run) : varno::PlainOutput(run)) << std::flush;
+    varno::FdSink out(STDOUT_FILENO, "standard output");
+    if (!out.Write(options.json ? varno::JsonOutput(run, 0, parsed.warnings) : varno::PlainOutput(run)))
+        return Fail(out.error);
     return varno::ExitStatusOf(run);
 }

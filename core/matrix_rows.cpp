@@ -58,7 +58,7 @@ std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int
             if (triangle != full) expected += " or " + std::to_string(full);
             if (failedRow != nullptr) *failedRow = r;
             return "row " + std::to_string(r + 1) + " of " + name + " has " + std::to_string(count) +
-                   " entries; expected " + expected;
+                   (count == 1 ? " entry" : " entries") + "; expected " + expected;
         }
         const std::size_t skip = count == full ? r : 0;  // below the diagonal: ignored
         for (std::size_t c = r; c < full; ++c) out[r][c] = entries[skip + c - r];

@@ -1,14 +1,16 @@
 // The batch command's input reader: arbitrary FILE texts and ROWS pairs, and
 // the same texts as a stream of problems. Nothing may crash; a rejection is
 // one line that names the problem; a stream of one problem is answered as
-// that problem alone, and a longer one with one JSON line per problem.
+// that problem alone, and a longer one with one JSON line per problem; two
+// worker threads reading a few bytes at a time give the same bytes as one.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "cli/batch.h"
+#include "cli/problem_stream.h"
 
 namespace {
 
@@ -18,6 +20,8 @@ void Check(const varno::BatchParse& parsed)
         if (parsed.Message().find('\n') != std::string::npos) std::abort();
         return;
     }
+    for (const std::string& warning : parsed.warnings)
+        if (warning.find('\n') != std::string::npos) std::abort();
     if (parsed.problem.n < 2 || parsed.problem.n > 4) std::abort();
     varno::ProgramState state;
     const varno::BatchRun run = varno::RunBatch(parsed.problem, state);
@@ -26,53 +30,70 @@ void Check(const varno::BatchParse& parsed)
     (void)varno::PlainOutput(run);
 }
 
-// How many lines read "K" once trimmed of blanks, tabs and a final CR.
+// How many lines read "K", by the reader's own test of a line.
 int KLines(std::string_view text)
 {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     int count = 0;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        const std::size_t first = line.find_first_not_of(" \t");
-        if (first != std::string_view::npos && line.substr(first, line.find_last_not_of(" \t") - first + 1) == "K")
-            ++count;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        count += varno::ClassifyLine(text.substr(start, end - start)) == varno::LineKind::K;
         start = end + 1;
     }
     return count;
 }
 
+// Every line of a JSON Lines answer is an object with its "line".
+void CheckJsonLines(const std::string& lines, int expected)
+{
+    int count = 0;
+    for (std::size_t at = 0; at < lines.size(); ++count) {
+        const std::size_t end = lines.find('\n', at);
+        if (lines.compare(at, 9, "{\"line\": ") != 0 || end == std::string::npos) std::abort();
+        at = end + 1;
+    }
+    if (expected >= 0 && count != expected) std::abort();
+}
+
+// The answers to text; read in small pieces by two worker threads, the same bytes.
+int Answer(std::string_view text, const varno::StreamOptions& options, std::string& out, std::string& err)
+{
+    const int status = varno::RunProblemText(text, out, err, options);
+    varno::StreamOptions threaded = options;
+    threaded.jobs = 2;
+    std::string out2, err2;
+    if (varno::RunProblemText(text, out2, err2, threaded, 7) != status || out2 != out || err2 != err) std::abort();
+    return status;
+}
+
 void CheckStream(std::string_view text)
 {
+    const int problems = KLines(text);
     for (const bool json : {false, true}) {
-        std::istringstream in{std::string(text)};
-        std::ostringstream out, err;
-        const int status = varno::RunProblemStream(in, out, err, json);
-        const int problems = KLines(text);
+        std::string out, err;
+        const int status = Answer(text, {.json = json}, out, err);
+        if (status < 0 || status > 2) std::abort();
         if (problems <= 1) {  // exactly the single problem's answer
             const varno::BatchParse parsed = varno::ParseProblemFile(text);
             if (!parsed.ok()) {
-                if (status != 2 || !out.str().empty() || err.str() != "varno-cli: " + parsed.Message() + "\n") std::abort();
+                if (status != 2 || !out.empty() || err != "varno-cli: " + parsed.Message() + "\n") std::abort();
                 continue;
             }
             varno::ProgramState state;
             const varno::BatchRun run = varno::RunBatch(parsed.problem, state);
-            if (out.str() != (json ? varno::JsonOutput(run) : varno::PlainOutput(run)) ||
-                status != varno::ExitStatusOf(run) || !err.str().empty())
+            std::string warnings;
+            for (const std::string& w : parsed.warnings) warnings += "varno-cli: " + w + "\n";
+            if (out != (json ? varno::JsonOutput(run, 0, parsed.warnings) : varno::PlainOutput(run)) ||
+                status != varno::ExitStatusOf(run) || err != warnings)
                 std::abort();
-        } else if (json) {  // one object per problem, each with its line
-            const std::string lines = out.str();
-            int count = 0;
-            for (std::size_t at = 0; at < lines.size(); ++count) {
-                const std::size_t end = lines.find('\n', at);
-                if (lines.compare(at, 9, "{\"line\": ") != 0 || end == std::string::npos) std::abort();
-                at = end + 1;
-            }
-            if (count != problems || status < 0 || status > 2) std::abort();
+        } else if (json) {
+            CheckJsonLines(out, problems);
         }
     }
+    // With stream, every answer has the stream form, however few there are.
+    std::string out, err;
+    Answer(text, {.json = true, .stream = true, .strict = true}, out, err);
+    CheckJsonLines(out, -1);
 }
 
 }  // namespace

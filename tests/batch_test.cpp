@@ -1,9 +1,16 @@
 #include "cli/batch.h"
 
+#include <sched.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
+#include <bit>
+#include <cstdint>
+
+#include "cli/problem_stream.h"
+#include "cli/progress.h"
+#include "core/number_text.h"
 
 namespace varno::test {
 namespace {
@@ -29,6 +36,13 @@ TEST(BatchInput, EntriesParseLikeCells)
     EXPECT_EQ(p.problem.K[0][0], -1);
     EXPECT_EQ(p.problem.K[0][1], 250);
     EXPECT_EQ(p.problem.K[1][1], 1);  // the entry below the diagonal ("abc") is ignored
+    // Bit for bit the cell's value, whichever way the entry is read.
+    for (const char* entry : {"1", "-0", "+.5", "-1.e-3", "0.1000000000000000055511151231257827", "1e400", "-1e-400",
+                              "4.9e-324", "1e", "1.", ".", "-", "+-1", "1e+", "nan", "inf", "0x1p3", "1,5", "\v2"}) {
+        const BatchParse q = ParseRowsArguments(std::string("1 ") + entry + "; 1", "1 0; 1");
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(q.problem.K[0][1]), std::bit_cast<std::uint64_t>(ParseCellText(entry)))
+            << entry;
+    }
 }
 
 TEST(BatchInput, RejectionsSayWhatAndWhere)
@@ -41,7 +55,7 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
     const ArgumentCase argumentCases[] = {
         {"1 2 3; 4 5 6 7; 8", "1 0 0; 1 0; 1", "row 2 of K has 4 entries; expected 2 or 3"},
         {"1 0; 1", "1 2; 3 4 5; ", "row 2 of M has 3 entries; expected 1 or 2"},
-        {"1 0; 1", "1; 3", "row 1 of M has 1 entries; expected 2"},
+        {"1 0; 1", "1; 3", "row 1 of M has 1 entry; expected 2"},
         {"1", "1", "K has 1 rows; n must be 2, 3 or 4"},
         {"1 0; 1", "", "M has 0 rows; n must be 2, 3 or 4"},
         {"1 0 0 0 0; 1 0 0 0; 1 0 0; 1 0; 1", "1", "K has 5 rows; n must be 2, 3 or 4"},
@@ -56,11 +70,46 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
         {"K\n1 0\n1 2 3\nM\n1 0\n1\n", "line 3: row 2 of K has 3 entries; expected 1 or 2"},
     };
     for (const auto& [text, message] : fileCases) EXPECT_EQ(ParseProblemFile(text).Message(), message) << text;
+    EXPECT_EQ(ParseProblemFile("K\n1 2 3\n1\nM\n1 0\n1\n", 3'000'000'000).Message(),
+              "line 3000000001: row 1 of K has 3 entries; expected 2");
+    // A problem not run has nothing to warn of.
+    EXPECT_TRUE(ParseRowsArguments("1,5 0; 1", "1 0 0; 1").warnings.empty());
 }
 
-TEST(BatchInput, FileSkipsCommentsBlankLinesAndCarriageReturns)
+// An entry read other than whole is named with its line, matrix, place,
+// text and value; a number too large or too small for a double, or blanks,
+// are read whole.
+TEST(BatchInput, MisreadEntriesAreNamed)
 {
-    const BatchParse p = ParseProblemFile("# a bar\r\n\r\n K \r\n2 0\r\n6\r\n# mass\nM\n1 0\n2");
+    const std::pair<const char*, const char*> cases[] = {
+        {"1,5", "K row 1, column 2: \"1,5\" is read as 1"},
+        {"abc", "K row 1, column 2: \"abc\" is read as 0"},
+        {"2.5e2x", "K row 1, column 2: \"2.5e2x\" is read as 250"},
+        {"1e5e3", "K row 1, column 2: \"1e5e3\" is read as 1e+05"},
+        {"\x1b[2J", "K row 1, column 2: \"\\x1b[2J\" is read as 0"},
+        {"1e999", nullptr},
+        {"1e-999", nullptr},
+        {"-0", nullptr},
+        {"\v7\f", nullptr},
+    };
+    for (const auto& [entry, warning] : cases) {
+        const BatchParse p = ParseRowsArguments(std::string("1 ") + entry + "; 1", "1 0; 1");
+        ASSERT_TRUE(p.ok()) << p.Message();
+        EXPECT_EQ(p.warnings, warning ? std::vector<std::string>{warning} : std::vector<std::string>{}) << entry;
+        const BatchParse strict = ParseRowsArguments(std::string("1 ") + entry + "; 1", "1 0; 1", true);
+        EXPECT_EQ(strict.reason, warning ? warning : "") << entry;
+    }
+    // A long text is cut short, never inside a character.
+    const std::string longText = "1" + std::string(38, 'x') + "\xC3\xA9yyyy";
+    EXPECT_EQ(ParseRowsArguments("1 " + longText + "; 1", "1 0; 1").warnings,
+              std::vector<std::string>{"K row 1, column 2: \"1" + std::string(38, 'x') + "...\" is read as 1"});
+    // Below the diagonal nothing is read, so nothing is misread.
+    EXPECT_TRUE(ParseRowsArguments("1 0; x,y 1", "1 0; 1").warnings.empty());
+}
+
+TEST(BatchInput, FileSkipsByteOrderMarkCommentsBlankLinesAndCarriageReturns)
+{
+    const BatchParse p = ParseProblemFile("\xEF\xBB\xBF# a bar\r\n\r\n K \r\n2 0\r\n6\r\n# mass\nM\n1 0\n2");
     ASSERT_TRUE(p.ok()) << p.Message();
     EXPECT_EQ(p.problem.K[1][1], 6);
     EXPECT_EQ(p.problem.M[1][1], 2);
@@ -111,9 +160,8 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         return RunBatch(ParseProblemFile(p).problem, state);
     };
     for (const bool json : {true, false}) {
-        std::istringstream in(input);
-        std::ostringstream out, err;
-        EXPECT_EQ(RunProblemStream(in, out, err, json), 2);
+        std::string out, err;
+        EXPECT_EQ(RunProblemText(input, out, err, {.json = json}), 2);
         std::string expected;
         for (std::size_t k = 0; k < std::size(problems); ++k) {
             const std::string line = std::to_string(kLines[k]);
@@ -126,8 +174,8 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
             expected += json ? "{\"line\": " + line + ", " + JsonOutput(run).substr(1)
                              : "# problem " + std::to_string(k + 1) + " (line " + line + ")\n" + PlainOutput(run);
         }
-        EXPECT_EQ(out.str(), expected);
-        EXPECT_EQ(err.str(), "varno-cli: line " + std::to_string(kLines[2] + 2) +
+        EXPECT_EQ(out, expected);
+        EXPECT_EQ(err, "varno-cli: line " + std::to_string(kLines[2] + 2) +
                                  ": row 2 of K has 3 entries; expected 1 or 2\n");
     }
     // Without the malformed one a refusal is the worst; without both, none.
@@ -135,11 +183,193 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         std::string rest;
         for (std::size_t k = 0; k < std::size(problems); ++k)
             if (std::find(drop.begin(), drop.end(), static_cast<int>(k)) == drop.end()) rest += problems[k];
-        std::istringstream in(rest);
-        std::ostringstream out, err;
-        EXPECT_EQ(RunProblemStream(in, out, err, false), status);
-        EXPECT_EQ(err.str(), "");
+        std::string out, err;
+        EXPECT_EQ(RunProblemText(rest, out, err, {}), status);
+        EXPECT_EQ(err, "");
     }
+}
+
+// A stream of every kind of problem: every n, malformed ones, refused ones,
+// misread entries, a byte-order mark; five thousand, so that many batches go
+// to the workers at once.
+std::string MixedStream()
+{
+    const std::string problems[] = {
+        "K\n2 0\n6\nM\n1 0\n2\n",
+        "K\n2 -1 0\n2 -1\n1\nM\n1 0 0\n1 0\n1\n",
+        "# a chain\nK\n2 -1 0 0\n2 -1 0\n2 -1\n1\n\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
+        "K\n1 2\n3 4 5\nM\n1 0\n1\n",       // malformed
+        "K\n3000 -1000\n1000\nM\n1,5 0\n5\n",  // misread
+        "K\n1 0\n-2\nM\n1 1\n1\n",           // refused: M singular, K indefinite
+        "K\n1 0\n1\nM\n1 0\n",                // malformed: M has one row
+    };
+    std::string input = "\xEF\xBB\xBF";
+    for (int k = 0; k < 5000; ++k) input += problems[(k * 5 + k / 7) % std::size(problems)];
+    return input;
+}
+
+// Any number of worker threads, and any size of what a read returns, give
+// the same bytes as one thread.
+TEST(ProblemStream, WorkersGiveTheSameBytes)
+{
+    const std::string input = MixedStream();
+    for (const StreamOptions options : {StreamOptions{}, StreamOptions{.json = true, .stream = true, .strict = true}}) {
+        std::string out1, err1;
+        EXPECT_EQ(RunProblemText(input, out1, err1, options), 2);
+        EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 5000);
+        EXPECT_TRUE(out1.starts_with(options.json ? "{\"line\": 1, \"n\": 2" : "# problem 1 (line 1)\nEigenvalues"));
+        for (const auto& [jobs, chunk] : {std::pair{4, std::size_t{1} << 16}, std::pair{2, std::size_t{1000}}}) {
+            StreamOptions threaded = options;
+            threaded.jobs = jobs;
+            std::string out, err;
+            EXPECT_EQ(RunProblemText(input, out, err, threaded, chunk), 2);
+            EXPECT_TRUE(out == out1) << "the answers differ with " << jobs << " threads";
+            EXPECT_TRUE(err == err1) << "the messages differ with " << jobs << " threads";
+        }
+    }
+}
+
+// A misread entry: a warning on stderr and in the problem's "warnings", or
+// with strict a malformed problem; the run goes on either way.
+TEST(ProblemStream, MisreadEntryWarnsOrWithStrictIsMalformed)
+{
+    const std::string input = "K\n3000 -1000\n1000\nM\n1,5 0\n5\nK\n2 0\n6\nM\n1 0\n2\n";
+    const std::string note = "M row 1, column 1: \\\"1,5\\\" is read as 1";
+    std::string out, err;
+    EXPECT_EQ(RunProblemText(input, out, err, {.json = true}), 0);
+    EXPECT_EQ(err, "varno-cli: line 5: M row 1, column 1: \"1,5\" is read as 1\n");
+    const std::size_t first = out.find('\n');
+    EXPECT_TRUE(out.substr(0, first).ends_with("\"warnings\": [\"line 5: " + note + "\"]}")) << out;
+    EXPECT_EQ(out.find("warnings", first), std::string::npos);
+    out.clear();
+    err.clear();
+    EXPECT_EQ(RunProblemText(input, out, err, {.json = true, .strict = true}), 2);
+    EXPECT_EQ(err, "varno-cli: line 5: M row 1, column 1: \"1,5\" is read as 1\n");
+    EXPECT_EQ(out.substr(0, out.find('\n') + 1), "{\"line\": 1, \"error\": \"" + note + "\"}\n");
+    EXPECT_TRUE(out.substr(out.find('\n') + 1).starts_with("{\"line\": 7, \"n\": 2")) << out;
+}
+
+// Memory is bounded whatever the lines: a comment, a blank line and a "K"
+// padded with blanks of any length read as they should, a problem with more
+// than 1 MiB of rows is malformed, and the next problem is still answered.
+TEST(ProblemStream, OverlongLines)
+{
+    const std::string huge(3 << 20, ' ');
+    const std::string problem = "K\n2 0\n6\nM\n1 0\n2\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"#" + std::string(3 << 20, 'x') + "\n" + problem + problem, ""},
+        {problem.substr(0, 6) + huge + "\n" + problem.substr(6) + problem, ""},
+        {"K" + huge + "\t\r\n" + problem.substr(2) + problem, ""},
+        {"K\n2 0" + std::string(3 << 20, '0') + "\n6\nM\n1 0\n2\n" + problem,
+         "varno-cli: line 2: the rows of this problem hold more than 1 MiB\n"},
+        {"K\n" + std::string(4, 'x').append(800000, ' ').append(4, 'x') + "\n" +
+             std::string(4, 'x').append(800000, ' ').append(4, 'x') + "\n" + "M\n1 0\n2\n" + problem,
+         "varno-cli: line 3: the rows of this problem hold more than 1 MiB\n"},
+    };
+    for (const auto& [input, message] : cases) {
+        std::string out, err;
+        EXPECT_EQ(RunProblemText(input, out, err, {}), message.empty() ? 0 : 2);
+        EXPECT_EQ(err, message);
+        EXPECT_EQ(std::count(out.begin(), out.end(), '#'), 2) << out.substr(0, 200);
+    }
+}
+
+// With stream, even a single problem has the stream form, and a problem
+// ends with its M's n-th row: what follows belongs to the next one.
+TEST(ProblemStream, StreamFormAndEnd)
+{
+    std::string out, err;
+    EXPECT_EQ(RunProblemText("K\n2 0\n6\nM\n1 0\n2\n", out, err, {.stream = true}), 0);
+    ProgramState state;
+    const BatchParse alone = ParseProblemFile("K\n2 0\n6\nM\n1 0\n2\n");
+    EXPECT_EQ(out, "# problem 1 (line 1)\n" + PlainOutput(RunBatch(alone.problem, state)));
+    out.clear();
+    const std::string extraRow = "K\n2 0\n6\nM\n1 0\n2\n5 5\nK\n2 0\n6\nM\n1 0\n2\n";
+    EXPECT_EQ(RunProblemText(extraRow, out, err, {.json = true, .stream = true}), 2);
+    EXPECT_TRUE(out.starts_with("{\"line\": 1, \"n\": 2")) << out;
+    EXPECT_TRUE(out.ends_with("\n{\"line\": 8, \"error\": \"rows before the line \\\"K\\\"\"}\n")) << out;
+    EXPECT_EQ(err, "varno-cli: line 7: rows before the line \"K\"\n");
+    // No problem at all: one message, as ever.
+    out.clear();
+    err.clear();
+    EXPECT_EQ(RunProblemText("# nothing\n", out, err, {.json = true, .stream = true}), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "varno-cli: no line \"K\" in the input\n");
+}
+
+// A read that fails half-way: what was read whole is answered, then one
+// message, and the exit status says so.
+TEST(ProblemStream, ReadErrorAfterSomeProblems)
+{
+    struct Failing : ByteSource {
+        std::string_view text = "K\n2 0\n6\nM\n1 0\n2\nK\n2 0\n6\nM\n1 0\n2\nK\n2 0\n";
+        std::ptrdiff_t Read(char* data, std::size_t size) override
+        {
+            if (text.empty()) {
+                error = "cannot read disk.txt: Input/output error";
+                return -1;
+            }
+            const std::size_t n = std::min(size, text.size());
+            std::copy_n(text.data(), n, data);
+            text.remove_prefix(n);
+            return static_cast<std::ptrdiff_t>(n);
+        }
+    };
+    struct Text : ByteSink {
+        std::string text;
+        bool Write(std::string_view t) override { return text += t, true; }
+    };
+    Failing in;
+    Text out, err;
+    EXPECT_EQ(RunProblemStream(in, out, err, {.json = true}), 2);
+    EXPECT_EQ(std::count(out.text.begin(), out.text.end(), '\n'), 2);
+    EXPECT_EQ(err.text, "varno-cli: cannot read disk.txt: Input/output error\n");
+}
+
+// At most ten updates a second; a message on its own line with the progress
+// drawn again below it; erased at the end.
+TEST(Progress, LineAndUpdates)
+{
+    EXPECT_EQ(ProgressLine::Text(1234567, 450, 1000, 4.0),
+              "varno-cli: 1,234,567 problems, 308,642 a second, 45 % read, 0:05 left");
+    EXPECT_EQ(ProgressLine::Text(1, 0, -1, 0.0), "varno-cli: 1 problem");
+    EXPECT_EQ(ProgressLine::Text(999, 10, -1, 1.0), "varno-cli: 999 problems, 999 a second");
+    EXPECT_EQ(ProgressLine::Text(10, 1, 100, 40.0), "varno-cli: 10 problems, 0 a second, 1 % read, 1:06:00 left");
+    struct Text : ByteSink {
+        std::string text;
+        bool Write(std::string_view t) override { return text += t, true; }
+    } terminal;
+    ProgressLine::Clock::time_point now{};
+    ProgressLine line(terminal, -1, [&] { return now; });
+    line.Write("before\n");
+    now += std::chrono::seconds(1);
+    line.Update(10, 0);
+    now += std::chrono::milliseconds(50);
+    line.Update(20, 0);  // too soon
+    line.Write("warning\n");
+    now += std::chrono::milliseconds(100);
+    line.Update(40, 0);
+    line.End();
+    EXPECT_EQ(terminal.text, "before\n\r\x1b[Kvarno-cli: 10 problems, 10 a second\r\x1b[Kwarning\n"
+                             "varno-cli: 10 problems, 10 a second\r\x1b[Kvarno-cli: 40 problems, 35 a second\r\x1b[K");
+}
+
+// The cores this process may run on, not those of the machine.
+TEST(Progress, DefaultJobsFollowTheAffinity)
+{
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    EXPECT_EQ(DefaultJobs(), 1);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(DefaultJobs(), CPU_COUNT(&all));
 }
 
 }  // namespace

@@ -48,6 +48,56 @@ check tiny_m_2 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=      1e+150 \
 check stream_stdin 1 "$(printf '# problem 1 (line 1)\n%s\n\n# problem 2 (line 7)\n%s' \
   "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" "$("$cli" -k "1 0; -2" -m "1 1; 1")")" -- - \
   < <(printf 'K\n2 0\n6\nM\n1 0\n2\nK\n1 0\n-2\nM\n1 1\n1\n')
+check directory 2 '' -- /tmp
+check misread 0 "$("$cli" -k "3000 -1000; 1000" -m "1 0; 5")" -- -k "3000 -1000; 1000" -m "1 0,5; 5"
+check misread_strict 2 '' -- --strict -k "3000 -1000; 1000" -m "1,5 0; 5"
+check bad_jobs 2 '' -- -j 0 "$examples/two_mass.txt"
+
+expect() {  # name condition-status
+  total=$((total + 1))
+  if [[ $2 -eq 0 ]]; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# Messages name what failed and why, on one line.
+"$cli" /tmp 2>"$work/err"; [[ $? -eq 2 && $(cat "$work/err") == "varno-cli: cannot read /tmp: Is a directory" ]]
+expect directory_message $?
+"$cli" -k "1 0; 1" -m "1,5 0; 1" 2>"$work/err" >/dev/null
+[[ $(cat "$work/err") == 'varno-cli: M row 1, column 1: "1,5" is read as 1' ]]; expect misread_message $?
+"$cli" "$examples/beam4.txt" >/dev/full 2>"$work/err"
+[[ $? -ne 0 && $(cat "$work/err") == "varno-cli: cannot write standard output: No space left on device" ]]
+expect full_disk $?
+
+# A co-process writes one problem and waits for its answer (read -t only
+# keeps a broken build from hanging the suite).
+coproc CLI { "$cli" --stream -; }
+printf 'K\n2 0\n6\nM\n1 0\n2\n' >&"${CLI[1]}"
+answer=""
+for _ in 1 2 3 4 5; do IFS= read -r -t 60 line <&"${CLI[0]}" || break; answer+="$line"$'\n'; done
+exec {CLI[1]}>&-
+wait "$CLI_PID"
+[[ $? -eq 0 && "$answer" == $'# problem 1 (line 1)\nEigenvalues \n\n lambda1=           2 \n lambda2=           3\n' ]]
+expect stream_coprocess $?
+
+# The progress line: on a terminal for a file, erased at the end, a warning
+# on its own line with the line drawn again below it; never into a file; on
+# a pipe without the share read.
+for k in $(seq 300); do
+  if [[ $k -eq 200 ]]; then printf 'K\n3000 -1000\n1000\nM\n1,5 0\n5\n'; else printf 'K\n2 0\n6\nM\n1 0\n2\n'; fi
+done >"$work/many.txt"
+tty=$(script -qec "'$cli' '$work/many.txt' >/dev/null" /dev/null </dev/null)
+[[ "$tty" == $'\r\e[K'"varno-cli: 128 problems, "*" a second, 100 % read, "*" left"$'\r\e[K'"varno-cli: line 1199: "*$'read as 1\r\n'"varno-cli: 128 problems"*$'\r\e[K' ]]
+expect progress_terminal $?
+# Answers on the same terminal start on a line of their own.
+tty=$(script -qec "'$cli' '$work/many.txt'" /dev/null </dev/null)
+[[ "$tty" == *"# problem 300 (line 1795)"* && "$tty" == *" left"* && "$tty" != *" left"[!$'\r']* ]]
+expect progress_with_answers $?
+[[ -z $(script -qec "'$cli' --no-progress '$work/many.txt' >/dev/null 2>&1" /dev/null </dev/null) ]]
+expect progress_off $?
+"$cli" "$work/many.txt" >/dev/null 2>"$work/err"
+[[ $(cat "$work/err") == "varno-cli: line 1199: "*"read as 1" ]]; expect progress_not_in_file $?
+tty=$(script -qec "cat '$work/many.txt' | '$cli' --progress - >/dev/null" /dev/null </dev/null)
+[[ "$tty" == *" problems, "*" a second"* && "$tty" != *"% read"* ]]; expect progress_pipe $?
 check version 0 "varno-cli $(sed -n 's/^project(varno VERSION \([0-9.]*\).*/\1/p' "$examples/../CMakeLists.txt")" -- --version
 echo "$((total - failures)) passed, $failures failed"
 [[ $failures -eq 0 ]]

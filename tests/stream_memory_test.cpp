@@ -1,6 +1,8 @@
 // A stream of problems runs in constant memory: the batch command's peak
 // resident size for 400,000 problems piped in is that for 20,000, within
-// 1 MiB. A bounded check, not a timed one. Usage: stream_memory_test VARNO_CLI
+// 1 MiB; a comment line of 100 MB costs nothing either, and a row of 100 MB
+// no more than the 1 MiB a problem's rows may hold. A bounded check, not a
+// timed one. Usage: stream_memory_test VARNO_CLI
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,8 +16,9 @@
 namespace {
 
 // Runs cli on a pipe of count problems (n = 2, 3, 4 in turn, one malformed
-// in a hundred) and returns its peak resident size in KiB, or -1.
-long PeakKiB(const char* cli, int count)
+// in a hundred), after a line of longLine bytes starting with lead, and
+// returns its peak resident size in KiB, or -1.
+long PeakKiB(const char* cli, int count, char lead = '#', std::size_t longLine = 0)
 {
     int in[2];
     int out[2];
@@ -37,6 +40,14 @@ long PeakKiB(const char* cli, int count)
                                         "K\n2 -1 0 0\n2 -1 0\n2 -1\n1\nM\n1 0 0 0\n1 0 0\n1 0\n1\n",
                                         "K\n1 2\n3 4 5\nM\n1 0\n1\n"};
         std::string chunk;
+        if (longLine > 0) {
+            chunk.assign(1 << 20, '9');
+            chunk[0] = lead;
+            for (std::size_t done = 0; done < longLine; done += chunk.size())
+                if (write(in[1], chunk.data(), chunk.size()) != static_cast<ssize_t>(chunk.size())) break;
+            chunk.clear();
+            chunk.push_back('\n');
+        }
         for (int k = 0; k < count; ++k) {
             chunk += problems[k % 100 == 99 ? 3 : k % 3];
             if (chunk.size() > 60000 || k + 1 == count) {
@@ -69,6 +80,13 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     const long small = PeakKiB(argv[1], 20000);
     const long large = PeakKiB(argv[1], 400000);
-    std::printf("peak resident size: %ld KiB for 20,000 problems, %ld KiB for 400,000\n", small, large);
-    return small > 0 && large > 0 && large <= small + 1024 ? 0 : 1;
+    const long comment = PeakKiB(argv[1], 20000, '#', 100 << 20);
+    const long row = PeakKiB(argv[1], 20000, '1', 100 << 20);
+    std::printf("peak resident size: %ld KiB for 20,000 problems, %ld KiB for 400,000, %ld KiB after a "
+                "comment line of 100 MiB, %ld KiB after a row of 100 MiB\n",
+                small, large, comment, row);
+    return small > 0 && large > 0 && comment > 0 && row > 0 && large <= small + 1024 && comment <= small + 1024 &&
+                   row <= small + 4096
+               ? 0
+               : 1;
 }

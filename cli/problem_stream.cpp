@@ -1,0 +1,502 @@
+#include "cli/problem_stream.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "cli/batch.h"
+
+namespace varno {
+namespace {
+
+constexpr std::size_t ReadSize = std::size_t{1} << 16;
+constexpr std::size_t FlushSize = std::size_t{1} << 16;
+// A batch of problems goes to a worker at once: large enough that handing it
+// over costs nothing, small enough to keep every worker busy.
+constexpr std::size_t BatchProblems = 128;
+constexpr std::size_t BatchBytes = std::size_t{1} << 16;
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+struct Unit {
+    ProblemLines lines;  // the rows' offsets are into its batch's text
+    std::int64_t number = 0;
+};
+
+// Problems read, then their answers, written in input order.
+struct Batch {
+    std::string text;
+    std::vector<Unit> units;
+    std::string out;
+    std::string err;
+    bool malformed = false;
+    bool withoutReport = false;
+    std::atomic<bool> done{false};
+
+    void Clear()
+    {
+        text.clear();
+        units.clear();
+        out.clear();
+        err.clear();
+        malformed = withoutReport = false;
+        done.store(false, std::memory_order_relaxed);
+    }
+    bool Full() const { return units.size() >= BatchProblems || text.size() >= BatchBytes; }
+};
+
+// Reads, runs and answers every problem of batch. alone: the only problem of
+// the input, answered exactly as a problem alone.
+void Answer(Batch& batch, const StreamOptions& options, bool alone)
+{
+    for (const Unit& unit : batch.units) {
+        const BatchParse parse = unit.lines.Read(batch.text, options.strict);
+        if (!parse.ok()) {
+            batch.malformed = true;
+            if (alone) {
+                ((batch.err += "varno-cli: ") += parse.Message()) += '\n';
+                continue;
+            }
+            const std::int64_t kLine = unit.lines.kLine != 0 ? unit.lines.kLine : parse.errorLine;
+            const std::int64_t line = parse.errorLine != 0 ? parse.errorLine : kLine;
+            ((((batch.err += "varno-cli: line ") += std::to_string(line)) += ": ") += parse.reason) += '\n';
+            if (options.json)
+                AppendJsonError(batch.out, kLine, parse.reason);
+            else
+                ((((((batch.out += "# problem ") += std::to_string(unit.number)) += " (line ") += std::to_string(kLine))
+                  += ")\n") += parse.reason) += "\n\n";
+            continue;
+        }
+        for (const std::string& warning : parse.warnings) ((batch.err += "varno-cli: ") += warning) += '\n';
+        ProgramState state;
+        const BatchRun run = RunBatch(parse.problem, state);
+        batch.withoutReport = batch.withoutReport || ExitStatusOf(run) != 0;
+        if (options.json) {
+            AppendJsonOutput(batch.out, run, alone ? 0 : unit.lines.kLine, parse.warnings);
+        } else {
+            if (!alone)
+                ((((batch.out += "# problem ") += std::to_string(unit.number)) += " (line ") +=
+                 std::to_string(unit.lines.kLine)) += ")\n";
+            for (const auto& message : run.channel.messages) (batch.out += message) += "\n\n";  // PlainOutput, in place
+        }
+    }
+    batch.done.store(true, std::memory_order_release);
+}
+
+// Worker threads answering batches in the order given.
+class Workers {
+public:
+    Workers(int count, const StreamOptions& options) : options_(options)
+    {
+        for (int t = 0; t < count; ++t) threads_.emplace_back([this] { Work(); });
+    }
+    ~Workers()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        work_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+    void Push(Batch* batch)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            queue_.push_back(batch);
+        }
+        work_.notify_one();
+    }
+    void Wait(const Batch& batch)
+    {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return batch.done.load(std::memory_order_acquire); });
+    }
+
+private:
+    void Work()
+    {
+        while (true) {
+            Batch* batch = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                work_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                batch = queue_.front();
+                queue_.pop_front();
+            }
+            Answer(*batch, options_, false);
+            {
+                const std::lock_guard lock(mutex_);  // so that Wait cannot miss the notification
+            }
+            done_.notify_all();
+        }
+    }
+
+    const StreamOptions& options_;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable done_;
+    std::deque<Batch*> queue_;
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+class Reader {
+public:
+    Reader(ByteSink& out, ByteSink& err, const StreamOptions& options, ProgressObserver* progress)
+        : out_(out), err_(err), options_(options), progress_(progress), batch_(NewBatch())
+    {
+        if (options.jobs > 1) workers_ = std::make_unique<Workers>(options.jobs, options);
+    }
+
+    ~Reader() { workers_.reset(); }  // before the batches they may still hold
+
+    int Run(ByteSource& in)
+    {
+        std::string chunk(ReadSize, '\0');
+        bool first = true;
+        while (!failed_) {
+            if (options_.stream && !first && in.WouldWait()) Drain();
+            if (failed_) break;
+            std::size_t got = 0;
+            std::size_t start = 0;
+            if (first) {  // enough bytes to see a byte-order mark
+                while (got < ByteOrderMark.size()) {
+                    const std::ptrdiff_t n = in.Read(chunk.data() + got, chunk.size() - got);
+                    if (n <= 0) {
+                        if (n < 0) readError_ = in.error;
+                        break;
+                    }
+                    got += static_cast<std::size_t>(n);
+                }
+                if (std::string_view(chunk.data(), got).starts_with(ByteOrderMark)) start = ByteOrderMark.size();
+                first = false;
+            } else {
+                const std::ptrdiff_t n = in.Read(chunk.data(), chunk.size());
+                if (n < 0) readError_ = in.error;
+                got = n > 0 ? static_cast<std::size_t>(n) : 0;
+            }
+            bytesRead_ += static_cast<std::int64_t>(got);
+            if (!readError_.empty()) break;
+            if (got == 0) {
+                EndOfInput();
+                break;
+            }
+            Take(std::string_view(chunk.data() + start, got - start));
+        }
+        if (!readError_.empty() && !failed_) {
+            // What was read whole is answered; the problem being read is not.
+            open_ = {};
+            if (problems_ > 0) Finish();
+        }
+        Flush();
+        if (!readError_.empty()) {
+            err_.Write("varno-cli: " + readError_ + "\n");
+            return 2;
+        }
+        if (failed_) {
+            err_.Write("varno-cli: " + out_.error + "\n");
+            return 2;
+        }
+        return malformed_ ? 2 : withoutReport_ ? 1 : 0;
+    }
+
+private:
+    enum class Skip { None, Comment, Oversize };
+
+    static std::unique_ptr<Batch> NewBatch() { return std::make_unique<Batch>(); }
+
+    // Splits bytes into lines. Only a line that runs past the end of bytes is
+    // copied, and a comment or an overlong row only as far as needed.
+    void Take(std::string_view bytes)
+    {
+        std::size_t pos = 0;
+        while (pos < bytes.size() && !failed_) {
+            const void* found = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
+            if (skip_ != Skip::None) {
+                if (found == nullptr) return;
+                pos = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data()) + 1;
+                EndSkippedLine();
+                continue;
+            }
+            if (found == nullptr) {
+                Carry(bytes.substr(pos));
+                return;
+            }
+            const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
+            if (carry_.empty()) {
+                Line(bytes.substr(pos, end - pos));
+            } else {
+                carry_.append(bytes, pos, end - pos);
+                Line(carry_);
+                ClearCarry();
+            }
+            pos = end + 1;
+        }
+    }
+
+    // The start of a line whose end has not been read yet.
+    void Carry(std::string_view part)
+    {
+        const bool fresh = carry_.empty();
+        carry_.append(part);
+        if (fresh && carry_.front() == '#') {  // a comment: nothing of it is needed
+            ClearCarry();
+            skip_ = Skip::Comment;
+            return;
+        }
+        if (carry_.size() <= MaxProblemBytes) return;
+        // A run of blanks reads as one blank wherever it stands, so an overlong
+        // line of blanks, or "K" padded with them, still reads as it should.
+        std::size_t to = compacted_;
+        for (std::size_t from = compacted_; from < carry_.size(); ++from) {
+            const char c = carry_[from];
+            const bool blank = c == ' ' || c == '\t';
+            if (blank && to > 0 && (carry_[to - 1] == ' ' || carry_[to - 1] == '\t')) continue;
+            carry_[to++] = c;
+        }
+        carry_.resize(to);
+        compacted_ = to;
+        if (carry_.size() > MaxProblemBytes) {
+            ClearCarry();
+            skip_ = Skip::Oversize;
+        }
+    }
+
+    void ClearCarry()
+    {
+        carry_.clear();
+        compacted_ = 0;
+    }
+
+    void EndSkippedLine()
+    {
+        ++lineNumber_;
+        if (skip_ == Skip::Oversize) {
+            open_.AddOversizeRow(lineNumber_);
+            if (options_.stream && open_.Complete()) FinishOpen();
+        }
+        skip_ = Skip::None;
+    }
+
+    void Line(std::string_view line)
+    {
+        ++lineNumber_;
+        const LineKind kind = ClassifyLine(line);
+        if (kind == LineKind::Blank || kind == LineKind::Comment) return;
+        if (kind == LineKind::K && open_.section >= 0) FinishOpen();  // a new problem begins
+        open_.Add(kind, line, lineNumber_, openText_);
+        if (options_.stream && kind == LineKind::Row && open_.Complete()) FinishOpen();
+    }
+
+    void EndOfInput()
+    {
+        if (skip_ != Skip::None)
+            EndSkippedLine();
+        else if (!carry_.empty())
+            Line(carry_);  // the last line, unterminated
+        ClearCarry();
+        // Lines after the last complete problem of a stream, or an input
+        // without a single problem, still make one.
+        if (open_.any || problems_ == 0) FinishOpen();
+        Finish();
+    }
+
+    // The problem being read is whole: into the batch with it.
+    void FinishOpen()
+    {
+        Unit unit{std::move(open_), ++problems_};
+        for (auto& rows : unit.lines.rows)
+            for (auto& row : rows) row.offset += batch_->text.size();
+        batch_->text += openText_;
+        batch_->units.push_back(std::move(unit));
+        open_ = {};
+        openText_.clear();
+        // The first problem waits: without stream, its form depends on whether a second follows.
+        if (batch_->Full() && (options_.stream || problems_ > 1)) Submit();
+    }
+
+    void Submit()
+    {
+        if (batch_->units.empty()) return;
+        if (!workers_) {
+            Answer(*batch_, options_, false);
+            Write(*batch_);
+            batch_->Clear();
+            return;
+        }
+        Batch* batch = batch_.get();
+        inFlight_.push_back(std::move(batch_));
+        if (spare_.empty()) {
+            batch_ = NewBatch();
+        } else {
+            batch_ = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        workers_->Push(batch);
+        WriteAnswered(inFlight_.size() >= static_cast<std::size_t>(4 * options_.jobs));
+    }
+
+    // Writes the answered batches at the front; with wait, the first at least.
+    void WriteAnswered(bool wait)
+    {
+        while (!inFlight_.empty() && !failed_) {
+            Batch& front = *inFlight_.front();
+            if (!front.done.load(std::memory_order_acquire)) {
+                if (!wait) return;
+                workers_->Wait(front);
+            }
+            wait = false;
+            Write(front);
+            front.Clear();
+            spare_.push_back(std::move(inFlight_.front()));
+            inFlight_.pop_front();
+        }
+    }
+
+    // Everything read so far answered and written out.
+    void Drain()
+    {
+        Submit();
+        while (!inFlight_.empty() && !failed_) WriteAnswered(true);
+        Flush();
+    }
+
+    void Finish()
+    {
+        // The only problem without stream, or an input without a single one.
+        const bool alone = problems_ == 1 && !batch_->units.empty() &&
+                           (!options_.stream || !batch_->units.front().lines.any);
+        if (alone) {
+            Answer(*batch_, options_, true);
+            Write(*batch_);
+            batch_->Clear();
+            return;
+        }
+        Drain();
+    }
+
+    void Write(const Batch& batch)
+    {
+        if (!batch.err.empty()) {
+            Flush();  // what was answered before goes out before the message about what follows
+            err_.Write(batch.err);
+        }
+        malformed_ = malformed_ || batch.malformed;
+        withoutReport_ = withoutReport_ || batch.withoutReport;
+        answered_ += static_cast<std::int64_t>(batch.units.size());
+        if (batch.out.size() >= FlushSize / 4) {  // large enough to go out as it is
+            Flush();
+            if (!failed_ && !out_.Write(batch.out)) failed_ = true;
+        } else {
+            Emit(batch.out);
+        }
+        if (progress_ != nullptr) progress_->Update(answered_, bytesRead_);
+    }
+
+    void Emit(std::string_view text)
+    {
+        pending_ += text;
+        if (pending_.size() >= FlushSize) Flush();
+    }
+
+    void Flush()
+    {
+        if (pending_.empty() || failed_) return;
+        if (!out_.Write(pending_)) failed_ = true;
+        pending_.clear();
+    }
+
+    ByteSink& out_;
+    ByteSink& err_;
+    const StreamOptions& options_;
+    ProgressObserver* progress_;
+    std::unique_ptr<Workers> workers_;
+    std::unique_ptr<Batch> batch_;                  // being filled
+    std::deque<std::unique_ptr<Batch>> inFlight_;  // with the workers, in input order
+    std::vector<std::unique_ptr<Batch>> spare_;
+    ProblemLines open_;  // the problem being read
+    std::string openText_;
+    std::string carry_;
+    std::size_t compacted_ = 0;  // carry_ has no runs of blanks before this
+    Skip skip_ = Skip::None;
+    std::int64_t lineNumber_ = 0;
+    std::int64_t problems_ = 0;
+    std::int64_t answered_ = 0;
+    std::int64_t bytesRead_ = 0;
+    std::string pending_;
+    std::string readError_;
+    bool failed_ = false;  // the output could not be written
+    bool malformed_ = false;
+    bool withoutReport_ = false;
+};
+
+class TextSource final : public ByteSource {
+public:
+    TextSource(std::string_view text, std::size_t chunk) : text_(text), chunk_(std::max<std::size_t>(chunk, 1)) {}
+    std::ptrdiff_t Read(char* data, std::size_t size) override
+    {
+        const std::size_t n = std::min({size, chunk_, text_.size()});
+        std::copy_n(text_.data(), n, data);  // text_ may be empty, with no data at all
+        text_.remove_prefix(n);
+        return static_cast<std::ptrdiff_t>(n);
+    }
+
+private:
+    std::string_view text_;
+    std::size_t chunk_;
+};
+
+class StringSink final : public ByteSink {
+public:
+    explicit StringSink(std::string& text) : text_(text) {}
+    bool Write(std::string_view text) override
+    {
+        text_ += text;
+        return true;
+    }
+
+private:
+    std::string& text_;
+};
+
+}  // namespace
+
+int RunProblemStream(ByteSource& in, ByteSink& out, ByteSink& err, const StreamOptions& options,
+                     ProgressObserver* progress)
+{
+    StreamOptions checked = options;
+    checked.jobs = std::max(1, options.jobs);
+    Reader reader(out, err, checked, progress);
+    return reader.Run(in);
+}
+
+int RunProblemText(std::string_view input, std::string& out, std::string& err, const StreamOptions& options,
+                   std::size_t chunk)
+{
+    TextSource in(input, chunk);
+    StringSink outSink(out);
+    StringSink errSink(err);
+    return RunProblemStream(in, outSink, errSink, options);
+}
+
+int DefaultJobs()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0) return count;
+    }
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+}  // namespace varno
