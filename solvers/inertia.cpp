@@ -697,6 +697,13 @@ ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p)
 
 std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e)
 {
+    std::array<double, 4> lambda = LambdaAt(p, e);
+    SortAscending(lambda, p.n);
+    return lambda;
+}
+
+std::array<double, 4> LambdaAt(const DefinitePencil& p, const ProvedEigenvalues& e)
+{
     std::array<double, 4> lambda{};
     // A proved interval that holds 0 holds an eigenvalue within its rounding
     // of 0. Inverted, that is an infinite lambda. Otherwise lambda is shown
@@ -710,7 +717,6 @@ std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues&
         else
             lambda[i] = zero ? HUGE_VAL : TimesPowerOfTwo(1.0 / e.scaledNu[i], p.shift) + 0.0;
     }
-    SortAscending(lambda, p.n);
     return lambda;
 }
 

@@ -130,4 +130,7 @@ ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p);
 // beyond the double range.
 std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e);
 
+// The same, each lambda in the place of its nu (not sorted).
+std::array<double, 4> LambdaAt(const DefinitePencil& p, const ProvedEigenvalues& e);
+
 }  // namespace varno

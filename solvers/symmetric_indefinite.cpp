@@ -119,7 +119,7 @@ void SolveFactored(const SymmetricFactor& f, Vector4& x)
     for (int i = 0; i < n; ++i) y[U(i)] = x[U(f.perm[U(i)])];
     for (int i = 0; i < n; ++i)
         for (int p = 0; p < i; ++p) y[U(i)] -= f.l[U(i)][U(p)] * y[U(p)];
-    const double floor = f.scale > 0.0 ? DBL_EPSILON * f.scale : DBL_MIN;
+    const double floor = f.scale > 0.0 ? DBL_EPSILON * DBL_EPSILON * f.scale : DBL_MIN;
     for (int k = 0; k < n;) {
         if (f.blockStart[U(k)]) {
             const double b = f.offDiagonal[U(k)];

@@ -39,9 +39,11 @@ struct SymmetricFactor {
 // Reads the lower triangle of the leading n x n block of s (finite entries).
 SymmetricFactor FactorBunchKaufman(const Square4& s, int n);
 
-// Solves S x = b in place, b given in x. A zero pivot is taken as eps times
-// S's largest entry, as inverse iteration does, so that a shift at an exact
-// eigenvalue still yields its eigenvector instead of a NaN.
+// Solves S x = b in place, b given in x. A zero pivot is taken as eps^2
+// times S's largest entry, so that inverse iteration at an exact eigenvalue
+// still yields its eigenvector instead of a NaN. (eps times it, as usual, is
+// too large where the eigenvector's part of S is itself far below the
+// largest entry: one step then grows the vector too little to settle it.)
 void SolveFactored(const SymmetricFactor& f, Vector4& x);
 
 }  // namespace varno

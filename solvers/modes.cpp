@@ -1,0 +1,463 @@
+#include "solvers/modes.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+namespace varno {
+namespace {
+
+using Long = long double;
+using LongVector = std::array<Long, 4>;
+using LongSquare = std::array<LongVector, 4>;
+
+std::size_t U(int i) { return static_cast<std::size_t>(i); }
+
+// The unit roundoff of long double, and n of them as an error bound's factor
+// (gamma_n = n u / (1 - n u), rounded up generously).
+constexpr Long LongUnit = std::numeric_limits<Long>::epsilon() / 2;
+Long Gamma(int n) { return 1.01L * static_cast<Long>(n) * LongUnit; }
+
+double Dot(const Vector4& x, const Square4& b, const Vector4& y, int n)
+{
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) {
+        double row = 0.0;
+        for (int j = 0; j < n; ++j) row += b[U(i)][U(j)] * y[U(j)];
+        s += x[U(i)] * row;
+    }
+    return s;
+}
+
+// One step of inverse iteration: (A - theta B)^-1 B x, made B-orthogonal to
+// the vectors given (B-normalised), scaled to a largest component of 1.
+// Returns how much it grew.
+double Step(const DefinitePencil& p, const SymmetricFactor& f, const std::vector<Vector4>& against, Vector4& x)
+{
+    const int n = p.n;
+    Vector4 y{};
+    double size = 0.0;
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) y[U(i)] += p.b[U(i)][U(j)] * x[U(j)];
+        size = std::max(size, std::fabs(y[U(i)]));
+    }
+    SolveFactored(f, y);
+    for (int pass = 0; pass < 2; ++pass)  // twice is enough (Kahan, Parlett)
+        for (const Vector4& v : against) {
+            const double c = Dot(v, p.b, y, n);
+            for (int i = 0; i < n; ++i) y[U(i)] -= c * v[U(i)];
+        }
+    double big = 0.0;
+    for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(y[U(i)]));
+    if (!(big > 0.0) || !std::isfinite(big)) return 0.0;
+    for (int i = 0; i < n; ++i) x[U(i)] = y[U(i)] / big;
+    return big / size;
+}
+
+}  // namespace
+
+Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const Vector4> starts,
+                         const std::vector<Vector4>& against)
+{
+    const int n = p.n;
+    double alpha = 1.0;
+    double beta = theta;
+    if (std::fabs(theta) > 0x1p600) {  // as the count does: the same inertia, no overflow
+        alpha = std::ldexp(1.0, -std::ilogb(theta));
+        beta = theta * alpha;
+    }
+    Square4 s{};
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) s[U(i)][U(j)] = alpha * p.a[U(i)][U(j)] - beta * p.b[U(i)][U(j)];
+    const SymmetricFactor f = FactorBunchKaufman(s, n);
+    // Near an eigenvalue, A - theta B is singular to within its rounding,
+    // and (A - theta B)^-1 grows a vector with a part along the eigenvector
+    // by far more than this (about 1 / eps); elsewhere by less.
+    const double enough = 1e6 / (std::fabs(alpha) * p.aBig + std::fabs(beta) * p.bBig);
+    Vector4 x{};
+    double best = -1.0;
+    for (std::size_t attempt = 0; attempt < starts.size() && best < enough; ++attempt) {
+        Vector4 start = starts[attempt];
+        const double growth = Step(p, f, against, start);
+        if (growth > best) best = growth, x = start;
+    }
+    for (int step = 0; step < 2; ++step) Step(p, f, against, x);
+    const double norm = std::sqrt(Dot(x, p.b, x, n));  // x's largest component is 1: no overflow
+    for (int i = 0; i < n; ++i) x[U(i)] /= norm;
+    return x;
+}
+
+namespace {
+
+// What the bounds need of B, in long double: its Cholesky factor, and a
+// lower bound of its smallest eigenvalue.
+struct DefiniteFactor {
+    LongSquare l{};
+    Long smallest = 0.0L;  // 0 where no bound is known
+    bool ok = false;
+};
+
+bool Cholesky(const DefinitePencil& p, Long shift, LongSquare& l)
+{
+    const int n = p.n;
+    l = {};
+    for (int j = 0; j < n; ++j) {
+        Long d = static_cast<Long>(p.b[U(j)][U(j)]) - shift;
+        for (int k = 0; k < j; ++k) d -= l[U(j)][U(k)] * l[U(j)][U(k)];
+        if (!(d > 0.0L)) return false;
+        l[U(j)][U(j)] = std::sqrt(d);
+        for (int i = j + 1; i < n; ++i) {
+            Long t = static_cast<Long>(p.b[U(i)][U(j)]);
+            for (int k = 0; k < j; ++k) t -= l[U(i)][U(k)] * l[U(j)][U(k)];
+            l[U(i)][U(j)] = t / l[U(j)][U(j)];
+        }
+    }
+    return true;
+}
+
+DefiniteFactor FactorDefinite(const DefinitePencil& p)
+{
+    DefiniteFactor f;
+    f.ok = Cholesky(p, 0.0L, f.l);
+    if (!f.ok) return f;
+    // lambda_min(B) = 1 / |L^-1|_2^2 >= 1 / |L^-1|_F^2, for the L computed,
+    // which is exact for B + E with |E| below n (n + 1) u |B| ~ 1e-18 |B|.
+    // B is safely definite (lambda_min above 16 eps |B| ~ 3.5e-15 |B|), so E
+    // and the rounding of L^-1 (relative n u kappa(L) < 1e-11) take less
+    // than a thousandth of that; half of it is a lower bound.
+    const int n = p.n;
+    Long frobenius = 0.0L;
+    for (int c = 0; c < n; ++c) {
+        LongVector z{};  // column c of L^-1
+        for (int i = c; i < n; ++i) {
+            Long t = i == c ? 1.0L : 0.0L;
+            for (int k = c; k < i; ++k) t -= f.l[U(i)][U(k)] * z[U(k)];
+            z[U(i)] = t / f.l[U(i)][U(i)];
+            frobenius += z[U(i)] * z[U(i)];
+        }
+    }
+    f.smallest = 0.5L / frobenius;
+    return f;
+}
+
+// |B^-1/2 v|, by L^-1 v with B = L L^T.
+Long InverseNorm(const DefiniteFactor& f, const LongVector& v, int n)
+{
+    LongVector z{};
+    Long s = 0.0L;
+    for (int i = 0; i < n; ++i) {
+        Long t = v[U(i)];
+        for (int k = 0; k < i; ++k) t -= f.l[U(i)][U(k)] * z[U(k)];
+        z[U(i)] = t / f.l[U(i)][U(i)];
+        s += z[U(i)] * z[U(i)];
+    }
+    return std::sqrt(s);
+}
+
+struct Group {
+    int first = 0;
+    int count = 1;
+    Long lo = 0.0L;  // every eigenvalue of the group lies in [lo, hi]
+    Long hi = 0.0L;
+    Long radius = 0.0L;  // each within radius of its own theta
+};
+
+// What the residuals of one group give. Every long double rounding error is
+// bounded into the result: u (2^-64) per operation, times the magnitudes
+// that went in. Relative to the double-precision quantities these bound,
+// the errors are below 1e-5 even where B's condition is 1 / (16 eps), and
+// the final factor 2 covers those that are bounded only to first order.
+struct Residual {
+    Long radius = 0.0L;    // the group's eigenvalues lie within radius of its thetas
+    Long epsilon = 0.0L;   // lone vector: |r|_{B^-1} / |x|_B
+    Long rqShift = 0.0L;   // lone vector: |Rayleigh quotient - theta|, bounded
+};
+
+Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, const std::vector<Vector4>& x,
+                       const std::array<double, 4>& theta, int first, int count)
+{
+    const int n = p.n;
+    Residual out;
+    if (!f.ok || !(f.smallest > 0.0L)) {
+        out.radius = out.epsilon = std::numeric_limits<Long>::infinity();
+        return out;
+    }
+    Long gram = 0.0L;       // |X^T B X - I|_F, with its rounding
+    Long w = 0.0L;          // |B^-1/2 R|_F^2
+    Long rounding = 0.0L;   // |error in R|_F^2
+    Long thetaBig = 0.0L;
+    Long quadratic = 0.0L;  // lone vector: x^T B x
+    Long quadraticError = 0.0L;
+    Long xr = 0.0L, xrError = 0.0L;  // lone vector: x^T r and its error
+    for (int c = first; c < first + count; ++c) {
+        const Vector4& v = x[U(c)];
+        const Long t = theta[U(c)];
+        thetaBig = std::max(thetaBig, std::fabs(t));
+        LongVector r{};
+        LongVector e{};
+        for (int i = 0; i < n; ++i) {
+            Long ax = 0.0L, bx = 0.0L, size = 0.0L;
+            for (int j = 0; j < n; ++j) {
+                ax += static_cast<Long>(p.a[U(i)][U(j)]) * v[U(j)];
+                bx += static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)];
+                size += std::fabs(static_cast<Long>(p.a[U(i)][U(j)]) * v[U(j)]) +
+                        std::fabs(t * static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)]);
+            }
+            r[U(i)] = ax - t * bx;
+            e[U(i)] = Gamma(n + 2) * size;
+            rounding += e[U(i)] * e[U(i)];
+        }
+        const Long z = InverseNorm(f, r, n);
+        w += z * z;
+        for (int d = first; d < first + count; ++d) {
+            const Vector4& u = x[U(d)];
+            Long g = 0.0L, size = 0.0L;
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    const Long term = static_cast<Long>(u[U(i)]) * static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)];
+                    g += term;
+                    size += std::fabs(term);
+                }
+            if (count == 1) {
+                quadratic = g;
+                quadraticError = Gamma(n * n + 2) * size;
+            }
+            const Long off = std::fabs(g - (c == d ? 1.0L : 0.0L)) + Gamma(n * n + 2) * size;
+            gram += off * off;
+        }
+        if (count == 1) {
+            for (int i = 0; i < n; ++i) {
+                xr += static_cast<Long>(v[U(i)]) * r[U(i)];
+                xrError += std::fabs(static_cast<Long>(v[U(i)])) * (e[U(i)] + Gamma(n) * std::fabs(r[U(i)]));
+            }
+        }
+    }
+    const Long residual = std::sqrt(w) + std::sqrt(rounding) / std::sqrt(f.smallest);
+    if (count == 1) {
+        // No orthonormality needed: some eigenvalue lies within |r|_{B^-1} /
+        // |x|_B of theta, for any x and theta.
+        const Long below = quadratic - quadraticError;
+        if (!(below > 0.0L)) {
+            out.radius = out.epsilon = std::numeric_limits<Long>::infinity();
+            return out;
+        }
+        out.epsilon = residual / std::sqrt(below);
+        out.radius = 2.0L * out.epsilon;
+        out.rqShift = (std::fabs(xr) + xrError) / below;
+        return out;
+    }
+    // Kahan's bound for Q = B^1/2 X G^-1/2, G = X^T B X = I + F, |F| <= tau:
+    // |C Q - Q H| <= |B^-1/2 R| / sqrt(1 - tau) + |H - Theta|, H the
+    // symmetric part of G^1/2 Theta G^-1/2, which lies within
+    // 2 tau |Theta| / (1 - tau) of Theta; so does its spectrum.
+    const Long tau = std::sqrt(gram);
+    if (!(tau < 0.5L)) {
+        out.radius = std::numeric_limits<Long>::infinity();
+        return out;
+    }
+    out.radius = 2.0L * (residual / std::sqrt(1.0L - tau) + 4.0L * tau * thetaBig / (1.0L - tau));
+    return out;
+}
+
+// The bounds of all eigenvalues, in scaled units: groups of nearby ones
+// merged until their intervals are disjoint, so that each holds exactly its
+// own eigenvalues; then Kato-Temple for each lone one between its neighbours.
+std::array<Long, 4> Bounds(const DefinitePencil& p, const std::vector<Vector4>& x, const std::array<double, 4>& theta,
+                           const std::vector<int>& startsOfGroups)
+{
+    const int n = p.n;
+    const DefiniteFactor f = FactorDefinite(p);
+    std::vector<Group> groups;
+    for (std::size_t g = 0; g < startsOfGroups.size(); ++g) {
+        const int first = startsOfGroups[g];
+        const int end = g + 1 < startsOfGroups.size() ? startsOfGroups[g + 1] : n;
+        groups.push_back({first, end - first, 0.0L, 0.0L, 0.0L});
+    }
+    std::vector<Residual> residuals;
+    for (bool merged = true; merged;) {
+        residuals.clear();
+        for (Group& g : groups) {
+            residuals.push_back(GroupResidual(p, f, x, theta, g.first, g.count));
+            g.radius = residuals.back().radius;
+            g.lo = static_cast<Long>(theta[U(g.first)]) - g.radius;
+            g.hi = static_cast<Long>(theta[U(g.first + g.count - 1)]) + g.radius;
+        }
+        merged = false;
+        for (std::size_t g = 0; g + 1 < groups.size(); ++g)
+            if (!(groups[g].hi < groups[g + 1].lo)) {  // overlapping (or a NaN): one group
+                groups[g].count += groups[g + 1].count;
+                groups.erase(groups.begin() + static_cast<std::ptrdiff_t>(g) + 1);
+                merged = true;
+                break;
+            }
+    }
+    std::array<Long, 4> bound{};
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const Group& group = groups[g];
+        for (int k = group.first; k < group.first + group.count; ++k) bound[U(k)] = group.radius;
+        if (group.count != 1) continue;
+        // Kato-Temple about the Rayleigh quotient rq, which lies within
+        // rqShift of theta: no other eigenvalue lies in (a, b).
+        const Residual& r = residuals[g];
+        const Long a = g > 0 ? groups[g - 1].hi : -std::numeric_limits<Long>::infinity();
+        const Long b = g + 1 < groups.size() ? groups[g + 1].lo : std::numeric_limits<Long>::infinity();
+        const Long t = theta[U(group.first)];
+        const Long gap = std::min(b - t, t - a) - r.rqShift;
+        if (gap > 0.0L && r.epsilon < gap) {
+            const Long temple = 2.0L * (r.epsilon * r.epsilon / gap + r.rqShift);
+            bound[U(group.first)] = std::min(bound[U(group.first)], temple);
+        }
+    }
+    return bound;
+}
+
+// The largest component positive; of components equal in magnitude to
+// within 1e-9 of it, the first.
+void FixSign(Vector4& x, int n)
+{
+    double big = 0.0;
+    for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(x[U(i)]));
+    for (int i = 0; i < n; ++i)
+        if (std::fabs(x[U(i)]) >= big * (1.0 - 1e-9)) {
+            if (x[U(i)] < 0.0)
+                for (int j = 0; j < n; ++j) x[U(j)] = -x[U(j)];
+            return;
+        }
+}
+
+}  // namespace
+
+ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
+{
+    const int n = p.n;
+    const ProvedEigenvalues proved = PencilEigenvalues(p);
+    std::array<double, 4> theta = proved.scaledNu;
+
+    // Vectors, ascending in nu; those of eigenvalues closer than a thousandth
+    // of their scale are made B-orthogonal to each other.
+    std::vector<Vector4> x;
+    std::vector<int> groups;
+    for (int k = 0; k < n; ++k) {
+        const double window = 1e-3 * ScaleLowerBound(p, theta[U(k)]);
+        if (k == 0 || !(theta[U(k)] - theta[U(k - 1)] <= window)) groups.push_back(k);
+        std::vector<Vector4> against(x.begin() + groups.back(), x.end());
+        // r = (1, ..., 1) first, which has a part along every mode that takes
+        // part in a motion of the whole (x^T B r != 0); then starts without
+        // any pattern, another for each mode.
+        static constexpr Vector4 Irregular[4] = {{1.0, -0.7320508, 0.4142136, -0.2360680},
+                                                 {0.5403023, 1.0, -0.4161468, 0.6536436},
+                                                 {-0.9899925, 0.2836622, 1.0, 0.9601703},
+                                                 {0.7539023, -0.1455000, -0.9111303, 1.0}};
+        std::array<Vector4, 5> starts{Vector4{1.0, 1.0, 1.0, 1.0}};
+        for (int s = 0; s < 4; ++s) starts[U(s + 1)] = Irregular[(s + k) % 4];
+        x.push_back(InverseIteration(p, theta[U(k)], starts, against));
+    }
+    // Each eigenvalue as its vector's Rayleigh quotient, formed in long double:
+    // right to the eigenvalue's own conditioning as the counted value is
+    // (closer, where that conditioning is poor: a count is exact only for a
+    // pencil within rounding of the one typed in), and of all values the one
+    // that leaves the smallest residual with the vector. The bounds below are
+    // for it.
+    for (int k = 0; k < n; ++k) {
+        Long xax = 0.0L, xbx = 0.0L;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                const Long xij = static_cast<Long>(x[U(k)][U(i)]) * static_cast<Long>(x[U(k)][U(j)]);
+                xax += xij * static_cast<Long>(p.a[U(i)][U(j)]);
+                xbx += xij * static_cast<Long>(p.b[U(i)][U(j)]);
+            }
+        const auto quotient = static_cast<double>(xax / xbx);
+        if (std::isfinite(quotient)) theta[U(k)] = quotient;
+    }
+    const std::array<Long, 4> bound = Bounds(p, x, theta, groups);
+
+    ModalResult result;
+    result.n = n;
+    result.massDefinite = !p.Inverted();
+    const double sign = p.definite == DefiniteMatrix::MinusM ? -1.0 : 1.0;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    result.totalMass = nan;
+    if (result.massDefinite) {
+        result.totalMass = 0.0;
+        for (int i = 1; i <= n; ++i)
+            for (int j = 1; j <= n; ++j) result.totalMass += sign * M[U(i)][U(j)];
+    }
+    const std::array<double, 4> certified = LambdaAt(p, proved);
+    for (int k = 0; k < n; ++k) {
+        Mode& mode = result.modes[U(k)];
+        // An infinite eigenvalue, or one that would come out beyond the double
+        // range, stays as the count decided; the others are theta's.
+        const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)]));
+        mode.lambda = decided          ? certified[U(k)]
+                      : p.Inverted() ? std::ldexp(1.0 / theta[U(k)], p.shift) + 0.0
+                                     : std::ldexp(theta[U(k)], -p.shift) + 0.0;
+        Vector4 v = x[U(k)];
+        if (result.massDefinite) {
+            // x^T (+-M) x = 1 in the units typed: the scaled B differs by a
+            // power of two, so the form is taken afresh.
+            Long q = 0.0L;
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j)
+                    q += static_cast<Long>(v[U(i)]) * static_cast<Long>(sign * M[U(i + 1)][U(j + 1)]) *
+                         static_cast<Long>(v[U(j)]);
+            const Long root = std::sqrt(q);
+            for (int i = 0; i < n; ++i) v[U(i)] = static_cast<double>(static_cast<Long>(v[U(i)]) / root);
+        } else {
+            double big = 0.0;
+            for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(v[U(i)]));
+            for (int i = 0; i < n; ++i) v[U(i)] /= big;
+        }
+        FixSign(v, n);
+        mode.vector = v;
+
+        // The bound, from nu's in scaled units to lambda's in the units typed.
+        const Long b = bound[U(k)];
+        const Long nu = theta[U(k)];
+        const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
+        if (!p.Inverted()) {
+            mode.bound = static_cast<double>(b * unit);
+        } else if (std::isinf(mode.lambda) || !(std::fabs(nu) > b)) {
+            mode.bound = HUGE_VAL;  // lambda may be infinite
+        } else {
+            // The true lambda lies between the ends of 1 / ([nu - b, nu + b]
+            // unit), each formed in long double to within 1e-18 of itself;
+            // the lambda shown, rounded to double, may sit anywhere in there.
+            const Long lambda = mode.lambda;
+            const Long near = 1.0L / ((nu + std::copysign(b, nu)) * unit);
+            const Long far = 1.0L / ((nu - std::copysign(b, nu)) * unit);
+            mode.bound = static_cast<double>(std::max(std::fabs(far - lambda), std::fabs(lambda - near)) +
+                                             1e-18L * std::fabs(far));
+        }
+        mode.omega = mode.hertz = mode.period = mode.participation = mode.effectiveMass = nan;
+        if (!result.massDefinite) continue;
+        if (mode.lambda > mode.bound) {
+            mode.omega = std::sqrt(mode.lambda);
+            mode.hertz = mode.omega / (2.0 * std::numbers::pi);
+            mode.period = 1.0 / mode.hertz;
+        } else if (std::fabs(mode.lambda) <= mode.bound) {
+            mode.omega = mode.hertz = 0.0;  // a rigid-body mode: no period
+        }
+        double participation = 0.0;
+        for (int i = 1; i <= n; ++i)
+            for (int j = 1; j <= n; ++j) participation += v[U(i - 1)] * (sign * M[U(i)][U(j)]);
+        mode.participation = participation;
+        mode.effectiveMass = participation * participation;
+    }
+    // In ascending lambda, as the reports list them, infinities last.
+    std::stable_sort(result.modes.begin(), result.modes.begin() + n,
+                     [](const Mode& a, const Mode& b) { return a.lambda < b.lambda; });
+    return result;
+}
+
+std::optional<ModalResult> ModesOf(const Matrix10& K, const Matrix10& M, int n)
+{
+    const PencilClass c = ClassifyPencil(K, M, n);
+    if (c.definiteness != Definiteness::Safe) return std::nullopt;
+    return ModesOf(c.pencil, M);
+}
+
+}  // namespace varno

@@ -1,0 +1,224 @@
+// Eigenpairs, bounds and modal quantities: worked examples, and properties
+// over seeded pencils against the independent long double reference.
+#include "solvers/modes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <random>
+#include <string>
+
+#include "tests/count_reference.h"
+#include "tests/physical_problems.h"
+
+namespace varno::test {
+namespace {
+
+MatrixStore StoreOf(const Problem& p)
+{
+    MatrixStore s;
+    for (int i = 0; i < p.n; ++i)
+        for (int j = 0; j < p.n; ++j) {
+            s.K[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.k[i][j];
+            s.M[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.m[i][j];
+        }
+    return s;
+}
+
+// Worked by hand: a chain fixed at one end, k1 = 2000 and k2 = 1000 N/m,
+// masses 10 and 5 kg: lambda = 100 and 400, shapes (1, 2) / sqrt(30) and
+// (1, -1) / sqrt(15) (its sign by the tie rule), effective masses 40/3 and
+// 5/3 kg of 15.
+TEST(Modes, TwoMassChainByHand)
+{
+    const Problem chain{2, {{3000, -1000}, {-1000, 1000}}, {{10, 0}, {0, 5}}};
+    const MatrixStore s = StoreOf(chain);
+    const auto modes = ModesOf(s.K, s.M, 2);
+    ASSERT_TRUE(modes);
+    EXPECT_TRUE(modes->massDefinite);
+    EXPECT_EQ(modes->totalMass, 15.0);
+    const struct {
+        double lambda, hertz, x1, x2, mass;
+    } expected[] = {{100, 10 / (2 * std::numbers::pi), 1 / std::sqrt(30.0), 2 / std::sqrt(30.0), 40.0 / 3},
+                    {400, 20 / (2 * std::numbers::pi), 1 / std::sqrt(15.0), -1 / std::sqrt(15.0), 5.0 / 3}};
+    for (std::size_t k = 0; k < 2; ++k) {
+        const Mode& m = modes->modes[k];
+        EXPECT_NEAR(m.lambda, expected[k].lambda, 1e-12) << k;
+        EXPECT_LE(std::fabs(m.lambda - expected[k].lambda), m.bound) << k;
+        EXPECT_NEAR(m.hertz, expected[k].hertz, 1e-14) << k;
+        EXPECT_NEAR(m.period, 1 / expected[k].hertz, 1e-14) << k;
+        EXPECT_NEAR(m.vector[0], expected[k].x1, 1e-15) << k;
+        EXPECT_NEAR(m.vector[1], expected[k].x2, 1e-15) << k;
+        EXPECT_NEAR(m.effectiveMass, expected[k].mass, 1e-12) << k;
+    }
+}
+
+// What each kind of pencil defines: frequencies only where M is definite, a
+// rigid-body mode without a period, an unstable one without a frequency,
+// and an infinite eigenvalue without a bound.
+TEST(Modes, WhatIsDefined)
+{
+    const struct {
+        const char* name;
+        Problem p;
+        double lambda;  // the mode looked at (the first)
+        bool massDefinite, hertz, period;
+    } rows[] = {
+        {"free_free", {3, {{1, -1, 0}, {-1, 2, -1}, {0, -1, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, 0.0, true, true, false},
+        {"unstable", {2, {{-4, 0}, {0, 9}}, {{1, 0}, {0, 1}}}, -4.0, true, false, false},
+        {"buckling", {2, {{4e5, -2e5}, {-2e5, 4e5}}, {{1, 0}, {0, 0}}}, 3e5, false, false, false},
+    };
+    for (const auto& row : rows) {
+        const MatrixStore s = StoreOf(row.p);
+        const auto modes = ModesOf(s.K, s.M, row.p.n);
+        ASSERT_TRUE(modes) << row.name;
+        const Mode& m = modes->modes[0];
+        EXPECT_NEAR(m.lambda, row.lambda, 1e-9 * std::max(1.0, std::fabs(row.lambda))) << row.name;
+        EXPECT_EQ(modes->massDefinite, row.massDefinite) << row.name;
+        EXPECT_EQ(!std::isnan(m.hertz), row.hertz) << row.name;
+        EXPECT_EQ(!std::isnan(m.period), row.period) << row.name;
+        if (row.hertz && !row.period) {
+            EXPECT_EQ(m.hertz, 0.0) << row.name;
+        }
+    }
+    const MatrixStore s = StoreOf(rows[2].p);
+    const auto buckling = ModesOf(s.K, s.M, 2);
+    EXPECT_TRUE(std::isinf(buckling->modes[1].lambda));
+    EXPECT_TRUE(std::isinf(buckling->modes[1].bound));
+}
+
+// A repeated eigenvalue gets an M-orthonormal basis of its eigenspace.
+TEST(Modes, RepeatedEigenvalueGetsAnOrthonormalBasis)
+{
+    const Problem p{3, {{3, 1, 0}, {1, 3, 0}, {0, 0, 2}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};  // 2, 2, 4
+    const MatrixStore s = StoreOf(p);
+    const auto modes = ModesOf(s.K, s.M, 3);
+    ASSERT_TRUE(modes);
+    for (std::size_t a = 0; a < 2; ++a) {
+        EXPECT_LE(std::fabs(modes->modes[a].lambda - 2.0), modes->modes[a].bound);
+        for (std::size_t b = 0; b < 2; ++b) {
+            double dot = 0.0;
+            for (std::size_t i = 0; i < 3; ++i) dot += modes->modes[a].vector[i] * modes->modes[b].vector[i];
+            EXPECT_NEAR(dot, a == b ? 1.0 : 0.0, 1e-14) << a << ", " << b;
+        }
+    }
+}
+
+// A start with no part along the eigenvector cannot find it; the next one
+// does. K = diag(1, 2, 3), M = I, at the eigenvalue 2: (1, 0, 0) misses e2.
+TEST(Modes, StartThatMissesTheEigenvector)
+{
+    MatrixStore s;
+    for (std::size_t i = 1; i <= 3; ++i) s.K[i][i] = static_cast<double>(i), s.M[i][i] = 1.0;
+    const DefinitePencil p = ClassifyPencil(s.K, s.M, 3).pencil;
+    const Vector4 starts[2] = {{1, 0, 0, 0}, {0.3, 0.5, 0.7, 0}};
+    const Vector4 x = InverseIteration(p, ScaledNu(p, 2.0), starts, {});
+    EXPECT_NEAR(std::fabs(x[1]), 1.0, 1e-15);
+    EXPECT_NEAR(x[0], 0.0, 1e-15);
+}
+
+// Over seeded pencils: the reference lies within every bound, every bound is
+// below 1e-8 of the eigenvalue's own scale, every residual within a few
+// units of rounding, and the normalisation, signs and masses as promised.
+TEST(Modes, PropertiesAgainstTheReference)
+{
+    const unsigned seed = 1616;
+    std::printf("seed %u\n", seed);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    struct Case {
+        Problem p;
+        bool mDefinite;
+        bool physical = true;  // well conditioned: the effective masses add up to rounding
+    };
+    std::vector<Case> cases;
+    for (int n = 2; n <= 4; ++n) {
+        for (const PhysicalProblem& physical : PhysicalProblems(n, 30, 900 + static_cast<unsigned>(n))) {
+            cases.push_back({physical.p, true});
+            if (physical.what == "random definite pencil") continue;
+            Problem buckling = physical.p;  // the same stiffness with a geometric one of mixed signs
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j <= i; ++j) buckling.m[i][j] = buckling.m[j][i] = i == j ? u(rng) * 1e4 : u(rng) * 1e3;
+            cases.push_back({buckling, false});
+        }
+    }
+    for (int t = 0; t < 150; ++t) {  // and M of condition up to 1e13, close eigenvalues among them
+        const int n = 2 + t % 3;
+        Problem p{n, {}, {}};
+        for (int i = 0; i < n; ++i) {
+            p.m[i][i] = std::pow(10.0, -13.0 * (0.5 + 0.5 * u(rng)) * i / (n - 1));
+            for (int j = i; j < n; ++j) p.k[i][j] = p.k[j][i] = u(rng) * p.m[i][i];
+        }
+        if (t % 3 == 0) p.k[n - 1][n - 1] = p.k[0][0] * p.m[n - 1][n - 1] / p.m[0][0] * (1 + 1e-9 * u(rng));
+        cases.push_back({p, true, false});
+    }
+    double worstBound = 0.0;  // largest bound / s_k
+    for (const Case& c : cases) {
+        const int n = c.p.n;
+        const MatrixStore s = StoreOf(c.p);
+        const auto modes = ModesOf(s.K, s.M, n);
+        ASSERT_TRUE(modes);
+        const auto reference = ReferencePencil(c.p, c.mDefinite);
+        double kNorm = 0.0, mNorm = 0.0, massSum = 0.0;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) kNorm += c.p.k[i][j] * c.p.k[i][j], mNorm += c.p.m[i][j] * c.p.m[i][j];
+        kNorm = std::sqrt(kNorm);
+        mNorm = std::sqrt(mNorm);
+        for (int k = 0; k < n; ++k) {
+            const Mode& m = modes->modes[static_cast<std::size_t>(k)];
+            // The reference's k-th lambda: nu itself, or 1 / mu in the order of lambda.
+            std::vector<long double> lambdas;
+            for (const auto& r : reference) lambdas.push_back(c.mDefinite ? r.nu : 1.0L / r.nu);
+            std::sort(lambdas.begin(), lambdas.end());
+            const long double truth = lambdas[static_cast<std::size_t>(k)];
+            const std::string what = "n = " + std::to_string(n) + (c.mDefinite ? "" : " buckling") + ", mode " +
+                                     std::to_string(k + 1) + ": lambda " + std::to_string(m.lambda);
+            if (std::isinf(m.bound)) {
+                ADD_FAILURE() << what << ": no bound";
+                continue;
+            }
+            // The reference itself is right to about 1e-18 of its s.
+            const long double slack = 4e-18L * reference[static_cast<std::size_t>(k)].s;
+            EXPECT_LE(std::fabs(static_cast<long double>(m.lambda) - truth), static_cast<long double>(m.bound) + slack)
+                << what << ", bound " << m.bound << ", true " << static_cast<double>(truth);
+            // s_k in lambda's terms, from this mode's own vector.
+            double xx = 0.0, xmx = 0.0, big = 0.0;
+            std::array<double, 4> r{};
+            for (int i = 0; i < n; ++i) {
+                xx += m.vector[static_cast<std::size_t>(i)] * m.vector[static_cast<std::size_t>(i)];
+                big = std::max(big, std::fabs(m.vector[static_cast<std::size_t>(i)]));
+                for (int j = 0; j < n; ++j) {
+                    xmx += m.vector[static_cast<std::size_t>(i)] * c.p.m[i][j] * m.vector[static_cast<std::size_t>(j)];
+                    r[static_cast<std::size_t>(i)] += (c.p.k[i][j] - m.lambda * c.p.m[i][j]) * m.vector[static_cast<std::size_t>(j)];
+                }
+            }
+            const double scale = (kNorm + std::fabs(m.lambda) * mNorm);
+            const double sk = scale * xx / std::fabs(xmx);
+            EXPECT_LE(m.bound, 1e-8 * sk) << what;
+            worstBound = std::max(worstBound, m.bound / sk);
+            double residual = 0.0;
+            for (const double ri : r) residual += ri * ri;
+            EXPECT_LE(std::sqrt(residual), 64 * DBL_EPSILON * scale * std::sqrt(xx)) << what;
+            if (modes->massDefinite) {
+                EXPECT_NEAR(std::fabs(xmx), 1.0, 1e-12) << what;  // x^T (+-M) x = 1
+                massSum += m.effectiveMass;
+            } else {
+                EXPECT_EQ(big, 1.0) << what;
+            }
+            for (int i = 0; i < n; ++i)  // the first component of the largest magnitude is positive
+                if (std::fabs(m.vector[static_cast<std::size_t>(i)]) >= big * (1 - 1e-9)) {
+                    EXPECT_GT(m.vector[static_cast<std::size_t>(i)], 0.0) << what;
+                    break;
+                }
+        }
+        if (modes->massDefinite && c.physical) {
+            EXPECT_NEAR(massSum, modes->totalMass, 1e-12 * std::fabs(modes->totalMass));
+        }
+    }
+    std::printf("%zu pencils: worst bound %.2g of s_k\n", cases.size(), worstBound);
+}
+
+}  // namespace
+}  // namespace varno::test
