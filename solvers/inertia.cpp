@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <tuple>
 #include <utility>
 
 namespace varno {
@@ -436,69 +435,6 @@ std::optional<Lane> Candidates(const DefinitePencil& p)
 // within which a value counts as right.
 constexpr double Reach = 256.0;
 
-double Norm2(const Vector4& x, int n)
-{
-    double s = 0.0;
-    for (int i = 0; i < n; ++i) s += x[U(i)] * x[U(i)];
-    return s;
-}
-
-double Form(const Square4& x, const Vector4& v, int n)
-{
-    double s = 0.0;
-    for (int i = 0; i < n; ++i) {
-        double row = 0.0;
-        for (int j = 0; j < n; ++j) row += x[U(i)][U(j)] * v[U(j)];
-        s += v[U(i)] * row;
-    }
-    return s;
-}
-
-double Frobenius(const Square4& x, int n)
-{
-    double s = 0.0;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) s += x[U(i)][U(j)] * x[U(i)][U(j)];
-    return std::sqrt(s);
-}
-
-// Rayleigh quotient iteration from theta: three steps of inverse iteration,
-// each at the last quotient. The quotient of a good vector errs by about
-// eps * s_k, whatever B's condition. Returns nu with the half-width of its
-// claim, from s_k estimated with the vector.
-std::pair<double, double> RayleighQuotient(const DefinitePencil& p, double theta)
-{
-    const int n = p.n;
-    Vector4 x{1.0, 0.75, 0.5, 0.25};  // any vector with a part along the eigenvector
-    for (int step = 0; step < 3; ++step) {
-        double alpha = 1.0;
-        double beta = theta;
-        if (std::fabs(theta) > 0x1p600) {
-            const int e = BinaryExponent(std::fabs(theta));
-            alpha = TimesPowerOfTwo(1.0, -e);
-            beta = TimesPowerOfTwo(theta, -e);
-        }
-        Square4 s{};
-        Vector4 y{};
-        for (int i = 0; i < n; ++i) {
-            for (int j = 0; j < n; ++j) {
-                s[U(i)][U(j)] = alpha * p.a[U(i)][U(j)] - beta * p.b[U(i)][U(j)];
-                y[U(i)] += p.b[U(i)][U(j)] * x[U(j)];
-            }
-        }
-        SolveFactored(FactorBunchKaufman(s, n), y);
-        double big = 0.0;
-        for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(y[U(i)]));
-        if (!(big > 0.0) || !std::isfinite(big)) break;
-        for (int i = 0; i < n; ++i) x[U(i)] = y[U(i)] / big;
-        const double q = Form(p.a, x, n) / Form(p.b, x, n);
-        if (!std::isfinite(q)) break;
-        theta = q;
-    }
-    const double sk = (Frobenius(p.a, n) + std::fabs(theta) * Frobenius(p.b, n)) * Norm2(x, n) / Form(p.b, x, n);
-    return {theta, Reach * DBL_EPSILON * sk};
-}
-
 bool Holds(const DefinitePencil& p, const EigenvalueClaim& c)
 {
     bool held = false;
@@ -632,9 +568,11 @@ bool ClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims
 
 namespace {
 
-// Proves each candidate (scaled units, ascending) within its reach; refines
-// one that fails by Rayleigh quotient iteration, and if that fails too, or
-// there are no candidates, finds it by bisection.
+// Proves each candidate (scaled units, ascending) within its reach; one that
+// fails, or all where there are no candidates, is found by bisection on the
+// count for its own index. (Rayleigh quotient iteration from a poor
+// candidate can settle on a neighbour, whose wider conditioning then lets
+// a claim hold that says too little of this eigenvalue.)
 ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& candidates)
 {
     const int n = p.n;
@@ -654,14 +592,7 @@ ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& cand
     }
     for (int k = 0; k < n; ++k) {
         if (held[U(k)]) continue;
-        EigenvalueClaim claim{k + 1, 0.0, 0.0};
-        double value = candidates ? nu[U(k)] : 0.0;
-        if (candidates) {
-            const auto [theta, reach] = RayleighQuotient(p, value);
-            claim = {k + 1, theta - reach, theta + reach};
-            value = theta;
-        }
-        if (!candidates || !Holds(p, claim)) std::tie(value, claim) = Bisect(p, k + 1, value);
+        const auto [value, claim] = Bisect(p, k + 1, candidates ? nu[U(k)] : 0.0);
         nu[U(k)] = value;
         lo[U(k)] = claim.lo;
         hi[U(k)] = claim.hi;

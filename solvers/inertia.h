@@ -29,8 +29,8 @@
 // The eigenvalues themselves come from the route of LAPACK's dsygv (B's
 // factor reduces the pencil to a symmetric matrix, Householder reflections to
 // a tridiagonal one, implicit QL), which is fast but loses eps * kappa(B) of
-// the largest; each is then proved by the count, and one that fails is
-// refined by Rayleigh quotient iteration on A - sigma B, or by bisection.
+// the largest; each is then proved by the count, and one that fails is found
+// by bisection on the count.
 // Both matrices are scaled by powers of two first, so that entries anywhere
 // in the double range neither overflow nor underflow.
 #pragma once
