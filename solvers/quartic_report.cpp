@@ -32,6 +32,21 @@ std::string QuarticReportFor(double re1, double re2, double re3, double re4)
     return text;
 }
 
+std::string QuarticComplexReportFor(const std::array<Eigenvalue, 4>& lambda)
+{
+    std::string text = "\n\n  Eigenvalues \n";
+    const char* const names[] = {"\n lambda1 = ", " \n lambda2 = ", " \n lambda3 = ", " \n lambda4 = "};
+    for (std::size_t k = 0; k < 4; ++k) {
+        text += names[k];
+        text += FormatG(lambda[k].re, 11, 5);
+        text += " +j (";
+        text += FormatG(lambda[k].im, 11, 5);
+        text += ")";
+    }
+    text += " ";
+    return text;
+}
+
 void ReportQuarticRoots(QuarticRootTable& table, ProgramState& state, ReportChannel& channel)
 {
     for (int k = 1; k <= 4; ++k) Tidy(table[static_cast<std::size_t>(k)].Im);

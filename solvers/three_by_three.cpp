@@ -57,6 +57,13 @@ std::string ThreeByThreeReportFor(double lambda1, double lambda2, double lambda3
            " \n lambda3=" + FormatG(lambda3, 12, 4);
 }
 
+std::string ThreeByThreeComplexReportFor(Eigenvalue lambda1, Eigenvalue lambda2, Eigenvalue lambda3)
+{
+    return "Eigenvalues \n\n lambda1=" + FormatG(lambda1.re, 12, 4) + "\t+j (" + FormatG(lambda1.im, 12, 4) +
+           ")\n lambda2=" + FormatG(lambda2.re, 12, 4) + " \t+j (" + FormatG(lambda2.im, 12, 4) +
+           ")\n lambda3=" + FormatG(lambda3.re, 12, 4) + " \t+j (" + FormatG(lambda3.im, 12, 4) + ")";
+}
+
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeThreeByThree(state, &channel)) {
@@ -68,16 +75,11 @@ void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
     const bool complex = std::fabs(r.Root1Im) >= ComplexReportThreshold ||
                          std::fabs(r.Root2Im) >= ComplexReportThreshold ||
                          std::fabs(r.Root3Im) >= ComplexReportThreshold;
-    std::string& text = state.text.ReportText;
-    if (complex) {
-        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Root1Re, 12, 4) + "\t+j (" + FormatG(r.Root1Im, 12, 4) +
-               ")\n lambda2=" + FormatG(r.Root2Re, 12, 4) + " \t+j (" + FormatG(r.Root2Im, 12, 4) +
-               ")\n lambda3=" + FormatG(r.Root3Re, 12, 4) + " \t+j (" + FormatG(r.Root3Im, 12, 4) + ")";
-    } else {
-        text = ThreeByThreeReportFor(r.Root1Re, r.Root2Re, r.Root3Re);
-    }
     const std::array<Eigenvalue, 3> values{
         {{r.Root1Re, r.Root1Im}, {r.Root2Re, r.Root2Im}, {r.Root3Re, r.Root3Im}}};
+    std::string& text = state.text.ReportText;
+    text = complex ? ThreeByThreeComplexReportFor(values[0], values[1], values[2])
+                   : ThreeByThreeReportFor(r.Root1Re, r.Root2Re, r.Root3Re);
     channel.ShowReport(text, values, complex ? LowOrderComplexForm : LowOrderRealForm);
 }
 

@@ -44,6 +44,12 @@ std::string TwoByTwoReportFor(double lambda1, double lambda2)
     return "Eigenvalues \n\n lambda1=" + FormatG(lambda1, 12, 4) + " \n lambda2=" + FormatG(lambda2, 12, 4);
 }
 
+std::string TwoByTwoComplexReportFor(Eigenvalue lambda1, Eigenvalue lambda2)
+{
+    return "Eigenvalues \n\n lambda1=" + FormatG(lambda1.re, 12, 4) + "\t+j(" + FormatG(lambda1.im, 12, 4) +
+           ")\n lambda2=" + FormatG(lambda2.re, 12, 4) + " \t+j(" + FormatG(lambda2.im, 12, 4) + ")";
+}
+
 void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeTwoByTwo(state)) {
@@ -57,10 +63,8 @@ void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
         const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, 0.0}, {r.Lambda2Re, 0.0}}};
         channel.ShowReport(text, values, LowOrderRealForm);
     } else {
-        text = "Eigenvalues \n\n lambda1=" + FormatG(r.Lambda1Re, 12, 4) + "\t+j(" +
-               FormatG(r.Lambda1Im, 12, 4) + ")\n lambda2=" + FormatG(r.Lambda2Re, 12, 4) + " \t+j(" +
-               FormatG(r.Lambda2Im, 12, 4) + ")";
         const std::array<Eigenvalue, 2> values{{{r.Lambda1Re, r.Lambda1Im}, {r.Lambda2Re, r.Lambda2Im}}};
+        text = TwoByTwoComplexReportFor(values[0], values[1]);
         channel.ShowReport(text, values, LowOrderComplexForm);
     }
 }
