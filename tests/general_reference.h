@@ -41,6 +41,14 @@ inline QuadComplex operator/(QuadComplex a, QuadComplex b)
 inline Quad QuadAbs(Quad x) { return x < 0 ? -x : x; }
 // |z| without a square root: good to a factor sqrt(2), enough for sizes.
 inline Quad Size(QuadComplex z) { return std::max(QuadAbs(z.re), QuadAbs(z.im)); }
+// |z| itself, to double precision, at any magnitude.
+inline Quad Modulus(QuadComplex z)
+{
+    const Quad big = Size(z);
+    if (big == 0) return 0;
+    const double ratio = static_cast<double>(std::min(QuadAbs(z.re), QuadAbs(z.im)) / big);
+    return big * static_cast<Quad>(std::sqrt(1.0 + ratio * ratio));
+}
 
 // det(K - lambda M) = sum c[i] lambda^i, and each coefficient's sum of
 // magnitudes of its terms (what its rounding is relative to).
@@ -80,8 +88,14 @@ inline CharacteristicPolynomial Characteristic(int n, const double (&k)[4][4], c
 
 struct GeneralReference {
     std::vector<QuadComplex> lambda;  // the n roots, in no particular order
-    Quad largest = 0;                 // max |lambda| (to a factor sqrt(2))
+    Quad largest = 0;                 // max |lambda|
     Quad bound = 0;                   // a first-order bound of every root's error
+    // How far a root moves, relative to the largest, per relative change of
+    // the entries: sum |terms of c_d| |lambda|^d / |p'(lambda)| / largest,
+    // the worst root. And |c_n| over the sum of its terms' magnitudes: how
+    // far det M is from cancelling to zero.
+    Quad conditioning = 0;
+    Quad leading = 0;
 };
 
 // The roots of the characteristic polynomial; empty when its leading
@@ -156,11 +170,14 @@ inline GeneralReference ReferenceRoots(int n, const double (&k)[4][4], const dou
             noise += (p.magnitude[static_cast<std::size_t>(d)] + QuadAbs(p.c[static_cast<std::size_t>(d)])) * power;
             power *= Size(x) * 2;
         }
-        const Quad slope = Size(derivative);
+        const Quad slope = Modulus(derivative);
         out.bound = std::max(out.bound, slope > 0 ? 8 * unit * noise / slope : Quad(1e300));
-        out.largest = std::max(out.largest, Size(x));
+        out.conditioning = std::max(out.conditioning, slope > 0 ? noise / slope : Quad(1e300));
+        out.largest = std::max(out.largest, Modulus(x));
         out.lambda.push_back(x);
     }
+    out.conditioning = out.largest > 0 ? out.conditioning / out.largest : Quad(1e300);
+    out.leading = QuadAbs(lead) / p.magnitude[static_cast<std::size_t>(n)];
     // A multiple root is found only to the n-th root of the noise: Newton's
     // bound does not hold there, so the roots' spread stands in for it.
     for (std::size_t i = 0; i < z.size(); ++i)
@@ -195,7 +212,7 @@ inline bool ShownRightForRoots(const std::vector<Eigenvalue>& shown, bool comple
             const Eigenvalue& x = shown[i];
             const QuadComplex& t = reference.lambda[order[i]];
             const QuadComplex d{static_cast<Quad>(x.re) - t.re, (complexForm ? static_cast<Quad>(x.im) : Quad(0)) - t.im};
-            worst = std::max(worst, Size(d));
+            worst = std::max(worst, Modulus(d));
         }
         if (best < 0 || worst < best) best = worst;
     } while (std::next_permutation(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n)));
