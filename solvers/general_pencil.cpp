@@ -13,6 +13,13 @@ namespace {
 
 using Square = std::array<std::array<double, 4>, 4>;
 
+// x 2^e, exactly as ldexp gives it (one rounding, only below the normal
+// range), by a multiplication where 2^e is itself a normal double.
+double TimesPowerOfTwo(double x, int e)
+{
+    return e >= -1000 && e <= 1000 ? x * std::ldexp(1.0, e) : std::ldexp(x, e);
+}
+
 // Scales x by the power of two that brings its largest entry into [1, 2);
 // returns the exponent taken out (x was x' * 2^e). Zero stays zero.
 int Normalise(Square& x, int n)
@@ -22,10 +29,11 @@ int Normalise(Square& x, int n)
         for (int j = 0; j < n; ++j) big = std::max(big, std::fabs(x[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
     if (big == 0.0) return 0;
     const int e = std::ilogb(big);
+    if (e == 0) return 0;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
             double& v = x[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
-            v = std::ldexp(v, -e);
+            v = TimesPowerOfTwo(v, -e);
         }
     return e;
 }
@@ -47,8 +55,8 @@ void Balance(Square& a, Square& b, int n)
             if (s == 0) continue;
             changed = true;
             for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
-                a[i][j] = std::ldexp(a[i][j], s), a[j][i] = std::ldexp(a[j][i], s);
-                b[i][j] = std::ldexp(b[i][j], s), b[j][i] = std::ldexp(b[j][i], s);
+                a[i][j] = TimesPowerOfTwo(a[i][j], s), a[j][i] = TimesPowerOfTwo(a[j][i], s);
+                b[i][j] = TimesPowerOfTwo(b[i][j], s), b[j][i] = TimesPowerOfTwo(b[j][i], s);
             }
         }
         if (!changed) break;
@@ -92,7 +100,7 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     const Mat& T = qz.matrixT();
 
     // In the pencil's own units.
-    const auto unscaled = [&](double x) { return std::ldexp(x, ek - em); };
+    const auto unscaled = [&](double x) { return TimesPowerOfTwo(x, ek - em); };
     std::size_t finite = 0;
     std::array<Eigenvalue, 4> values{};
     int i = 0;
