@@ -66,6 +66,9 @@ TEST(GeneralPencil, WorkedExamples)
         // Rows summing to zero in decimal, not quite in binary.
         {"singular_pencil_within_rounding", "0.1 -0.3 0.2; 0.5 -0.2; 0", "0.7 0.1 -0.8; -0.4 0.3; 0.5",
          SingularPencilMessage, true, 1},
+        // A degree of freedom in other units: balanced, not taken for noise.
+        {"badly_scaled_dof_not_taken_for_singular", "1 0 0; -2 0; 1e-13", "1 0 0; 1 0; -1e-13",
+         "Eigenvalues \n\n lambda1=          -2 \n lambda2=          -1 \n lambda3=           1", false, 0},
         {"infinite_eigenvalue_keeps_the_refusal", "1 0 0; -1 0; 1", "0 1 0; 0 0; 0",
          "Error:  determinant of M matrix = 0 ", false, 1},
         {"infinite_eigenvalue_shown_as_inf", "1 0 0; 2 0; -1", "1 0 0; -1 0; 1e-17",
