@@ -29,8 +29,10 @@ namespace {
 
 bool Known(const std::string& m)
 {
-    static const std::string f12 = R"([ -.0-9a-z+]{12,})";
-    static const std::string f11 = R"([ -.0-9a-z+]{11,})";
+    // A field: blanks, digits, letters (inf, nan, e), '.', '+' and '-'; '-'
+    // last, so that it is no range (" -." would take in "(", ")" and ",").
+    static const std::string f12 = R"([ .0-9a-z+-]{12,})";
+    static const std::string f11 = R"([ .0-9a-z+-]{11,})";
     static const std::regex two("Eigenvalues \n\n lambda1=" + f12 + " \n lambda2=" + f12);
     static const std::regex twoComplex("Eigenvalues \n\n lambda1=" + f12 + "\t\\+j\\(" + f12 + "\\)\n lambda2=" + f12 +
                                        " \t\\+j\\(" + f12 + "\\)");
