@@ -17,6 +17,11 @@
 #include "tests/physical_problems.h"
 #include "tests/reference_problems.h"
 
+extern "C" void dggev_(const char* jobvl, const char* jobvr, const int* n, double* a, const int* lda, double* b,
+                       const int* ldb, double* alphar, double* alphai, double* beta, double* vl, const int* ldvl,
+                       double* vr, const int* ldvr, double* work, const int* lwork, int* info, std::size_t jobvlLength,
+                       std::size_t jobvrLength);
+
 namespace {
 
 using namespace varno;
@@ -167,6 +172,56 @@ void Dsygv(benchmark::State& bench)
     bench.SetItemsProcessed(bench.iterations());
 }
 
+// Pencils where neither M, -M, K nor -K is definite, n = 4, whose closed-form
+// output is replaced by the QZ eigenvalues: random symmetric K and M with
+// entries in [-1, 1], both indefinite, kept only if Calculate mends them.
+const std::vector<Problem>& GeneralPool()
+{
+    static std::vector<Problem> pool;
+    if (!pool.empty()) return pool;
+    ProgramState state;
+    MemoryGrid grid;
+    grid.SetListSelection(id::DimensionList, 2);
+    NullChannel none;
+    std::mt19937_64 rng(PoolSeed + 15);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    while (pool.size() < PoolSize) {
+        Problem p{4, {}, {}};
+        for (int i = 0; i < 4; ++i)
+            for (int j = i; j < 4; ++j) p.k[i][j] = p.k[j][i] = u(rng), p.m[i][j] = p.m[j][i] = u(rng);
+        state = ProgramState{};
+        Fill(state, p, 4);
+        if (Calculate(state, grid, none) == Outcome::Mended) pool.push_back(p);
+    }
+    return pool;
+}
+
+// The whole command on them: closed form, QZ, check, the replacing report.
+void GeneralCommand(benchmark::State& bench) { TimeCalculate(bench, GeneralPool(), 4); }
+
+// LAPACK's QZ on the same problems, eigenvalues only.
+void Dggev(benchmark::State& bench)
+{
+    const auto& pool = GeneralPool();
+    const int n = 4, one = 1, lwork = 64;
+    double a[16], b[16], alphar[4], alphai[4], beta[4], vl[1], vr[1], work[64];
+    int info = 0;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        const Problem& p = pool[k++ % pool.size()];
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                a[i * n + j] = p.k[i][j];
+                b[i * n + j] = p.m[i][j];
+            }
+        dggev_("N", "N", &n, a, &n, b, &n, alphar, alphai, beta, vl, &one, vr, &one, work, &lwork, &info, 1, 1);
+        benchmark::DoNotOptimize(alphar);
+        benchmark::DoNotOptimize(alphai);
+        benchmark::DoNotOptimize(beta);
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
 template <int N>
 void EigenSolver(benchmark::State& bench)
 {
@@ -194,6 +249,8 @@ BENCHMARK(Solve)->Name("solve")->DenseRange(2, 4);
 BENCHMARK(CalculateCommand)->Name("calculate")->DenseRange(2, 4);
 BENCHMARK(MendedCommand)->Name("mended")->DenseRange(2, 4);
 BENCHMARK(Dsygv)->Name("dsygv")->DenseRange(2, 4);
+BENCHMARK(GeneralCommand)->Name("general/4");
+BENCHMARK(Dggev)->Name("dggev/4");
 BENCHMARK(EigenSolver<2>)->Name("eigen/2");
 BENCHMARK(EigenSolver<3>)->Name("eigen/3");
 BENCHMARK(EigenSolver<4>)->Name("eigen/4");

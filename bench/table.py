@@ -48,5 +48,8 @@ for n in (2, 3, 4):
     if n == 4:
         line += f"   target <= 2x   {'met' if ratio <= 2.0 else 'NOT met'}"
     print(line)
+general = median["general/4"] / median["dggev/4"]
+print(f"{'general/4 / dggev/4':<20}{general:>7.2f}x   target <= 1.5x   {'met' if general <= 1.5 else 'NOT met'}"
+      f"   ({median['general/4']:.0f} ns, {median['dggev/4']:.0f} ns)")
 calc = median["calculate/4"]
 print(f"{'calculate/4':<20}{calc:>7.0f} ns  target < 1000 ns   {'met' if calc < 1000 else 'NOT met'}")

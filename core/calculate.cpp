@@ -1,13 +1,16 @@
 #include "core/calculate.h"
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "core/general_check.h"
 #include "core/matrix_rows.h"
 #include "core/matrix_store.h"
 #include "core/report_check.h"
+#include "solvers/general_pencil.h"
 #include "solvers/inertia.h"
 #include "solvers/quartic_report.h"
 #include "solvers/report_text.h"
@@ -49,7 +52,67 @@ void ShowMendedReport(ProgramState& state, ReportChannel& channel, int n, const 
                          n == 4 ? QuarticForm : LowOrderRealForm);
 }
 
+// The first infinite or NaN entry of the upper triangles for n, K before M.
+bool RefuseNotFinite(const MatrixStore& store, ReportChannel& channel)
+{
+    for (const Which which : {Which::K, Which::M}) {
+        const Matrix10& x = which == Which::K ? store.K : store.M;
+        for (int i = 1; i <= store.Dimension; ++i)
+            for (int j = i; j <= store.Dimension; ++j)
+                if (!std::isfinite(x[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)])) {
+                    channel.ShowMessage(NotFiniteMessage(which, i, j));
+                    return true;
+                }
+    }
+    return false;
+}
+
+// One report of the eigenvalues of a pencil that is not definite, in order:
+// the real form of the report for n when they are real to within
+// RealFormNoise, else its complex form. The channel receives them with their
+// imaginary parts either way.
+void ShowGeneralReport(ProgramState& state, ReportChannel& channel, const GeneralEigenvalues& qz)
+{
+    const int n = qz.n;
+    const std::array<Eigenvalue, 4>& l = qz.lambda;
+    bool real = true;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k)
+        real = real && std::fabs(l[k].im) <= RealFormNoise * qz.largest;
+    const ReportForm form = n == 4 ? (real ? QuarticForm : QuarticComplexForm) : (real ? LowOrderRealForm : LowOrderComplexForm);
+    ShowEigenvalueReport(channel, n == 4 ? state.text.QuarticReportText : state.text.ReportText,
+                         std::span<const Eigenvalue>(l.data(), static_cast<std::size_t>(n)), form);
+}
+
+// A pencil that is not definite: keep what the solver showed where it is
+// right by the rule of core/general_check.h, else replace it.
+Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, ReportChannel& channel)
+{
+    const int n = state.store.Dimension;
+    const GeneralEigenvalues qz = GeneralPencilEigenvalues(state.store.K, state.store.M, n);
+    if (!qz.converged) {  // nothing to judge by
+        held.ReleaseTo(channel, state.text);
+        return Outcome::ClosedForm;
+    }
+    if (qz.singular) {
+        channel.ShowMessage(SingularPencilMessage);
+        return Outcome::Mended;
+    }
+    // An infinite eigenvalue: a refusal as singular M is right; numbers are not.
+    if (qz.infinite > 0 ? HeldRefusal(held) : HeldOutputMatches(held, qz)) {
+        held.ReleaseTo(channel, state.text);
+        return Outcome::ClosedForm;
+    }
+    ShowGeneralReport(state, channel, qz);
+    return Outcome::Mended;
+}
+
 }  // namespace
+
+std::string NotFiniteMessage(Which which, int i, int j)
+{
+    return std::string(which == Which::K ? " K(" : " M(") + std::to_string(i) + "," + std::to_string(j) +
+           ") is not a finite number.";
+}
 
 void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel)
 {
@@ -67,6 +130,7 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     ValidateInput(state, grid, channel);
     const int n = store.Dimension;
     if (store.ErrorFlag != 0 || n < 2 || n > 4) return Outcome::Refused;  // n = 1: nothing to compute
+    if (RefuseNotFinite(store, channel)) return Outcome::Refused;
 
     HoldingChannel held;
     switch (n) {
@@ -75,6 +139,7 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     default: SolveFourByFour(state, held); break;
     }
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
+    if (pencil.definiteness == Definiteness::None) return CheckGeneralPencil(state, held, channel);
     if (pencil.definiteness != Definiteness::Safe || HeldOutputRight(held, pencil.pencil)) {
         held.ReleaseTo(channel, state.text);
         return Outcome::ClosedForm;

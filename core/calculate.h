@@ -15,20 +15,30 @@ namespace varno {
 inline constexpr const char* PleaseEnterK = " Please enter K matrix coefficients.";
 inline constexpr const char* PleaseEnterM = " Please enter M matrix coefficients.";
 
+// Shown instead of any report when det(K - lambda M) vanishes for every lambda.
+inline constexpr const char* SingularPencilMessage = " The problem is singular: det(K - lambda M) = 0 for every lambda.";
+
+// Shown instead of any report for an infinite or NaN entry: " K(1,2) is not
+// a finite number.", the first such position of K's, then M's, upper
+// triangle for n, in row order.
+std::string NotFiniteMessage(Which which, int i, int j);
+
 // Refuses a matrix whose 21 stored upper-triangle positions are all zero:
 // tells the user, switches the form to it and raises ErrorFlag.
 void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel);
 
 // What a calculation showed: nothing computed (the validation refused a
-// matrix, or no dimension is chosen); the solver's own output; or, for a
-// definite pencil on which that output was wrong (a refusal, a complex form,
-// wrong digits), one report of the eigenvalues found by counting instead.
+// matrix, an entry is not finite, or no dimension is chosen); the solver's
+// own output; or, where that output was wrong (a refusal, a complex form,
+// wrong digits), one report of the eigenvalues found by counting (a definite
+// pencil) or by QZ (any other) instead, or the message that the pencil is
+// singular.
 enum class Outcome { Refused, ClosedForm, Mended };
 
 // The command itself: reset the flag, read the selections, symmetrise,
-// validate, and run the solver for n. What the solver would show is held
-// back and checked first when one of M, -M, K, -K is safely definite. It
-// never closes anything.
+// validate, refuse an entry that is not finite, and run the solver for n.
+// What the solver would show is held back and checked first, unless one of
+// M, -M, K, -K is definite only at rounding level. It never closes anything.
 Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel);
 
 // Form set-up at first display: everything but the dimension choice hidden.

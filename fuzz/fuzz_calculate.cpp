@@ -1,8 +1,9 @@
 // The Calculate command on arbitrary doubles (NaN, infinities, subnormals,
 // huge values): no crash, no undefined behaviour, every message one of the
-// program's own texts or a report in one of its formats, and on a definite
-// pencil (M, -M, K or -K definite, at any condition) never a wrong
-// eigenvalue and never a refusal.
+// program's own texts or a report in one of its formats, and never a wrong
+// eigenvalue: on a definite pencil (M, -M, K or -K definite, at any
+// condition) never a refusal either, and on a pencil that is not definite
+// every report as right as the issue's rule for them asks.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -19,16 +20,20 @@
 #include "core/memory_grid.h"
 #include "core/number_text.h"
 #include "solvers/cubic_root_finder.h"
+#include "solvers/inertia.h"
 #include "solvers/quartic_polynomial.h"
 #include "solvers/two_by_two.h"
 #include "tests/count_reference.h"
+#include "tests/general_reference.h"
 
 namespace {
 
 bool Known(const std::string& m)
 {
-    static const std::string f12 = R"([ -.0-9a-z+]{12,})";
-    static const std::string f11 = R"([ -.0-9a-z+]{11,})";
+    // A field: blanks, digits, letters (inf, nan, e), '.', '+' and '-'; '-'
+    // last, so that it is no range (" -." would take in "(", ")" and ",").
+    static const std::string f12 = R"([ .0-9a-z+-]{12,})";
+    static const std::string f11 = R"([ .0-9a-z+-]{11,})";
     static const std::regex two("Eigenvalues \n\n lambda1=" + f12 + " \n lambda2=" + f12);
     static const std::regex twoComplex("Eigenvalues \n\n lambda1=" + f12 + "\t\\+j\\(" + f12 + "\\)\n lambda2=" + f12 +
                                        " \t\\+j\\(" + f12 + "\\)");
@@ -38,8 +43,14 @@ bool Known(const std::string& m)
                                          "\\)");
     static const std::regex four("\n\n  Eigenvalues \n\n lambda1 = " + f11 + " \n lambda2 = " + f11 +
                                  " \n lambda3 = " + f11 + " \n lambda4 = " + f11 + " ");
+    static const std::string j11 = " \\+j \\(" + f11 + "\\)";
+    static const std::regex fourComplex("\n\n  Eigenvalues \n\n lambda1 = " + f11 + j11 + " \n lambda2 = " + f11 + j11 +
+                                        " \n lambda3 = " + f11 + j11 + " \n lambda4 = " + f11 + j11 + " ");
+    static const std::regex notFinite(R"( [KM]\([1-4],[1-4]\) is not a finite number\.)");
     return m == varno::PleaseEnterK || m == varno::PleaseEnterM || m == varno::SingularMMessage ||
-           m == varno::ComplexDivisionMessage || m == varno::QuarticLeadingMessage || std::regex_match(m, two) ||
+           m == varno::ComplexDivisionMessage || m == varno::QuarticLeadingMessage ||
+           m == varno::SingularPencilMessage || std::regex_match(m, notFinite) || std::regex_match(m, fourComplex) ||
+           std::regex_match(m, two) ||
            std::regex_match(m, twoComplex) || std::regex_match(m, three) || std::regex_match(m, threeComplex) ||
            std::regex_match(m, four);
 }
@@ -80,6 +91,35 @@ bool DefiniteShownRight(const varno::ProgramState& state, const varno::Recording
     return true;
 }
 
+// On a pencil that is not definite, every report must match the true
+// eigenvalues one to one as it shows them, each within 1e-6 of max|lambda|.
+// The reference: the roots of det(K - lambda M) in __float128, trusted only
+// where det M does not cancel (M far from singular) and no root moves by more
+// than 1e4 times a relative change of the entries.
+bool GeneralShownRight(const varno::ProgramState& state, const varno::RecordingChannel& channel)
+{
+    const int n = state.store.Dimension;
+    if (state.store.ErrorFlag != 0 || n < 2 || n > 4) return true;
+    double k[4][4] = {}, m[4][4] = {};
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const auto a = static_cast<std::size_t>(std::min(i, j) + 1), b = static_cast<std::size_t>(std::max(i, j) + 1);
+            k[i][j] = state.store.K[a][b];
+            m[i][j] = state.store.M[a][b];
+            if (!std::isfinite(k[i][j]) || !std::isfinite(m[i][j])) return true;
+        }
+    if (varno::ClassifyPencil(state.store.K, state.store.M, n).definiteness != varno::Definiteness::None) return true;
+    const varno::test::GeneralReference reference = varno::test::ReferenceRoots(n, k, m);
+    using varno::test::Quad;
+    if (reference.lambda.empty() || !(reference.leading >= Quad(1e-6)) || !(reference.conditioning <= Quad(1e4)) ||
+        !(reference.largest < Quad(1e300)) || !(reference.largest > Quad(1e-300)))
+        return true;
+    if (channel.reports.empty()) return false;  // refused, or called singular
+    for (const auto& report : channel.reports)
+        if (!varno::test::ShownRightForRoots(report.values, report.form.complex, reference)) return false;
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -106,5 +146,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& m : channel.messages)
         if (!Known(m)) std::abort();
     if (!DefiniteShownRight(state, channel)) std::abort();
+    if (!GeneralShownRight(state, channel)) std::abort();
     return 0;
 }

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A packages=(
-  [build]="cmake ninja-build g++ make qt6-base-dev libgl-dev"
+  [build]="cmake ninja-build g++ make qt6-base-dev libgl-dev libeigen3-dev"
   [test]="googletest libgtest-dev libgmock-dev liblapack-dev locales-all fonts-dejavu-core desktop-file-utils appstream
           groff-base dpkg-dev file"
   [package]="dpkg-dev file"

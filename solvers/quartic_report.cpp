@@ -22,6 +22,11 @@ std::string QuarticReportFor(double re1, double re2, double re3, double re4)
     return ReportTextFor(values, QuarticForm);
 }
 
+std::string QuarticComplexReportFor(const std::array<Eigenvalue, 4>& lambda)
+{
+    return ReportTextFor(lambda, QuarticComplexForm);
+}
+
 void ReportQuarticRoots(QuarticRootTable& table, ProgramState& state, ReportChannel& channel)
 {
     for (int k = 1; k <= 4; ++k) Tidy(table[static_cast<std::size_t>(k)].Im);

@@ -7,7 +7,7 @@ namespace varno {
 std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form)
 {
     std::string text;
-    text.reserve(160);  // the longest, n = 3 complex, in one allocation
+    text.reserve(176);  // the longest, n = 4 complex, in one allocation
     const std::size_t n = values.size();
     if (n == 4) {
         text += "\n\n  Eigenvalues ";
@@ -16,6 +16,11 @@ std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form)
             text += static_cast<char>('1' + k);
             text += " = ";
             AppendG(text, values[k].re, 11, form.precision);
+            if (form.complex) {
+                text += " +j (";
+                AppendG(text, values[k].im, 11, form.precision);
+                text += ')';
+            }
         }
         text += ' ';
         return text;

@@ -57,6 +57,12 @@ std::string ThreeByThreeReportFor(double lambda1, double lambda2, double lambda3
     return ReportTextFor(values, LowOrderRealForm);
 }
 
+std::string ThreeByThreeComplexReportFor(Eigenvalue lambda1, Eigenvalue lambda2, Eigenvalue lambda3)
+{
+    const Eigenvalue values[3] = {lambda1, lambda2, lambda3};
+    return ReportTextFor(values, LowOrderComplexForm);
+}
+
 void SolveThreeByThree(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeThreeByThree(state, &channel)) {

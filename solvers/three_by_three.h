@@ -38,4 +38,7 @@ void SolveThreeByThree(ProgramState& state, ReportChannel& channel);
 // The real form of the report for three eigenvalues, in the order given.
 std::string ThreeByThreeReportFor(double lambda1, double lambda2, double lambda3);
 
+// The complex form, real and imaginary parts, in the order given.
+std::string ThreeByThreeComplexReportFor(Eigenvalue lambda1, Eigenvalue lambda2, Eigenvalue lambda3);
+
 }  // namespace varno

@@ -45,6 +45,12 @@ std::string TwoByTwoReportFor(double lambda1, double lambda2)
     return ReportTextFor(values, LowOrderRealForm);
 }
 
+std::string TwoByTwoComplexReportFor(Eigenvalue lambda1, Eigenvalue lambda2)
+{
+    const Eigenvalue values[2] = {lambda1, lambda2};
+    return ReportTextFor(values, LowOrderComplexForm);
+}
+
 void SolveTwoByTwo(ProgramState& state, ReportChannel& channel)
 {
     if (!ComputeTwoByTwo(state)) {

@@ -35,4 +35,7 @@ void SolveTwoByTwo(ProgramState& state, ReportChannel& channel);
 // The real form of the report for two eigenvalues, in the order given.
 std::string TwoByTwoReportFor(double lambda1, double lambda2);
 
+// The complex form, real and imaginary parts, in the order given.
+std::string TwoByTwoComplexReportFor(Eigenvalue lambda1, Eigenvalue lambda2);
+
 }  // namespace varno

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "tests/harness.h"
 
@@ -298,6 +299,31 @@ TEST_F(CommaLocale, ReportsUseDecimalPoint)
     h.Calculate();
     ASSERT_EQ(h.channel.messages.size(), 1u);
     EXPECT_EQ(h.channel.messages[0], "Eigenvalues \n\n lambda1=         2.5 \n lambda2=         3.5");
+}
+
+// The texts of pencils that are not definite: the n = 4 complex form, and the
+// refusal of an entry that is not finite.
+TEST_F(CommaLocale, GeneralPencilTextsUseDecimalPoint)
+{
+    Harness h;
+    const double k[4][4] = {{0, 0.5, 0, 0}, {0.5, 0, 0, 0}, {0, 0, 0, 1.5}, {0, 0, 1.5, 0}};
+    const double m[4][4] = {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, -1}};
+    h.Load(k, m);
+    h.Calculate();
+    EXPECT_EQ(h.channel.messages, std::vector<std::string>{"\n\n  Eigenvalues \n\n lambda1 =           0 +j (       -1.5) "
+                                                          "\n lambda2 =           0 +j (       -0.5) \n lambda3 =  "
+                                                          "         0 +j (        0.5) \n lambda4 =           0 +j (  "
+                                                          "      1.5) "});
+    Harness typed;
+    typed.SelectDimension(2);
+    typed.SelectAction(0);
+    typed.Type(1, 1, "2,5");
+    typed.Type(2, 2, "1e999");
+    typed.SelectAction(1);
+    typed.Type(1, 1, "1");
+    typed.Type(2, 2, "1");
+    typed.Calculate();
+    EXPECT_EQ(typed.channel.messages, std::vector<std::string>{" K(2,2) is not a finite number."});
 }
 
 }  // namespace

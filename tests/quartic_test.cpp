@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "solvers/characteristic_cubic.h"
@@ -17,6 +18,7 @@ using Grid4 = double[4][4];
 const Grid4 Identity = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 
 std::string Report(double a, double b, double c, double d) { return QuarticReportFor(a, b, c, d); }
+std::string ComplexReport(const std::array<Eigenvalue, 4>& lambda) { return QuarticComplexReportFor(lambda); }
 
 struct QuarticCase {
     const char* name;
@@ -56,11 +58,13 @@ const QuarticCase Cases[] = {
     // K = diag(A, B), M = [[0, I], [I, 0]]: det(K - lM) = det(AB - l^2 I) = l^4 + 16.
     {"pure_quartic_plus_16", {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 0, 4}, {0, 0, 0, 0}},
      {{0, 0, 1, 0}, {0, 0, 0, 1}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {1, 0, 0, 0, 16},
-     {Report(-Root2, -Root2, Root2, Root2), Report(-Root2, -Root2, Root2, Root2)}},
+     // Neither matrix is definite: the closed form's two reports of real
+     // parts give way to one of the four complex eigenvalues.
+     {ComplexReport({{{-Root2, -Root2}, {-Root2, Root2}, {Root2, -Root2}, {Root2, Root2}}})}},
     // M the exchange matrix: det = (k1 k4 - l^2)(k2 k3 - l^2) = l^4 - 16.
     {"pure_quartic_minus_16", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -4, 0}, {0, 0, 0, 4}},
      {{0, 0, 0, 1}, {0, 0, 1, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {1, 0, 0, 0, -16},
-     {Report(-2, 0, 0, 2), Report(-2, 0, 0, 2)}},
+     {ComplexReport({{{-2, 0}, {0, -2}, {0, 2}, {2, 0}}})}},
     {"singular_m", {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
      {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, 1, -1}, {QuarticLeadingMessage}},
     // K definite: lambda = 1 / mu, and mu = 0 three times.

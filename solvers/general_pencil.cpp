@@ -1,0 +1,164 @@
+#include "solvers/general_pencil.h"
+
+#include <Eigen/Core>
+#include <Eigen/Eigenvalues>
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <utility>
+
+namespace varno {
+namespace {
+
+using Square = std::array<std::array<double, 4>, 4>;
+
+// x 2^e, exactly as ldexp gives it (one rounding, only below the normal
+// range), by a multiplication where 2^e is itself a normal double.
+double TimesPowerOfTwo(double x, int e)
+{
+    return e >= -1000 && e <= 1000 ? x * std::ldexp(1.0, e) : std::ldexp(x, e);
+}
+
+// Scales x by the power of two that brings its largest entry into [1, 2);
+// returns the exponent taken out (x was x' * 2^e). Zero stays zero.
+int Normalise(Square& x, int n)
+{
+    double big = 0.0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) big = std::max(big, std::fabs(x[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
+    if (big == 0.0) return 0;
+    const int e = std::ilogb(big);
+    if (e == 0) return 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            double& v = x[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            v = TimesPowerOfTwo(v, -e);
+        }
+    return e;
+}
+
+// D A D and D B D with D = diag(2^e_i) chosen so that every row of the pair
+// has its largest entry near 1: a degree of freedom in other units (a
+// rotation beside displacements, a millimetre beside metres) then weighs as
+// much as the others, and its entries are not taken for rounding noise.
+void Balance(Square& a, Square& b, int n)
+{
+    for (int sweep = 0; sweep < 3; ++sweep) {
+        bool changed = false;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+            double row = 0.0;
+            for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j)
+                row = std::max({row, std::fabs(a[i][j]), std::fabs(b[i][j])});
+            if (row == 0.0) continue;  // a zero row of both: the pencil is singular, and stays so
+            const int s = -std::ilogb(row) / 2;
+            if (s == 0) continue;
+            changed = true;
+            for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
+                a[i][j] = TimesPowerOfTwo(a[i][j], s), a[j][i] = TimesPowerOfTwo(a[j][i], s);
+                b[i][j] = TimesPowerOfTwo(b[i][j], s), b[j][i] = TimesPowerOfTwo(b[j][i], s);
+            }
+        }
+        if (!changed) break;
+    }
+}
+
+template <int N>
+GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
+{
+    GeneralEigenvalues out;
+    out.n = N;
+    Square a{}, b{};
+    for (std::size_t i = 0; i < N; ++i)
+        for (std::size_t j = 0; j < N; ++j) {
+            const std::size_t r = std::min(i, j) + 1, c = std::max(i, j) + 1;
+            a[i][j] = K[r][c];
+            b[i][j] = M[r][c];
+        }
+    int ek = Normalise(a, N), em = Normalise(b, N);
+    Balance(a, b, N);
+    ek += Normalise(a, N);
+    em += Normalise(b, N);
+
+    using Mat = Eigen::Matrix<double, N, N>;
+    Mat A, B;
+    for (int i = 0; i < N; ++i)
+        for (int j = 0; j < N; ++j) {
+            A(i, j) = a[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+            B(i, j) = b[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+        }
+    const double tolA = Negligible * A.norm();
+    const double tolB = Negligible * B.norm();
+
+    Eigen::RealQZ<Mat> qz(N);
+    qz.compute(A, B, false);
+    if (qz.info() != Eigen::Success) {
+        out.converged = false;
+        return out;
+    }
+    const Mat& S = qz.matrixS();
+    const Mat& T = qz.matrixT();
+
+    // In the pencil's own units.
+    const auto unscaled = [&](double x) { return TimesPowerOfTwo(x, ek - em); };
+    std::size_t finite = 0;
+    std::array<Eigenvalue, 4> values{};
+    int i = 0;
+    while (i < N) {
+        if (i == N - 1 || S(i + 1, i) == 0.0) {
+            const double alpha = S(i, i), beta = T(i, i);
+            if (std::fabs(beta) <= tolB) {
+                out.singular = out.singular || std::fabs(alpha) <= tolA;
+                ++out.infinite;
+            } else {
+                values[finite++] = {unscaled(alpha / beta), 0.0};
+            }
+            ++i;
+            continue;
+        }
+        // A complex pair. T's block is diagonal (ta, tb), and the pair
+        // is that of S's block times diag(1 / ta, 1 / tb), as Eigen's
+        // GeneralizedEigenSolver forms it: beta = ta tb, alpha from
+        // S2 = S diag(tb, ta), no division until the end.
+        const double ta = T(i, i), tb = T(i + 1, i + 1);
+        if (std::min(std::fabs(ta), std::fabs(tb)) <= tolB) {
+            // Both are huge (a conjugate pair has one modulus): infinite
+            // to within rounding, and singular if S's block is negligible too.
+            out.singular = out.singular || S.template block<2, 2>(i, i).norm() <= tolA;
+            out.infinite += 2;
+        } else {
+            const double beta = ta * tb;
+            const double s00 = S(i, i) * tb, s01 = S(i, i + 1) * ta;
+            const double s10 = S(i + 1, i) * tb, s11 = S(i + 1, i + 1) * ta;
+            const double p = 0.5 * (s00 - s11);
+            const double z = std::sqrt(std::fabs(p * p + s10 * s01));
+            const double re = unscaled((s11 + p) / beta), im = std::fabs(unscaled(z / beta));
+            values[finite++] = {re, -im};
+            values[finite++] = {re, im};
+        }
+        i += 2;
+    }
+    // By real part, then imaginary part; an insertion sort, as four need.
+    const auto before = [](const Eigenvalue& x, const Eigenvalue& y) { return x.re < y.re || (x.re == y.re && x.im < y.im); };
+    for (std::size_t k = 1; k < finite; ++k)
+        for (std::size_t j = k; j > 0 && before(values[j], values[j - 1]); --j) std::swap(values[j], values[j - 1]);
+    for (std::size_t k = 0; k < finite; ++k) {
+        out.lambda[k] = {values[k].re + 0.0, values[k].im + 0.0};  // a -0 shows as 0
+        out.largest = std::max(out.largest, std::hypot(values[k].re, values[k].im));
+    }
+    for (std::size_t k = finite; k < N; ++k) out.lambda[k] = {std::numeric_limits<double>::infinity(), 0.0};
+    return out;
+}
+
+}  // namespace
+
+GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M, int n)
+{
+    switch (n) {
+    case 2: return Solve<2>(K, M);
+    case 3: return Solve<3>(K, M);
+    default: return Solve<4>(K, M);
+    }
+}
+
+}  // namespace varno

@@ -1,0 +1,243 @@
+// Pencils where neither M, -M, K nor -K is definite: the closed form's
+// output is kept where it matches the QZ eigenvalues, else replaced. Judged
+// against the roots of det(K - lambda M) in __float128
+// (tests/general_reference.h), by the rule: every report matches the true
+// eigenvalues one to one as it shows them, each within 1e-6 of max|lambda|.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/batch.h"
+#include "core/general_check.h"
+#include "solvers/inertia.h"
+#include "solvers/quartic_report.h"
+#include "tests/general_reference.h"
+#include "tests/harness.h"
+
+namespace varno::test {
+namespace {
+
+const double Inf = std::numeric_limits<double>::infinity();
+const double Nan = std::numeric_limits<double>::quiet_NaN();
+
+// The faults the check mends, each with the one text it must show.
+TEST(GeneralPencil, WorkedExamples)
+{
+    const struct {
+        const char* name;
+        const char* k;
+        const char* m;
+        const char* text;
+        bool mended;
+        int exit;
+    } rows[] = {
+        {"small_complex_pair_not_a_double_real_one",
+         "-0.0008657464026941334 0.0017490858133239694 0.002523771044571267; 0.004561587369172819 "
+         "0.0029416117261060262; 0.003332606946176263",
+         "5016088.374569815 -4063601.9799255114 3324120.687547054; 3682945.1326123956 2416569.264595306; "
+         "-23778687.57536484",
+         "Eigenvalues \n\n lambda1=  -6.657e-11\t+j (  -1.129e-10)\n lambda2=  -6.657e-11 \t+j (   1.129e-10)\n "
+         "lambda3=   6.066e-09 \t+j (           0)",
+         true, 0},
+        {"quartic_refused_in_small_units",
+         "-0.008854352712593449 0.002042498946401852 -0.004475601024312057 -0.0012137475571008445; "
+         "0.008188010888289108 0.003291508465930656 -0.00024073742793785188; 0.0073954112830848595 "
+         "-0.00792142351511871; -0.00788621877861658",
+         "0.0013651687697362612 -0.003838544678365412 0.00493860431871317 -3.152604579855686e-05; "
+         "0.005095558330931076 -0.0012868436987985288 -0.0011049932292932529; -0.005632943332437063 "
+         "-0.0028527238580263034; -0.005239581667395615",
+         "\n\n  Eigenvalues \n\n lambda1 =    -0.95414 +j (    -1.5778) \n lambda2 =    -0.95414 +j (     1.5778) \n "
+         "lambda3 =      1.5199 +j (          0) \n lambda4 =        4.58 +j (          0) ",
+         true, 0},
+        {"quartic_imaginary_pairs_not_four_zeros", "0 1 0 0; 0 0 0; 0 2; 0", "1 0 0 0; -1 0 0; 1 0; -1",
+         "\n\n  Eigenvalues \n\n lambda1 =           0 +j (         -2) \n lambda2 =           0 +j (         -1) \n "
+         "lambda3 =           0 +j (          1) \n lambda4 =           0 +j (          2) ",
+         true, 0},
+        {"infinite_entry_not_computed_with", "3000 -1000; 1000", "1 0; 1e999", " M(2,2) is not a finite number.",
+         false, 1},
+        {"infinite_entry_of_a_definite_looking_pencil", "1 -1e999; 1", "1 0; 1", " K(1,2) is not a finite number.",
+         false, 1},
+        {"singular_pencil_has_no_eigenvalues", "1 0 0; -1 0; 0", "0 1 0; 0 0; 0", SingularPencilMessage, true, 1},
+        // Rows summing to zero in decimal, not quite in binary.
+        {"singular_pencil_within_rounding", "0.1 -0.3 0.2; 0.5 -0.2; 0", "0.7 0.1 -0.8; -0.4 0.3; 0.5",
+         SingularPencilMessage, true, 1},
+        // A degree of freedom in other units: balanced, not taken for noise.
+        {"badly_scaled_dof_not_taken_for_singular", "1 0 0; -2 0; 1e-13", "1 0 0; 1 0; -1e-13",
+         "Eigenvalues \n\n lambda1=          -2 \n lambda2=          -1 \n lambda3=           1", false, 0},
+        {"infinite_eigenvalue_keeps_the_refusal", "1 0 0; -1 0; 1", "0 1 0; 0 0; 0",
+         "Error:  determinant of M matrix = 0 ", false, 1},
+        {"infinite_eigenvalue_shown_as_inf", "1 0 0; 2 0; -1", "1 0 0; -1 0; 1e-17",
+         "Eigenvalues \n\n lambda1=          -2 \n lambda2=           1 \n lambda3=         inf", true, 0},
+        {"right_closed_form_kept", "2 0; -3", "1 0; -1", "Eigenvalues \n\n lambda1=           3 \n lambda2=           2",
+         false, 0},
+    };
+    for (const auto& row : rows) {
+        const BatchParse parsed = ParseRowsArguments(row.k, row.m);
+        ASSERT_TRUE(parsed.ok()) << row.name;
+        ProgramState state;
+        const BatchRun run = RunBatch(parsed.problem, state);
+        EXPECT_EQ(run.channel.messages, std::vector<std::string>{row.text}) << row.name;
+        EXPECT_EQ(run.mended, row.mended) << row.name;
+        EXPECT_EQ(ExitStatusOf(run), row.exit) << row.name;
+    }
+}
+
+// An infinite or NaN entry is refused after the validation, at its first
+// position (K before M, row by row), and only inside the leading n x n block.
+TEST(GeneralPencil, NonFiniteEntriesNamed)
+{
+    const struct {
+        const char* name;
+        int n;
+        bool inK;
+        int i, j;
+        double value;
+        std::vector<std::string> messages;
+    } rows[] = {
+        {"nan_in_k", 2, true, 1, 2, Nan, {" K(1,2) is not a finite number."}},
+        {"minus_infinity_in_m", 3, false, 3, 3, -Inf, {" M(3,3) is not a finite number."}},
+        {"outside_the_block", 2, true, 3, 3, Inf, {"Eigenvalues \n\n lambda1=           1 \n lambda2=           2"}},
+    };
+    for (const auto& row : rows) {
+        Harness h;
+        for (int i = 1; i <= row.n; ++i) h.K(i, i) = i, h.M(i, i) = 1;
+        (row.inK ? h.K(row.i, row.j) : h.M(row.i, row.j)) = row.value;
+        h.grid.SetListSelection(id::DimensionList, row.n - 2);
+        const Outcome outcome = Calculate(h.state, h.grid, h.channel);
+        EXPECT_EQ(h.channel.messages, row.messages) << row.name;
+        EXPECT_EQ(outcome == Outcome::Refused, row.messages[0].find("finite") != std::string::npos) << row.name;
+    }
+    Harness h;  // the validation first: an empty K is refused as ever
+    h.M(1, 1) = Inf;
+    h.grid.SetListSelection(id::DimensionList, 0);
+    h.Calculate();
+    EXPECT_EQ(h.channel.messages, std::vector<std::string>{PleaseEnterK});
+}
+
+// The check on its own: one to one, as the report shows the values.
+TEST(GeneralPencil, ShownValuesMatchedOneToOne)
+{
+    GeneralEigenvalues pair;  // -1 +- 2j and 3
+    pair.n = 3;
+    pair.lambda = {{{-1, -2}, {-1, 2}, {3, 0}, {}}};
+    pair.largest = 3;
+    const struct {
+        const char* name;
+        std::vector<Eigenvalue> shown;
+        bool complex;
+        bool match;
+    } rows[] = {
+        {"exact", {{-1, 2}, {-1, -2}, {3, 0}}, true, true},
+        {"within_tolerance", {{-1 + 2e-6, -2}, {-1, 2 - 2e-6}, {3 + 2e-6, 0}}, true, true},
+        {"beyond_tolerance", {{-1 + 4e-6, -2}, {-1, 2}, {3, 0}}, true, false},
+        {"pair_shown_real", {{-1, -2}, {-1, 2}, {3, 0}}, false, false},
+        {"one_value_for_both", {{-1, 2}, {-1, 2}, {3, 0}}, true, false},
+        {"nan", {{-1, 2}, {-1, -2}, {Nan, 0}}, true, false},
+        {"a_value_missing", {{-1, 2}, {-1, -2}}, true, false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(ShownValuesMatch(row.shown, row.complex, pair), row.match) << row.name;
+    GeneralEigenvalues infinite = pair;
+    infinite.infinite = 1;
+    infinite.lambda[2] = {Inf, 0};
+    EXPECT_FALSE(ShownValuesMatch(rows[0].shown, true, infinite)) << "numbers for an infinite eigenvalue";
+
+    HoldingChannel refused;  // a refusal is never right for a regular pencil
+    refused.ShowRefusal("Error:  determinant of M matrix = 0 ");
+    refused.ShowReport("report", rows[0].shown, {true, 4});
+    EXPECT_FALSE(HeldOutputMatches(refused, pair));
+    EXPECT_TRUE(HeldRefusal(refused));
+    HoldingChannel note;
+    note.ShowMessage("Complex division error.");
+    EXPECT_FALSE(HeldOutputMatches(note, pair)) << "no report at all";
+    note.ShowReport("report", rows[0].shown, {true, 4});
+    EXPECT_TRUE(HeldOutputMatches(note, pair));
+    EXPECT_FALSE(HeldRefusal(note));
+}
+
+std::vector<std::vector<double>> RandomOrthogonal(std::mt19937_64& rng, int n)
+{
+    std::normal_distribution<double> g;
+    std::vector<std::vector<double>> q(static_cast<std::size_t>(n), std::vector<double>(static_cast<std::size_t>(n)));
+    for (auto& row : q)
+        for (double& x : row) x = g(rng);
+    for (std::size_t i = 0; i < q.size(); ++i) {
+        for (int pass = 0; pass < 2; ++pass)
+            for (std::size_t j = 0; j < i; ++j) {
+                double dot = 0.0;
+                for (std::size_t t = 0; t < q.size(); ++t) dot += q[i][t] * q[j][t];
+                for (std::size_t t = 0; t < q.size(); ++t) q[i][t] -= dot * q[j][t];
+            }
+        double norm = 0.0;
+        for (const double x : q[i]) norm += x * x;
+        for (double& x : q[i]) x /= std::sqrt(norm);
+    }
+    return q;
+}
+
+// Both matrices indefinite, M well conditioned (eigenvalues of both signs,
+// magnitudes in [0.5, 2]), K with entries in [-1, 1] and diagonal entries of
+// both signs; in units from 1e-6 to 1e9, each matrix its own, and every
+// fourth at unit scale.
+TEST(GeneralPencil, SeededPencilsAtManyScales)
+{
+    const unsigned seed = 1515;
+    std::printf("seed %u\n", seed);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0), size(0.5, 2.0), decades(-6.0, 9.0);
+    for (int n = 2; n <= 4; ++n) {
+        int problems = 0, mended = 0, complex = 0, wrong = 0;
+        for (int trial = 0; trial < 400; ++trial) {
+            const double kUnit = trial % 4 == 0 ? 1.0 : std::pow(10.0, decades(rng));
+            const double mUnit = trial % 4 == 0 ? 1.0 : std::pow(10.0, decades(rng));
+            double k[4][4] = {}, m[4][4] = {};
+            const auto q = RandomOrthogonal(rng, n);
+            double d[4];
+            for (int i = 0; i < n; ++i) d[i] = (i % 2 == 0 ? 1.0 : -1.0) * size(rng);
+            for (int i = 0; i < n; ++i)
+                for (int j = i; j < n; ++j) {
+                    double s = 0.0;
+                    for (int t = 0; t < n; ++t)
+                        s += q[static_cast<std::size_t>(t)][static_cast<std::size_t>(i)] * d[t] *
+                             q[static_cast<std::size_t>(t)][static_cast<std::size_t>(j)];
+                    m[i][j] = m[j][i] = s * mUnit;
+                    k[i][j] = k[j][i] = u(rng) * kUnit;
+                }
+            k[0][0] = std::fabs(k[0][0]), k[1][1] = -std::fabs(k[1][1]);
+            Harness h;
+            h.LoadUpper(n, k, m);
+            ASSERT_EQ(ClassifyPencil(h.state.store.K, h.state.store.M, n).definiteness, Definiteness::None);
+            const GeneralReference reference = ReferenceRoots(n, k, m);
+            ASSERT_LE(reference.bound, Quad(1e-12) * reference.largest) << "the reference itself is in doubt";
+            const Outcome outcome = Calculate(h.state, h.grid, h.channel);
+            ++problems;
+            mended += outcome == Outcome::Mended ? 1 : 0;
+            bool right = !h.channel.reports.empty();
+            std::string why = right ? "" : "no report";
+            for (const RecordedReport& report : h.channel.reports) {
+                complex += report.form.complex ? 1 : 0;
+                right = right && ShownRightForRoots(report.values, report.form.complex, reference, &why);
+            }
+            wrong += right ? 0 : 1;
+            EXPECT_TRUE(right) << "n = " << n << ", trial " << trial << ": " << why << "\n"
+                               << h.channel.messages.front();
+        }
+        std::printf("n = %d: %d problems, %d keep the closed form's output, %d mended, %d reports complex, %d wrong\n",
+                    n, problems, problems - mended, mended, complex, wrong);
+    }
+}
+
+// The n = 4 complex form, byte for byte.
+TEST(GeneralPencil, QuarticComplexText)
+{
+    EXPECT_EQ(QuarticComplexReportFor({{{-10.5, -1e-7}, {0, 0}, {0.25, 3}, {123.456, Inf}}}),
+              "\n\n  Eigenvalues \n\n lambda1 =       -10.5 +j (     -1e-07) \n lambda2 =           0 +j (          0) \n "
+              "lambda3 =        0.25 +j (          3) \n lambda4 =      123.46 +j (        inf) ");
+}
+
+}  // namespace
+}  // namespace varno::test
