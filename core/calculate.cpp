@@ -149,6 +149,28 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     return Outcome::Mended;
 }
 
+std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store)
+{
+    const int n = store.Dimension;
+    std::vector<Eigenvalue> values;
+    if (n < 2 || n > 4) return values;
+    for (int i = 1; i <= n; ++i)
+        for (int j = i; j <= n; ++j)
+            if (!std::isfinite(store.K[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]) ||
+                !std::isfinite(store.M[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]))
+                return values;
+    const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
+    if (pencil.definiteness == Definiteness::Safe) {
+        const std::array<double, 4> lambda = LambdaOf(pencil.pencil, PencilEigenvalues(pencil.pencil));
+        for (int k = 0; k < n; ++k) values.push_back({lambda[static_cast<std::size_t>(k)], 0.0});
+        return values;
+    }
+    const GeneralEigenvalues qz = GeneralPencilEigenvalues(store.K, store.M, n);
+    if (!qz.converged || qz.singular) return values;
+    values.assign(qz.lambda.begin(), qz.lambda.begin() + n);
+    return values;
+}
+
 void InitialiseForm(GridView& grid)
 {
     grid.SetVisible(id::ActionGroup, false);

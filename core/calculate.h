@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/framework.h"
 #include "core/program_state.h"
@@ -40,6 +41,13 @@ enum class Outcome { Refused, ClosedForm, Mended };
 // What the solver would show is held back and checked first, unless one of
 // M, -M, K, -K is definite only at rounding level. It never closes anything.
 Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel);
+
+// The n eigenvalues of the leading blocks of a symmetrised store at full
+// precision, as (re, im), ordered by real part, infinities last: those the
+// count proves where M, -M, K or -K is safely definite, the QZ reference's
+// otherwise. Empty where n is out of range, an entry is not finite, QZ gave
+// up or the pencil is singular: no eigenvalue to give.
+std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store);
 
 // Form set-up at first display: everything but the dimension choice hidden.
 void InitialiseForm(GridView& grid);
