@@ -140,12 +140,16 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     }
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
     if (pencil.definiteness == Definiteness::None) return CheckGeneralPencil(state, held, channel);
-    if (pencil.definiteness != Definiteness::Safe || HeldOutputRight(held, pencil.pencil)) {
+    if (pencil.definiteness != Definiteness::Safe) {
         held.ReleaseTo(channel, state.text);
         return Outcome::ClosedForm;
     }
-    const DefinitePencil& p = pencil.pencil;
-    ShowMendedReport(state, channel, n, LambdaOf(p, PencilEigenvalues(p)));
+    ProvedOnDemand proved(pencil.pencil);
+    if (HeldOutputRight(held, pencil.pencil, proved)) {
+        held.ReleaseTo(channel, state.text);
+        return Outcome::ClosedForm;
+    }
+    ShowMendedReport(state, channel, n, LambdaOf(pencil.pencil, proved.Get()));
     return Outcome::Mended;
 }
 

@@ -229,54 +229,6 @@ std::string FormatG(double value, int width, int precision)
     return text;
 }
 
-Interval PrintedInterval(double value, int precision)
-{
-    if (value == 0.0) return {value, value};
-    // The P significant digits printf rounds to, as an integer and a power of ten.
-    std::array<char, 64> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
-                                      std::chars_format::scientific, precision - 1);
-    std::int64_t digits = 0;
-    const char* p = buffer.data();
-    for (; *p != 'e'; ++p)
-        if (IsDigit(*p)) digits = digits * 10 + (*p - '0');
-    int exponent = 0;
-    std::from_chars(p + (p[1] == '+' ? 2 : 1), result.ptr, exponent);
-    exponent -= precision - 1;  // value ~ digits * 10^exponent
-
-    // Exact decimal bounds mantissa * 10^power, each rounded once. Up to 10^22
-    // both factors are exact doubles, so one multiplication or division rounds
-    // exactly as reading the decimal text would; beyond, the text is read.
-    const auto read = [](std::int64_t mantissa, int power) {
-        static constexpr double Exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-        const auto m = static_cast<double>(mantissa);  // below 2^53: exact
-        if (power >= 0 && power <= 22) return m * Exact[power];
-        if (power < 0 && power >= -22) return m / Exact[-power];
-        const std::string text = std::to_string(mantissa) + "e" + std::to_string(power);
-        double x = 0.0;
-        const auto r = std::from_chars(text.data(), text.data() + text.size(), x);
-        if (r.ec == std::errc::result_out_of_range) x = power > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-        return x;
-    };
-    const double hi = read(10 * digits + 5, exponent - 1);
-    // Just below a power of ten the texts have one more digit, and their
-    // midpoints lie ten times closer.
-    std::int64_t power = 1;
-    for (int i = 1; i < precision; ++i) power *= 10;
-    double lo = digits == power ? read(100 * digits - 5, exponent - 2) : read(10 * digits - 5, exponent - 1);
-    // A midpoint that is a double itself goes to the text with the even last
-    // digit, and one that is not may round to the double beyond it: the
-    // ends must print as value does, so each is moved in by a unit of its
-    // last place where it does not.
-    const double magnitude = std::fabs(value);
-    const std::string text = FormatG(magnitude, 1, precision);
-    double top = hi;
-    if (FormatG(lo, 1, precision) != text) lo = std::nextafter(lo, magnitude);
-    if (FormatG(top, 1, precision) != text) top = std::nextafter(top, magnitude);
-    return value > 0.0 ? Interval{lo, top} : Interval{-top, -lo};
-}
-
 std::string FormatShortest(double value)
 {
     std::array<char, 64> buffer{};

@@ -37,17 +37,6 @@ std::string FormatG(double value, int width, int precision);
 // The same, appended to out.
 void AppendG(std::string& out, double value, int width, int precision);
 
-// The doubles that printf("%.<precision>g") prints exactly as it prints
-// value (finite), as a closed interval: from the smallest to the largest of
-// them, the midpoints to the neighbouring texts as far as they print alike
-// (a midpoint that is a double goes to the even last digit). A zero prints
-// alone.
-struct Interval {
-    double lo;
-    double hi;
-};
-Interval PrintedInterval(double value, int precision);
-
 // The shortest decimal text that reads back to the same double.
 std::string FormatShortest(double value);
 

@@ -55,7 +55,14 @@ double ShownNu(const DefinitePencil& pencil, double x)
 
 }  // namespace
 
-bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const DefinitePencil& pencil)
+const ProvedEigenvalues& ProvedOnDemand::Get()
+{
+    if (!proved_) proved_ = PencilEigenvalues(pencil_);
+    return *proved_;
+}
+
+bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const DefinitePencil& pencil,
+                      ProvedOnDemand& proved)
 {
     const std::size_t n = static_cast<std::size_t>(pencil.n);
     if (shown.size() != n) return false;
@@ -71,8 +78,6 @@ bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const De
     std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(n),
               [&](std::size_t a, std::size_t b) { return nu[a] < nu[b]; });
 
-    // First the narrow interval, which needs no text; most shown values are
-    // that close. Only if it fails, the wider union with the printed interval.
     // Half of the rule's width leaves room for the counts' own rounding.
     std::array<EigenvalueClaim, 4> claims{};
     for (std::size_t k = 0; k < n; ++k) {
@@ -82,23 +87,39 @@ bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const De
     }
     std::array<bool, 4> held{};
     if (ScaledClaimsHold(pencil, std::span(claims.data(), n), std::span(held.data(), n))) return true;
-    std::size_t failed = 0;  // those that failed, widened, to the front
+    // The k-th eigenvalue lies in its proved interval; x is right if all of
+    // that prints as x does (printing is monotone: its ends suffice).
+    const ProvedEigenvalues& e = proved.Get();
     for (std::size_t k = 0; k < n; ++k) {
         if (held[k]) continue;
         const double x = lambda[order[k]];
         if (!std::isfinite(x)) return false;
-        Interval printed = PrintedInterval(x, precision);
-        if (pencil.Inverted()) {  // x != 0, so the interval stays on one side of 0
-            printed = {1.0 / printed.hi, 1.0 / printed.lo};
+        double lo = e.lo[k];
+        double hi = e.hi[k];
+        if (pencil.Inverted()) {
+            if (!(lo > 0.0 || hi < 0.0)) return false;  // infinite, to within rounding
+            lo = 1.0 / e.hi[k];
+            hi = 1.0 / e.lo[k];
         }
-        claims[failed] = {claims[k].k, std::min(claims[k].lo, ScaledNu(pencil, printed.lo)),
-                          std::max(claims[k].hi, ScaledNu(pencil, printed.hi))};
-        ++failed;
+        const std::string text = FormatG(x, 1, precision);
+        if (FormatG(lo, 1, precision) != text || FormatG(hi, 1, precision) != text) return false;
     }
-    return ScaledClaimsHold(pencil, std::span(claims.data(), failed), std::span(held.data(), failed));
+    return true;
+}
+
+bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const DefinitePencil& pencil)
+{
+    ProvedOnDemand proved(pencil);
+    return ShownValuesRight(shown, precision, pencil, proved);
 }
 
 bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil)
+{
+    ProvedOnDemand proved(pencil);
+    return HeldOutputRight(held, pencil, proved);
+}
+
+bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil, ProvedOnDemand& proved)
 {
     int reports = 0;
     for (const auto part : {held.Inline(), held.Overflow()})
@@ -108,7 +129,7 @@ bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil)
             case HeldMessage::Kind::Message: continue;
             case HeldMessage::Kind::Report:
                 if (m.form.complex) return false;  // all of them real
-                if (!ShownValuesRight(m.Values(), m.form.precision, pencil)) return false;
+                if (!ShownValuesRight(m.Values(), m.form.precision, pencil, proved)) return false;
                 ++reports;
             }
         }

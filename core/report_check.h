@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -67,12 +68,29 @@ private:
 // Within this many times s_k a value is right whatever it prints.
 inline constexpr double ScaleNoise = 1e-12;
 
+// The pencil's proved eigenvalues, found the first time a check needs them;
+// a mend then shows them without finding them again.
+class ProvedOnDemand {
+public:
+    explicit ProvedOnDemand(const DefinitePencil& pencil) : pencil_(pencil) {}
+    const ProvedEigenvalues& Get();
+
+private:
+    const DefinitePencil& pencil_;
+    std::optional<ProvedEigenvalues> proved_;
+};
+
 // Whether the values shown (any order; real parts) are the pencil's lambda by
-// the rule, each printed with "%.<precision>g". Proved by counting.
+// the rule, each printed with "%.<precision>g". First each within the noise,
+// by two counts apiece, which settles most; one that is not must print as
+// the whole interval its eigenvalue is proved in does.
+bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const DefinitePencil& pencil,
+                      ProvedOnDemand& proved);
 bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const DefinitePencil& pencil);
 
 // Whether everything held is right for the pencil: no refusal, no report in
 // a complex form, every report's values right, and at least one report.
+bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil, ProvedOnDemand& proved);
 bool HeldOutputRight(const HoldingChannel& held, const DefinitePencil& pencil);
 
 }  // namespace varno

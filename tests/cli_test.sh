@@ -70,12 +70,15 @@ expect full_disk $?
 
 # A co-process writes one problem and waits for its answer (read -t only
 # keeps a broken build from hanging the suite).
+# Bash unsets CLI and CLI_PID once the co-process has ended, which it may
+# do before they are read again: take them at once.
 coproc CLI { "$cli" --stream -; }
-printf 'K\n2 0\n6\nM\n1 0\n2\n' >&"${CLI[1]}"
+cli_pid=$CLI_PID cli_out=${CLI[0]} cli_in=${CLI[1]}
+printf 'K\n2 0\n6\nM\n1 0\n2\n' >&"$cli_in"
 answer=""
-for _ in 1 2 3 4 5; do IFS= read -r -t 60 line <&"${CLI[0]}" || break; answer+="$line"$'\n'; done
-exec {CLI[1]}>&-
-wait "$CLI_PID"
+for _ in 1 2 3 4 5; do IFS= read -r -t 60 line <&"$cli_out" || break; answer+="$line"$'\n'; done
+exec {cli_in}>&-
+wait "$cli_pid"
 [[ $? -eq 0 && "$answer" == $'# problem 1 (line 1)\nEigenvalues \n\n lambda1=           2 \n lambda2=           3\n' ]]
 expect stream_coprocess $?
 

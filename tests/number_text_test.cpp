@@ -141,65 +141,6 @@ TEST(FormatG, MatchesPrintfWhereReportsLive)
             EXPECT_EQ(FormatG(tie, 12, precision), Printf(tie, 12, precision)) << tie << " precision " << precision;
 }
 
-// The doubles just outside a printed interval print otherwise; those just
-// inside, towards the value, print alike. Every magnitude, and values just
-// under a power of ten, where the texts below have one digit more.
-// Exact binary ties, which printf gives to the even last digit: an end at a
-// tie must print as the value does (1.03125 prints as "1.0312").
-TEST(PrintedInterval, TiesGoToTheEvenText)
-{
-    const double any = std::numeric_limits<double>::quiet_NaN();  // an end that is no tie: not checked here
-    const struct {
-        double value;
-        int precision;
-        double lo, hi;
-    } rows[] = {
-        {1.0312500002418759, 5, std::nextafter(1.03125, 2.0), any},
-        {1.0312, 5, any, 1.03125},
-        {2.5, 1, 1.5, 2.5},
-        {3.0, 1, std::nextafter(2.5, 3.0), std::nextafter(3.5, 3.0)},
-        {-1234.4, 4, -1234.5, -1233.5},
-    };
-    for (const auto& row : rows) {
-        const Interval band = PrintedInterval(row.value, row.precision);
-        EXPECT_TRUE(std::isnan(row.lo) || band.lo == row.lo) << row.value << ": " << band.lo;
-        EXPECT_TRUE(std::isnan(row.hi) || band.hi == row.hi) << row.value << ": " << band.hi;
-    }
-}
-
-TEST(PrintedInterval, EndsAreTheMidpointsToTheNeighbouringTexts)
-{
-    std::mt19937_64 rng(20261209);
-    std::printf("PrintedInterval random seed 20261209\n");
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    for (int k = 0; k < 20000; ++k) {
-        double v = std::bit_cast<double>(rng());
-        if (k % 2 == 0) v = std::pow(10.0, static_cast<int>(rng() % 60) - 30) * (1.0 - 1e-4 * unit(rng));
-        if (!std::isfinite(v)) continue;
-        for (const int precision : {4, 5}) {
-            const Interval band = PrintedInterval(v, precision);
-            const std::string text = FormatG(v, 1, precision);
-            ASSERT_LE(band.lo, v);
-            ASSERT_GE(band.hi, v);
-            ASSERT_EQ(FormatG(band.lo, 1, precision), text) << v;
-            ASSERT_EQ(FormatG(band.hi, 1, precision), text) << v;
-            for (const double out : {std::nextafter(band.lo, -Inf), std::nextafter(band.hi, Inf)})
-                if (std::isfinite(out)) {
-                    ASSERT_NE(FormatG(out, 1, precision), text) << v << " at " << out;
-                }
-            // Between an end's neighbour and v lies no other text.
-            const double above = std::nextafter(band.lo, Inf);
-            const double below = std::nextafter(band.hi, -Inf);
-            if (above <= v) {
-                ASSERT_EQ(FormatG(above, 1, precision), text) << v << " at " << above;
-            }
-            if (below >= v) {
-                ASSERT_EQ(FormatG(below, 1, precision), text) << v << " at " << below;
-            }
-        }
-    }
-}
-
 TEST(CellDisplayText, KeepsThePlainRenderingWhereItIsExact)
 {
     EXPECT_EQ(CellDisplayText(0.0), "             0");
