@@ -101,6 +101,10 @@ bool ShownValuesRight(std::span<const Eigenvalue> shown, int precision, const De
             lo = 1.0 / e.hi[k];
             hi = 1.0 / e.lo[k];
         }
+        // Two numbers more than a unit of the last digit shown apart, at the
+        // larger one's scale, print differently: no need to print them.
+        const double unit = std::pow(10.0, 1 - precision) * std::max({std::fabs(x), std::fabs(lo), std::fabs(hi)});
+        if (!(std::fabs(x - lo) <= unit && std::fabs(x - hi) <= unit)) return false;
         const std::string text = FormatG(x, 1, precision);
         if (FormatG(lo, 1, precision) != text || FormatG(hi, 1, precision) != text) return false;
     }

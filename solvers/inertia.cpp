@@ -46,30 +46,24 @@ void SortAscending(Lane& x, int n)
         for (int j = i; j > 0 && x[U(j - 1)] > x[U(j)]; --j) std::swap(x[U(j - 1)], x[U(j)]);
 }
 
-double Largest(const Square4& x, int n)
-{
-    double big = 0.0;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) big = std::max(big, std::fabs(x[U(i)][U(j)]));
-    return big;
-}
-
 // ---------------------------------------------------------------------------
 // Which matrix is definite.
 
 // Whether sign x + shift I has an LDL^T factorisation with positive pivots.
-bool PivotsPositive(const Square4& x, int n, double sign, double shift)
+template <int n>
+bool PivotsPositive(const Square4& x, double sign, double shift)
 {
-    Square4 w{};  // below the diagonal L(i, j), above it L(i, j) d(j)
+    Square4 w;  // below the diagonal L(i, j), above it L(i, j) d(j)
     for (int j = 0; j < n; ++j) {
         double pivot = sign * x[U(j)][U(j)] + shift;
         for (int p = 0; p < j; ++p) pivot -= w[U(j)][U(p)] * w[U(p)][U(j)];
         if (!(pivot > 0.0)) return false;
+        const double inverse = 1.0 / pivot;
         for (int i = j + 1; i < n; ++i) {
             double t = sign * x[U(i)][U(j)];
             for (int p = 0; p < j; ++p) t -= w[U(i)][U(p)] * w[U(p)][U(j)];
             w[U(j)][U(i)] = t;
-            w[U(i)][U(j)] = t / pivot;
+            w[U(i)][U(j)] = t * inverse;
         }
     }
     return true;
@@ -77,16 +71,17 @@ bool PivotsPositive(const Square4& x, int n, double sign, double shift)
 
 enum class Test { Safe, RoundingLevel, No };
 
-// sign x, x scaled so that its largest entry lies in [1, 2) (or zero). Safe
-// when the pivots of sign x - delta I are positive, delta = 16 eps |x|_max:
+// sign x, x scaled so that its largest entry, big, lies in [1, 2) (or is 0).
+// Safe when the pivots of sign x - delta I are positive, delta = 16 eps big:
 // they then exceed delta, and so are normal numbers, as the scaling makes
 // delta one. At rounding level when x + delta I passes: x is definite, or
 // fails to be only by rounding.
-Test DefinitenessOf(const Square4& x, int n, double sign)
+template <int n>
+Test DefinitenessOf(const Square4& x, double big, double sign)
 {
-    const double delta = 16.0 * DBL_EPSILON * Largest(x, n);
-    if (delta > 0.0 && PivotsPositive(x, n, sign, -delta)) return Test::Safe;
-    if (PivotsPositive(x, n, sign, delta)) return Test::RoundingLevel;
+    const double delta = 16.0 * DBL_EPSILON * big;
+    if (delta > 0.0 && PivotsPositive<n>(x, sign, -delta)) return Test::Safe;
+    if (PivotsPositive<n>(x, sign, delta)) return Test::RoundingLevel;
     return Test::No;
 }
 
@@ -421,7 +416,23 @@ std::optional<Lane> Candidates(const DefinitePencil& p)
     default: t = Reduce<4>(p); break;
     }
     Lane nu{};
-    if (!t || !QlEigenvalues(*t, nu)) return std::nullopt;
+    if (!t) return std::nullopt;
+    if (p.n == 2) {
+        // [a b; b c] in closed form: the larger magnitude from the mean and
+        // the radius, which add without cancelling, the other from the
+        // determinant.
+        const double a = t->diagonal[0];
+        const double b = t->off[0];
+        const double c = t->diagonal[1];
+        const double mean = 0.5 * a + 0.5 * c;
+        const double radius = Hypot(0.5 * a - 0.5 * c, b);
+        const double big = mean + std::copysign(radius, mean);
+        const double small = big != 0.0 ? (a * c - b * b) / big : 0.0;
+        nu = {std::min(big, small), std::max(big, small), 0.0, 0.0};
+        if (!std::isfinite(nu[0]) || !std::isfinite(nu[1])) return std::nullopt;
+    } else if (!QlEigenvalues(*t, nu)) {
+        return std::nullopt;
+    }
     for (int k = 0; k < p.n; ++k) nu[U(k)] = TimesPowerOfTwo(nu[U(k)], -t->shift);
     return nu;
 }
@@ -487,39 +498,62 @@ ProvedEigenvalues Unscaled(const DefinitePencil& p, Lane nu, Lane lo, Lane hi)
 
 }  // namespace
 
-PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n)
+namespace {
+
+// Every entry of x times 2^-e, exactly where 2^-e is a normal double.
+template <int n>
+void ScaleBy(Square4& x, int e)
+{
+    if (e > -1022 && e < 1022) {
+        const double f = TimesPowerOfTwo(1.0, -e);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) x[U(i)][U(j)] *= f;
+    } else {
+        Scale(x, n, e);
+    }
+}
+
+template <int n>
+PencilClass Classify(const Matrix10& K, const Matrix10& M)
 {
     PencilClass result;
-    if (n < 2 || n > 4) return result;
-    Square4 k{};
-    Square4 m{};
+    Square4 k;
+    Square4 m;
+    double kBig = 0.0;
+    double mBig = 0.0;
+    double poison = 0.0;  // stays 0 unless some entry is infinite or NaN
     for (int i = 0; i < n; ++i)
         for (int j = i; j < n; ++j) {
             // The upper triangle as typed; the symmetrised store mirrors it below.
-            k[U(i)][U(j)] = k[U(j)][U(i)] = K[U(i + 1)][U(j + 1)];
-            m[U(i)][U(j)] = m[U(j)][U(i)] = M[U(i + 1)][U(j + 1)];
-            if (!std::isfinite(k[U(i)][U(j)]) || !std::isfinite(m[U(i)][U(j)])) return result;
+            const double kij = K[U(i + 1)][U(j + 1)];
+            const double mij = M[U(i + 1)][U(j + 1)];
+            k[U(i)][U(j)] = k[U(j)][U(i)] = kij;
+            m[U(i)][U(j)] = m[U(j)][U(i)] = mij;
+            poison += (kij - kij) + (mij - mij);
+            kBig = std::max(kBig, std::fabs(kij));
+            mBig = std::max(mBig, std::fabs(mij));
         }
-    const double kBig = Largest(k, n);
-    const double mBig = Largest(m, n);
+    if (poison != 0.0) return result;  // NaN != 0.0 too
     const int ek = kBig > 0.0 ? BinaryExponent(kBig) : 0;
     const int em = mBig > 0.0 ? BinaryExponent(mBig) : 0;
-    Scale(k, n, ek);
-    Scale(m, n, em);
+    ScaleBy<n>(k, ek);
+    ScaleBy<n>(m, em);
+    kBig = TimesPowerOfTwo(kBig, -ek);  // the largest entries, scaled as they were
+    mBig = TimesPowerOfTwo(mBig, -em);
 
     const struct {
         DefiniteMatrix which;
         const Square4* b;
         const Square4* a;
         double sign;
-        int shift;  // nu's scale: 2^(e_B - e_A)
-    } tries[] = {{DefiniteMatrix::M, &m, &k, 1.0, em - ek},
-                 {DefiniteMatrix::MinusM, &m, &k, -1.0, em - ek},
-                 {DefiniteMatrix::K, &k, &m, 1.0, ek - em},
-                 {DefiniteMatrix::MinusK, &k, &m, -1.0, ek - em}};
+    } tries[] = {{DefiniteMatrix::M, &m, &k, 1.0},
+                 {DefiniteMatrix::MinusM, &m, &k, -1.0},
+                 {DefiniteMatrix::K, &k, &m, 1.0},
+                 {DefiniteMatrix::MinusK, &k, &m, -1.0}};
     bool roundingLevel = false;
     for (const auto& t : tries) {
-        const Test test = DefinitenessOf(*t.b, n, t.sign);
+        const bool bIsM = t.b == &m;
+        const Test test = DefinitenessOf<n>(*t.b, bIsM ? mBig : kBig, t.sign);
         if (test == Test::Safe) {
             DefinitePencil& p = result.pencil;
             p.n = n;
@@ -529,9 +563,9 @@ PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n)
                     p.b[U(i)][U(j)] = t.sign * (*t.b)[U(i)][U(j)];
                 }
             p.definite = t.which;
-            p.shift = t.shift;
-            p.aBig = t.a == &k ? Largest(k, n) : Largest(m, n);
-            p.bBig = t.b == &k ? Largest(k, n) : Largest(m, n);
+            p.shift = bIsM ? em - ek : ek - em;  // nu's scale: 2^(e_B - e_A)
+            p.aBig = bIsM ? kBig : mBig;
+            p.bBig = bIsM ? mBig : kBig;
             result.definiteness = Definiteness::Safe;
             return result;
         }
@@ -539,6 +573,18 @@ PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n)
     }
     result.definiteness = roundingLevel ? Definiteness::RoundingLevel : Definiteness::None;
     return result;
+}
+
+}  // namespace
+
+PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n)
+{
+    switch (n) {
+    case 2: return Classify<2>(K, M);
+    case 3: return Classify<3>(K, M);
+    case 4: return Classify<4>(K, M);
+    default: return {};
+    }
 }
 
 int CountBelow(const DefinitePencil& p, double sigma, bool orEqual)
