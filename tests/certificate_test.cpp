@@ -45,6 +45,7 @@ void Judge(const Problem& p, bool mDefinite, const std::string& what, Figures& f
     h.LoadUpper(p.n, p.k, p.m);
     const Outcome outcome = varno::Calculate(h.state, h.grid, h.channel);
     const std::vector<ReferenceEigenvalue> reference = ReferencePencil(p, mDefinite);
+    for (const ReferenceEigenvalue& r : reference) EXPECT_TRUE(r.trusted) << what << ": the reference cannot judge";
     if (mDefinite) {
         const std::vector<double> dsygv = LapackEigenvalues(p);
         figures.dsygvWrong += dsygv.empty() || !ShownRightForReference(dsygv, reference, false, 17) ? 1 : 0;
