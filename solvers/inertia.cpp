@@ -113,7 +113,7 @@ constexpr double Growth = 64.0;
 // number of nu below sigma[l], or at or below where orEqual[l]; -1 for a NaN
 // shift.
 template <int n>
-void CountLanes(const DefinitePencil& p, const Lane& sigma, const std::array<bool, 4>& orEqual,
+[[gnu::always_inline]] inline void CountLanes(const DefinitePencil& p, const Lane& sigma, const std::array<bool, 4>& orEqual,
                 std::array<int, 4>& out)
 {
     // A - sigma B, or 2^-e (A - sigma B) where sigma B could overflow: the
@@ -185,7 +185,9 @@ void CountLanes(const DefinitePencil& p, const Lane& sigma, const std::array<boo
     }
 }
 
-void Count4(const DefinitePencil& p, const Lane& sigma, const std::array<bool, 4>& orEqual, std::array<int, 4>& out)
+__attribute__((target_clones("avx2", "default"))) void Count4(const DefinitePencil& p, const Lane& sigma,
+                                                                 const std::array<bool, 4>& orEqual,
+                                                                 std::array<int, 4>& out)
 {
     switch (p.n) {
     case 2: CountLanes<2>(p, sigma, orEqual, out); break;
