@@ -137,6 +137,14 @@ bool GeneralShownRight(const varno::ProgramState& state, const varno::RecordingC
             found = found || varno::test::Modulus(root - other) <= Quad(1e-9) * reference.largest;
         if (!found) return true;
     }
+    // Nor where M is nearly singular for its norm: an eigenvalue beyond 1e8
+    // |K| / |M| is known to QZ only to some 1e-8 of itself, and the program
+    // may call it infinite.
+    if (reference.largest > Quad(1e8) * Quad(kBig / mBig)) return true;
+    // Nor a root that a change of the entries by rounding of their matrix's
+    // norm moves by more than 1e6 rounding units of the largest: QZ is exact
+    // only for such a nearby pencil, and 1e-6 is the rule's tolerance.
+    if (reference.normwise > Quad(1e6)) return true;
     if (channel.reports.empty()) return false;  // refused, or called singular
     for (const auto& report : channel.reports)
         if (!varno::test::ShownRightForRoots(report.values, report.form.complex, reference)) return false;

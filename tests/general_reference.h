@@ -96,6 +96,10 @@ struct GeneralReference {
     // far det M is from cancelling to zero.
     Quad conditioning = 0;
     Quad leading = 0;
+    // The same for a change of every entry by a fraction of its matrix's
+    // largest entry, which is what a backward stable QZ commits:
+    // n! (max|K| + max|M| |lambda|)^n / |p'(lambda)| / largest.
+    Quad normwise = 0;
 };
 
 // The roots of the characteristic polynomial; empty when its leading
@@ -106,6 +110,9 @@ inline GeneralReference ReferenceRoots(int n, const double (&k)[4][4], const dou
     GeneralReference out;
     const Quad lead = p.c[static_cast<std::size_t>(n)];
     if (lead == 0) return out;
+    Quad kBig = 0, mBig = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) kBig = std::max(kBig, QuadAbs(k[i][j])), mBig = std::max(mBig, QuadAbs(m[i][j]));
     const auto eval = [&](QuadComplex z, QuadComplex& derivative) {
         QuadComplex v{p.c[static_cast<std::size_t>(n)], 0};
         derivative = {0, 0};
@@ -173,10 +180,14 @@ inline GeneralReference ReferenceRoots(int n, const double (&k)[4][4], const dou
         const Quad slope = Modulus(derivative);
         out.bound = std::max(out.bound, slope > 0 ? 8 * unit * noise / slope : Quad(1e300));
         out.conditioning = std::max(out.conditioning, slope > 0 ? noise / slope : Quad(1e300));
+        Quad spread = 1;
+        for (int i = 1; i <= n; ++i) spread *= Quad(i) * (kBig + mBig * Modulus(x));
+        out.normwise = std::max(out.normwise, slope > 0 ? spread / slope : Quad(1e300));
         out.largest = std::max(out.largest, Modulus(x));
         out.lambda.push_back(x);
     }
     out.conditioning = out.largest > 0 ? out.conditioning / out.largest : Quad(1e300);
+    out.normwise = out.largest > 0 ? out.normwise / out.largest : Quad(1e300);
     out.leading = QuadAbs(lead) / p.magnitude[static_cast<std::size_t>(n)];
     // A multiple root is found only to the n-th root of the noise: Newton's
     // bound does not hold there, so the roots' spread stands in for it.

@@ -231,6 +231,51 @@ TEST(GeneralPencil, SeededPencilsAtManyScales)
     }
 }
 
+// QZ took a pencil for singular, or gave up (the refusal then stood), where
+// entries far below the norm sat beside entries near it; and a pencil in
+// units some 2^505 apart keeps its eigenvalues under that change of units.
+TEST(GeneralPencil, EntriesFarBelowTheNorm)
+{
+    struct Case {
+        int n;
+        double k[4][4], m[4][4];
+    };
+    const double e = 1.3599969691677753e+248;
+    std::vector<Case> cases = {
+        {3,
+         {{-2.0001994547831363, 1.3701024798229493e+248, 5.468341515090247e-304},
+          {1.3701024798229493e+248, 1.359997323406042e+248, 1.7600034121431682e-70},
+          {5.468341515090247e-304, 1.7600034121431682e-70, 5.26254956163e-312}},
+         {{-2.0058898159889002e+52, 6.27165402815572e-310, 1.3598737965592082e+248},
+          {6.27165402815572e-310, 1.35753943306152e+248, 4.556953037429244e-305},
+          {1.3598737965592082e+248, 4.556953037429244e-305, e}}},
+        {3,
+         {{4.667261458395893e-62, 6.2716633759979e-310, 7.564549089016045e-61}, {6.2716633759979e-310, e, e},
+          {7.564549089016045e-61, e, 0.0}},
+         {{1.3432712006409198e+248, 0.0, e}, {0.0, e, 1.1543631377198186e-65}, {e, 1.1543631377198186e-65, 0.0}}},
+    };
+    // D K D and D M D, D = diag(1, 2^-505, 1, 1): the same eigenvalues.
+    Case units{4, {{2, 1, 0, -1}, {1, -3, 1, 0.5}, {0, 1, 1, 2}, {-1, 0.5, 2, -1}},
+               {{1, 0.5, 0, 0}, {0.5, -1, 0.25, 0}, {0, 0.25, 2, 1}, {0, 0, 1, -0.5}}};
+    const GeneralReference plain = ReferenceRoots(4, units.k, units.m);
+    const double d[4] = {1.0, 0x1p-505, 1.0, 1.0};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) units.k[i][j] *= d[i] * d[j], units.m[i][j] *= d[i] * d[j];
+    cases.push_back(units);
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        const Case& x = cases[c];
+        const GeneralReference reference = c + 1 == cases.size() ? plain : ReferenceRoots(x.n, x.k, x.m);
+        ASSERT_FALSE(reference.lambda.empty());
+        Harness h;
+        h.LoadUpper(x.n, x.k, x.m);
+        Calculate(h.state, h.grid, h.channel);
+        ASSERT_EQ(h.channel.reports.size(), 1u) << "case " << c << ": " << h.channel.messages.front();
+        std::string why;
+        EXPECT_TRUE(ShownRightForRoots(h.channel.reports[0].values, h.channel.reports[0].form.complex, reference, &why))
+            << "case " << c << ": " << why;
+    }
+}
+
 // The n = 4 complex form, byte for byte.
 TEST(GeneralPencil, QuarticComplexText)
 {
