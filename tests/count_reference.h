@@ -241,8 +241,8 @@ inline bool RightForReference(double x, const ReferenceEigenvalue& r, bool inver
 {
     const long double lambda = inverted ? 1.0L / r.nu : r.nu;
     const long double nu = inverted ? 1.0L / static_cast<long double>(x) : static_cast<long double>(x);
-    if (std::fabs(lambda) > std::numeric_limits<double>::max() && std::isinf(x)) return true;
-    if (std::fabs(lambda) < std::numeric_limits<double>::denorm_min() && x == 0.0) return true;
+    if (std::fabs(lambda) > static_cast<long double>(std::numeric_limits<double>::max()) && std::isinf(x)) return true;
+    if (std::fabs(lambda) < static_cast<long double>(std::numeric_limits<double>::denorm_min()) && x == 0.0) return true;
     return FormatG(x, 1, precision) == FormatG(static_cast<double>(lambda), 1, precision) ||
            std::fabs(nu - r.nu) <= 1e-12L * r.s;
 }

@@ -112,7 +112,7 @@ inline GeneralReference ReferenceRoots(int n, const double (&k)[4][4], const dou
     if (lead == 0) return out;
     Quad kBig = 0, mBig = 0;
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) kBig = std::max(kBig, QuadAbs(k[i][j])), mBig = std::max(mBig, QuadAbs(m[i][j]));
+        for (int j = 0; j < n; ++j) kBig = std::max(kBig, QuadAbs(Quad(k[i][j]))), mBig = std::max(mBig, QuadAbs(Quad(m[i][j])));
     const auto eval = [&](QuadComplex z, QuadComplex& derivative) {
         QuadComplex v{p.c[static_cast<std::size_t>(n)], 0};
         derivative = {0, 0};
