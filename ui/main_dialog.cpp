@@ -60,26 +60,6 @@ QColor MarkTint(const QColor& base)
     return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue()));
 }
 
-// The dialog's report channel, passed through, noting whether an eigenvalue
-// report was shown: only then does a calculation have modes.
-class ReportWatch final : public ReportChannel {
-public:
-    explicit ReportWatch(ReportChannel& channel) : channel_(channel) {}
-    void ShowMessage(const std::string& text) override { channel_.ShowMessage(text); }
-    void ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form) override
-    {
-        reported = true;
-        channel_.ShowReport(text, values, form);
-    }
-    void ShowRefusal(const std::string& text) override { channel_.ShowRefusal(text); }
-    bool DefersReportText() const override { return channel_.DefersReportText(); }
-
-    bool reported = false;
-
-private:
-    ReportChannel& channel_;
-};
-
 }  // namespace
 
 DialogUnits TemplateUnits(const QFont& font, double pixelRatio)
@@ -301,10 +281,9 @@ void CMainDialog::OnCellChange(int cell)
 
 void CMainDialog::OnOK()
 {
-    ReportWatch watch(channel_);
-    const Outcome outcome = Calculate(state_, *this, watch);
+    const Outcome outcome = Calculate(state_, *this, channel_);
     NameCells();  // a refused matrix is shown in its place
-    modesView_ = ModesAfterCalculation(state_.store, outcome, watch.reported);
+    modesView_ = ModesAfterCalculation(state_.store, outcome);
     modes_->setEnabled(modesView_.result.has_value());
     if (modesWindow_ != nullptr) modesWindow_->ShowModes(modesView_);
 }

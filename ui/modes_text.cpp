@@ -22,11 +22,10 @@ bool NegativeMass(const MatrixStore& store) { return store.M[1][1] < 0.0; }
 
 }  // namespace
 
-ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome, bool reportShown)
+ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome)
 {
     const std::string none = "The last calculation has no modes: ";
     if (outcome == Outcome::Refused) return {std::nullopt, none + "nothing was computed."};
-    if (!reportShown) return {std::nullopt, none + "it showed no eigenvalues."};
     std::optional<ModalResult> modes = ModesOf(store.K, store.M, store.Dimension);
     if (!modes)
         return {std::nullopt, none + "neither M, \u2212M, K nor \u2212K is definite beyond rounding, so its "

@@ -25,10 +25,12 @@ struct ModesView {
     std::string note;
 };
 
-// The modes of the last calculation: those of its pencil when it showed an
-// eigenvalue report (reportShown) and the pencil is definite; none
-// otherwise. store is the one the calculation left, symmetrised for n.
-ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome, bool reportShown);
+// The modes of the last calculation: those of its pencil when it computed
+// anything and the pencil is definite; none otherwise. store is the one the
+// calculation left, symmetrised for n. Such a calculation always showed an
+// eigenvalue report: the checked one, or the closed form's once it was
+// proved right.
+ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome);
 
 // The table's column titles and its rows, one per mode, in ascending order
 // of lambda: mode, lambda, bound, omega, f, T, effective mass in kg and as
