@@ -176,8 +176,7 @@ bool ModesWindow::SavePlot(const QString& path)
         QPainter painter;
         if (!painter.begin(&svg)) return false;
         view_->render(&painter);
-        if (!painter.end()) return false;
-        return QFileInfo(path).size() > 0;
+        return painter.end();
     }
     return view_->grab().save(path, "PNG");
 }
