@@ -894,7 +894,11 @@ private slots:
             QCOMPARE(window->savePlotButton()->isEnabled(), step.modes);
         }
 
-        // Keys: the table, then the buttons; Escape closes.
+        // Keys: the table, then the buttons; Enter and Escape close.
+        window->table()->setFocus();
+        QTest::keyClick(window->table(), Qt::Key_Return);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(openModes(), window);
         window->table()->setFocus();
         for (QWidget* next : std::initializer_list<QWidget*>{window->copyButton(), window->savePlotButton(),
                                                             window->closeButton()}) {
