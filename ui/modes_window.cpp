@@ -54,7 +54,7 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
     table_->setHorizontalHeaderLabels(titles);
 
     chart_ = new QChart;
-    chart_->legend()->setAlignment(Qt::AlignBottom);
+    chart_->legend()->setAlignment(Qt::AlignRight);  // one label under another: none is cut short
     dof_ = new QValueAxis;
     dof_->setTitleText(QStringLiteral("Degree of freedom"));
     dof_->setLabelFormat(QStringLiteral("%d"));
@@ -105,7 +105,7 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
 
     ApplyPalette();
     const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));
-    resize(em * 56, fontMetrics().height() * 36);
+    resize(em * 64, fontMetrics().height() * 36);
 }
 
 void ModesWindow::ShowModes(const ModesView& view)
