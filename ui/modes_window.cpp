@@ -99,9 +99,7 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
     connect(save_, &QPushButton::clicked, this, &ModesWindow::OnSavePlot);
     connect(close_, &QPushButton::clicked, this, &QDialog::close);
     auto* copyKey = new QShortcut(QKeySequence::Copy, this);
-    connect(copyKey, &QShortcut::activated, this, [this] {
-        if (copy_->isEnabled()) OnCopy();
-    });
+    connect(copyKey, &QShortcut::activated, this, &ModesWindow::OnCopy);
 
     ApplyPalette();
     const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));

@@ -892,6 +892,11 @@ private slots:
             QCOMPARE(seriesCount(window), step.modes ? 2 : 0);
             QCOMPARE(window->copyButton()->isEnabled(), step.modes);
             QCOMPARE(window->savePlotButton()->isEnabled(), step.modes);
+            if (!step.modes) {  // nothing to copy
+                QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+                QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+                QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+            }
         }
 
         // Keys: the table, then the buttons; Enter and Escape close.
