@@ -46,6 +46,7 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
     table_->setSelectionMode(QAbstractItemView::NoSelection);
     table_->setTabKeyNavigation(false);  // Tab leaves the table; arrows move within it
     table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
     table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QStringList titles;
@@ -114,6 +115,8 @@ void ModesWindow::ShowModes(const ModesView& view)
     table_->setRowCount(0);
     copy_->setEnabled(result_.has_value());
     save_->setEnabled(result_.has_value());
+    dof_->setVisible(result_.has_value());  // no empty frame where there is nothing to draw
+    amplitude_->setVisible(result_.has_value());
     if (result_) {
         const auto rows = ModesRows(*result_);
         table_->setRowCount(static_cast<int>(rows.size()));

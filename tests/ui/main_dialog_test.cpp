@@ -890,6 +890,7 @@ private slots:
             QVERIFY2(window->note()->text().startsWith(QString::fromUtf8(step.note)), qPrintable(window->note()->text()));
             QCOMPARE(window->table()->rowCount(), step.modes ? 2 : 0);
             QCOMPARE(seriesCount(window), step.modes ? 2 : 0);
+            for (QAbstractAxis* axis : window->plot()->chart()->axes()) QCOMPARE(axis->isVisible(), step.modes);
             QCOMPARE(window->copyButton()->isEnabled(), step.modes);
             QCOMPARE(window->savePlotButton()->isEnabled(), step.modes);
             if (!step.modes) {  // nothing to copy
