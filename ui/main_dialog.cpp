@@ -72,7 +72,6 @@ DialogUnits TemplateUnits(const QFont& font, double pixelRatio)
     return DialogUnits(font, {{QStringLiteral("This program calculates the eigenvalues of:"), 138},
                               {QString::fromUtf8(CreditLine), 133},
                               {QStringLiteral("Calculate"), 50, button},
-                              {QString::fromUtf8(ModesButtonText).remove(QLatin1Char('&')), 50, button},
                               {QStringLiteral("Select Dimension"), 66, title},
                               {QStringLiteral("Select Action"), 97, title},
                               {QStringLiteral("Edit K matrix"), 67, 2 * title},
