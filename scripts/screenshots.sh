@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Writes PNG pictures of the dialogs (start, n = 3 with K, a marked cell with
 # its tooltip, a long value shortened with its tooltip, n = 4 with M, the
-# About box, a 4 x 4 report) into DIR (default: shots/). Headless. At another
-# scale: QT_SCALE_FACTOR=1.5 scripts/screenshots.sh DIR
+# About box, a 4 x 4 report, the Modes window of a shear building) into DIR
+# (default: shots/). Headless. At another scale:
+# QT_SCALE_FACTOR=1.5 scripts/screenshots.sh DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-shots}

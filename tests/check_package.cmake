@@ -31,8 +31,9 @@ if(NOT Package STREQUAL "varno" OR NOT Version STREQUAL "${VERSION}" OR NOT Arch
    OR NOT Section STREQUAL "math")
   message(FATAL_ERROR "control fields: ${Package} ${Version} ${Architecture} ${Section}")
 endif()
-# Computed from the binaries: the C library and Qt's widgets at least.
-foreach(library libc6 libqt6widgets6 libstdc++6)
+# Computed from the binaries: the C library, Qt's widgets, charts and SVG
+# at least.
+foreach(library libc6 libqt6widgets6 libqt6charts6 libqt6svg6 libstdc++6)
   string(FIND "${Depends}" "${library}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "Depends lacks ${library}: ${Depends}")

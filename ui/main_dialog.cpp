@@ -18,6 +18,7 @@
 #include "core/number_text.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"
+#include "ui/modes_window.h"
 
 // Resources of a static library must be registered by hand, outside any
 // namespace.
@@ -171,6 +172,8 @@ void CMainDialog::Build()
     Place(new QGroupBox(QStringLiteral("Enter M matrix coefficients"), this), id::MGroup, 7, 114, 344, 135);
     Place(new QGroupBox(this), NoId, 7, 76, 150, 26);
     Place(new QLabel(QString::fromUtf8(CreditLine), this), NoId, 14, 86, 133, 8);
+    modes_ = Place(new QPushButton(QString::fromUtf8(ModesButtonText), this), NoId, 163, 257, 50, 14);
+    modes_->setEnabled(false);  // until a calculation has modes
 
     for (QWidget* widget : placed_) {
         // Group boxes are frames behind their contents, not containers.
@@ -181,6 +184,7 @@ void CMainDialog::Build()
     }
     calculate_->setAccessibleName(QStringLiteral("Calculate"));
     exit_->setAccessibleName(QStringLiteral("Exit"));
+    modes_->setAccessibleName(QStringLiteral("Modes"));
     for (QListWidget* list : std::initializer_list<QListWidget*>{dimensionList_, actionList_}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         list->setSortingEnabled(true);
@@ -197,9 +201,11 @@ void CMainDialog::Build()
         previous = edit;
     }
     setTabOrder(previous, actionList_);
+    setTabOrder(actionList_, modes_);
 
     connect(calculate_, &QPushButton::clicked, this, &CMainDialog::OnOK);
     connect(exit_, &QPushButton::clicked, this, &CMainDialog::reject);
+    connect(modes_, &QPushButton::clicked, this, &CMainDialog::OpenModes);
     connect(dimensionList_, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnDimensionChange);
     connect(actionList_, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnActionChange);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -274,8 +280,20 @@ void CMainDialog::OnCellChange(int cell)
 
 void CMainDialog::OnOK()
 {
-    Calculate(state_, *this, channel_);
+    const Outcome outcome = Calculate(state_, *this, channel_);
     NameCells();  // a refused matrix is shown in its place
+    modesView_ = ModesAfterCalculation(state_.store, outcome);
+    modes_->setEnabled(modesView_.result.has_value());
+    if (modesWindow_ != nullptr) modesWindow_->ShowModes(modesView_);
+}
+
+void CMainDialog::OpenModes()
+{
+    if (modesWindow_ == nullptr) modesWindow_ = new ModesWindow(this);
+    modesWindow_->ShowModes(modesView_);
+    modesWindow_->show();
+    modesWindow_->raise();
+    modesWindow_->activateWindow();
 }
 
 void CMainDialog::ShowNote(int cell)

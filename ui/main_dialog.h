@@ -11,6 +11,7 @@
 #include "core/framework.h"
 #include "core/program_state.h"
 #include "ui/dialog_units.h"
+#include "ui/modes_text.h"
 
 class QGroupBox;
 class QLabel;
@@ -22,6 +23,7 @@ namespace varno::ui {
 
 class CellEdit;
 class ChoiceList;
+class ModesWindow;
 
 // The accessible text of the equation picture.
 inline constexpr const char* EquationDescription = "K x = \u03bb M x";
@@ -34,6 +36,9 @@ inline constexpr int ScMinimize = 0xF020;
 inline constexpr int ScMaximize = 0xF030;
 inline constexpr int ScClose = 0xF060;
 inline constexpr int ScRestore = 0xF120;
+
+// The button that opens the Modes window, left of "Calculate".
+inline constexpr const char* ModesButtonText = "&Modes\u2026";
 
 inline constexpr const char* CreditLine = "Free software by the varno developers";
 inline constexpr const char* AboutSecondLine = "Closed-form eigenvalue solver";
@@ -62,13 +67,19 @@ public:
 
     // The window-menu command handler: 16 ... 31 open the About box.
     void OnSysCommand(int command);
-    // The "Calculate" command; never closes the dialog.
+    // The "Calculate" command; never closes the dialog. An open Modes window
+    // follows it.
     void OnOK();
+    // Opens the Modes window (one, made at the first call) on the modes of
+    // the last calculation.
+    void OpenModes();
 
     QWidget* control(int id) const;
     QPushButton* calculateButton() const { return calculate_; }
     QPushButton* exitButton() const { return exit_; }
-
+    QPushButton* modesButton() const { return modes_; }
+    // Null until the Modes window is first opened.
+    ModesWindow* modesWindow() const { return modesWindow_; }
 
 public slots:
     void accept() override;  // Enter and the default button calculate
@@ -99,6 +110,9 @@ private:
     std::vector<QWidget*> placed_;  // every control, in template order
     QPushButton* calculate_ = nullptr;
     QPushButton* exit_ = nullptr;
+    QPushButton* modes_ = nullptr;
+    ModesWindow* modesWindow_ = nullptr;
+    ModesView modesView_;  // what the last calculation gives the Modes window
     ChoiceList* dimensionList_ = nullptr;
     ChoiceList* actionList_ = nullptr;
     std::array<CellEdit*, 21> cells_{};

@@ -28,6 +28,17 @@
 #include "ui/grid_widgets.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/modes_text.h"
+#include "ui/modes_window.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QHeaderView>
+#include <QImage>
+#include <QLegend>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
 
 using namespace varno;
 
@@ -68,6 +79,41 @@ class MainDialogTest : public QObject {
         for (int c = id::FirstCell; c <= id::MGroup; ++c)
             if (dialog->control(c) != nullptr && c != id::ActionList && c != id::ActionGroup && shown(c)) ids.insert(c);
         return ids;
+    }
+
+    // Types the upper triangles of K and M (row by row) for n and presses
+    // Calculate.
+    void calculate(int n, const std::vector<const char*>& k, const std::vector<const char*>& m)
+    {
+        clickRow(id::DimensionList, n - 2);
+        for (int action : {0, 1}) {
+            clickRow(id::ActionList, action);
+            std::size_t next = 0;
+            for (int i = 1; i <= n; ++i)
+                for (int j = i; j <= n; ++j) dialog->SetCellText(CellAt(i, j), (action == 0 ? k : m).at(next++));
+        }
+        QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+    }
+    // The chain fixed at one end worked by hand: k1 = 2000, k2 = 1000 N/m,
+    // masses 10 and 5 kg.
+    void calculateChain() { calculate(2, {"3000", "-1000", "1000"}, {"10", "0", "5"}); }
+    // A buckling pencil: only K is definite, M singular.
+    void calculateBuckling() { calculate(2, {"4e5", "-2e5", "4e5"}, {"1", "0", "0"}); }
+    // Neither M, -M, K nor -K definite.
+    void calculateIndefinite() { calculate(2, {"1", "0", "-1"}, {"0", "1", "0"}); }
+    ui::ModesWindow* openModes()
+    {
+        QTest::mouseClick(dialog->modesButton(), Qt::LeftButton);
+        ui::ModesWindow* window = dialog->modesWindow();
+        if (window != nullptr && !QTest::qWaitForWindowExposed(window)) return nullptr;
+        return window;
+    }
+    static int seriesCount(ui::ModesWindow* window) { return static_cast<int>(window->plot()->chart()->series().size()); }
+    static QString copied(ui::ModesWindow* window)
+    {
+        QGuiApplication::clipboard()->clear();
+        QTest::mouseClick(window->copyButton(), Qt::LeftButton);
+        return QGuiApplication::clipboard()->text();
     }
 
 private slots:
@@ -486,6 +532,7 @@ private slots:
         QCOMPARE(name(list(id::ActionList)), QStringLiteral("Select Action"));
         QCOMPARE(name(dialog->calculateButton()), QStringLiteral("Calculate"));
         QCOMPARE(name(dialog->exitButton()), QStringLiteral("Exit"));
+        QCOMPARE(name(dialog->modesButton()), QStringLiteral("Modes"));
         int pictures = 0;
         for (QLabel* label : dialog->findChildren<QLabel*>())
             if (!label->pixmap().isNull()) {
@@ -622,6 +669,7 @@ private slots:
         const Row rows[] = {
             {0, "Calculate", 229, 257, 50, 14},
             {0, "Exit", 295, 258, 50, 14},
+            {0, "&Modes\u2026", 163, 257, 50, 14},
             {0, "This program calculates the eigenvalues of:", 11, 15, 138, 8},
             {0, "where K and M are symmetric matrices with real coefficients.", 14, 46, 136, 20},
             {0, "Select Dimension", 166, 26, 66, 76},
@@ -790,6 +838,187 @@ private slots:
         checkCells();
     }
 
+    // The Modes button: enabled after a calculation of a definite pencil
+    // only, last in the tab order; an open window follows each calculation.
+    void modesFollowEachCalculation()
+    {
+        QVERIFY(!dialog->modesButton()->isEnabled());
+        calculateChain();
+        QVERIFY(dialog->modesButton()->isEnabled());
+        QCOMPARE(dialog->modesButton()->text(), QString::fromUtf8("&Modes\u2026"));
+        list(id::ActionList)->setFocus();
+        for (QWidget* next : {static_cast<QWidget*>(dialog->modesButton()), static_cast<QWidget*>(dialog->calculateButton())}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr && window->isVisible() && !window->isModal());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Modes"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(window->plot())->text(QAccessible::Name),
+                 QStringLiteral("Mode shapes"));
+        QCOMPARE(window->table()->rowCount(), 2);
+        QCOMPARE(seriesCount(window), 2);
+        // Every cell in sight, at every scale the tests run at.
+        QVERIFY(!window->table()->horizontalScrollBar()->isVisible());
+        int width = 0;
+        for (int c = 0; c < window->table()->columnCount(); ++c) width += window->table()->columnWidth(c);
+        QVERIFY(width <= window->table()->viewport()->width());
+
+        const struct {
+            const char* name;
+            void (MainDialogTest::*run)();
+            bool modes;
+            const char* note;  // the start of the window's note
+        } steps[] = {
+            {"indefinite", &MainDialogTest::calculateIndefinite, false, "The last calculation has no modes: neither"},
+            {"chain", &MainDialogTest::calculateChain, true, "Shapes normalised so that x\u1d40Mx = 1. Total mass 15 kg"},
+            // K all zero is refused, though K and M would have modes.
+            {"refused", nullptr, false, "The last calculation has no modes: nothing was computed."},
+            {"buckling", &MainDialogTest::calculateBuckling, true, "M is not definite"},
+        };
+        for (const auto& step : steps) {
+            if (step.run != nullptr) {
+                (this->*step.run)();
+            } else {
+                clickRow(id::ActionList, 0);
+                for (int c : {CellAt(1, 1), CellAt(1, 2), CellAt(2, 2)}) dialog->SetCellText(c, "0");
+                QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+            }
+            QVERIFY2(window->isVisible(), step.name);
+            QCOMPARE(dialog->modesButton()->isEnabled(), step.modes);
+            QVERIFY2(window->note()->text().startsWith(QString::fromUtf8(step.note)), qPrintable(window->note()->text()));
+            QCOMPARE(window->table()->rowCount(), step.modes ? 2 : 0);
+            QCOMPARE(seriesCount(window), step.modes ? 2 : 0);
+            for (QAbstractAxis* axis : window->plot()->chart()->axes()) QCOMPARE(axis->isVisible(), step.modes);
+            QCOMPARE(window->copyButton()->isEnabled(), step.modes);
+            QCOMPARE(window->savePlotButton()->isEnabled(), step.modes);
+            if (!step.modes) {  // nothing to copy
+                QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+                QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+                QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+            }
+        }
+
+        // Keys: the table, then the buttons; Enter and Escape close.
+        window->table()->setFocus();
+        QTest::keyClick(window->table(), Qt::Key_Return);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(openModes(), window);
+        window->table()->setFocus();
+        for (QWidget* next : std::initializer_list<QWidget*>{window->copyButton(), window->savePlotButton(),
+                                                            window->closeButton()}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        QVERIFY(dialog->isVisible());
+    }
+
+    // Copy: the table as tab-separated text, checked against the chain
+    // worked by hand; a value that is not defined is a dash, everywhere.
+    void copiedTableOfTheChainWorkedByHand()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        const QStringList lines = copied(window).split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 4);  // header, two modes, the final line break
+        QCOMPARE(lines[0], QString::fromUtf8("Mode\t\u03bb\t\u00b1 bound\t\u03c9 (rad/s)\tf (Hz)\tT (s)\t"
+                                             "Effective mass (kg)\tShare of total (%)"));
+        QVERIFY(lines[3].isEmpty());
+        // mode, lambda, omega, f, T, effective mass, share; each value to the
+        // digits worked by hand.
+        const double hand[2][7] = {{1, 100, 10, 1.5915, 0.62832, 13.33, 88.9}, {2, 400, 20, 3.1831, 0.31416, 1.667, 11.1}};
+        const double digits[7] = {0, 1e-12, 1e-6, 5e-5, 5e-6, 5e-3, 0.05};
+        for (int r = 0; r < 2; ++r) {
+            const QStringList cells = lines[r + 1].split(QLatin1Char('\t'));
+            QCOMPARE(cells.size(), 8);
+            const double bound = ParseCellText(cells[2].toStdString());
+            QVERIFY2(bound > 0 && bound <= 1e-8 * hand[r][1], qPrintable(cells[2]));
+            const int columns[7] = {0, 1, 3, 4, 5, 6, 7};
+            for (int c = 0; c < 7; ++c) {
+                const QString text = cells[columns[c]];
+                QVERIFY2(std::fabs(ParseCellText(text.toStdString()) - hand[r][c]) <= digits[c] * std::max(1.0, hand[r][c]),
+                         qPrintable(lines[r + 1]));
+                QVERIFY2(!text.contains(QLatin1Char(',')), qPrintable(text));
+            }
+        }
+        // The legend gives each mode's frequency.
+        const auto markers = window->plot()->chart()->legend()->markers();
+        QCOMPARE(markers.size(), 2);
+        QCOMPARE(window->plot()->chart()->series()[1]->name(), QStringLiteral("Mode 2: f = 3.1831 Hz"));
+
+        calculateBuckling();  // copied with Ctrl+C this time
+        QGuiApplication::clipboard()->clear();
+        window->table()->setFocus();
+        QTest::keyClick(window->table(), Qt::Key_C, Qt::ControlModifier);
+        const QStringList buckling = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
+        QCOMPARE(buckling.size(), 4);
+        for (int r = 1; r <= 2; ++r) {
+            const QStringList cells = buckling[r].split(QLatin1Char('\t'));
+            for (int c = 3; c < 8; ++c) QCOMPARE(cells[c], QString::fromUtf8(ui::NotDefinedText));
+        }
+        QCOMPARE(window->plot()->chart()->series()[0]->name(), QStringLiteral("Mode 1: \u03bb = 300000"));
+    }
+
+    void savePlotWritesPngAndSvg()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        QTemporaryDir dir;
+        QVERIFY(window->SavePlot(dir.filePath(QStringLiteral("shapes.png"))));
+        const QImage png(dir.filePath(QStringLiteral("shapes.png")), "PNG");
+        QVERIFY(!png.isNull() && png.width() >= window->plot()->width());
+        QVERIFY(window->SavePlot(dir.filePath(QStringLiteral("shapes.SVG"))));
+        QFile svg(dir.filePath(QStringLiteral("shapes.SVG")));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        const QByteArray text = svg.readAll();
+        QVERIFY(text.contains("<svg") && text.contains("<title>Mode shapes</title>") && text.contains("<polyline") &&
+                text.contains("Degree of freedom"));
+        QVERIFY(!window->SavePlot(dir.filePath(QStringLiteral("no/such/dir/shapes.png"))));
+        QVERIFY(!window->SavePlot(dir.filePath(QStringLiteral("no/such/dir/shapes.svg"))));
+    }
+
+    // The plot takes the window's colours: readable on a dark theme too.
+    void modesPlotFollowsThePalette()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        dark.setColor(QPalette::Base, QColor(20, 20, 20));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        window->setPalette(dark);
+        QChart* chart = window->plot()->chart();
+        QCOMPARE(chart->backgroundBrush().color(), QColor(20, 20, 20));
+        QCOMPARE(chart->legend()->labelColor(), QColor(230, 230, 230));
+        for (QAbstractAxis* axis : chart->axes()) QCOMPARE(axis->labelsBrush().color(), QColor(230, 230, 230));
+    }
+
+    // A bound is shown rounded up, so that it still holds as shown.
+    void boundsAreRoundedUp_data()
+    {
+        QTest::addColumn<double>("bound");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("down") << 2.84e-14 << QStringLiteral("2.9e-14");
+        QTest::newRow("up") << 2.86e-14 << QStringLiteral("2.9e-14");
+        QTest::newRow("exact") << 2.5 << QStringLiteral("2.5e+00");
+        QTest::newRow("carry") << 9.94e-5 << QStringLiteral("1.0e-04");
+        QTest::newRow("large") << 1.23e300 << QStringLiteral("1.3e+300");
+        QTest::newRow("infinite") << HUGE_VAL << QStringLiteral("inf");
+    }
+    void boundsAreRoundedUp()
+    {
+        QFETCH(double, bound);
+        QFETCH(QString, text);
+        QCOMPARE(QString::fromStdString(ui::BoundText(bound)), text);
+        if (std::isfinite(bound)) QVERIFY(ParseCellText(text.toStdString()) >= bound);
+    }
 };
 
 QTEST_MAIN(MainDialogTest)

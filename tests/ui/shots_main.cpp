@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPainter>
 #include <QPixmap>
 #include <QToolTip>
@@ -12,8 +13,10 @@
 #include "app/about_dialog.h"
 #include "core/memory_grid.h"
 #include "core/matrix_store.h"
+#include "core/number_text.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/modes_window.h"
 
 namespace {
 
@@ -99,5 +102,22 @@ int main(int argc, char** argv)
     QMessageBox* box = varno::ui::CreateMessageBox(channel.messages.back(), &dialog);
     Save(box, dir + QStringLiteral("/report-4x4.png"));
     delete box;
+
+    // A four-storey shear building: floor masses in kg, storey stiffnesses
+    // in N/m, ground floor first.
+    const double mass[4] = {20000, 20000, 20000, 15000};
+    const double storey[4] = {4e7, 4e7, 3e7, 3e7};
+    for (int i = 1; i <= 4; ++i) {
+        const double below = storey[i - 1];
+        const double above = i < 4 ? storey[i] : 0.0;
+        dialog.SetCellText(varno::CellAt(i, i), varno::FormatShortest(below + above));
+        if (i < 4) dialog.SetCellText(varno::CellAt(i, i + 1), varno::FormatShortest(-above));
+    }
+    Select(action, 1);
+    for (int i = 1; i <= 4; ++i) dialog.SetCellText(varno::CellAt(i, i), varno::FormatShortest(mass[i - 1]));
+    dialog.OnOK();
+    if (!dialog.modesButton()->isEnabled()) return 1;
+    dialog.OpenModes();
+    Save(dialog.modesWindow(), dir + QStringLiteral("/modes.png"));
     return 0;
 }
