@@ -106,6 +106,16 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     const double tolA = Negligible * A.norm();
     const double tolB = Negligible * B.norm();
 
+    // QZ never deflates an S that is all zero (its test is a strict "below
+    // eps |S|"): it loops for ever where T has a zero on its diagonal, and
+    // gives up elsewhere. With K zero, det(K - lambda M) = (-lambda)^n det M:
+    // every lambda is 0, or the pencil is singular with M.
+    if (A.isZero(0.0)) {
+        const Eigen::SelfAdjointEigenSolver<Mat> m(B, Eigen::EigenvaluesOnly);
+        out.singular = !(m.eigenvalues().cwiseAbs().minCoeff() > tolB);
+        return out;  // lambda all 0, largest 0
+    }
+
     Eigen::RealQZ<Mat> qz(N);
     qz.compute(A, B, false);
     if (qz.info() != Eigen::Success) {

@@ -236,13 +236,21 @@ inline bool ReferenceDefiniteWithMargin(const double (&x)[4][4], int n, double s
 // 1e-12 s. Where K is the definite matrix (inverted) the rule is taken on
 // nu = 1 / lambda, the same to first order, so that an infinite lambda is
 // right where mu is zero to within 1e-12 s. A lambda beyond the double range
-// is right as the zero or infinity it comes out as.
+// is right as the zero or infinity it comes out as, and one below the normal
+// range to within the spacing of doubles there.
 inline bool RightForReference(double x, const ReferenceEigenvalue& r, bool inverted, int precision)
 {
     const long double lambda = inverted ? 1.0L / r.nu : r.nu;
     const long double nu = inverted ? 1.0L / static_cast<long double>(x) : static_cast<long double>(x);
     if (std::fabs(lambda) > static_cast<long double>(std::numeric_limits<double>::max()) && std::isinf(x)) return true;
     if (std::fabs(lambda) < static_cast<long double>(std::numeric_limits<double>::denorm_min()) && x == 0.0) return true;
+    // Below the normal range a double has a fixed spacing, and no double
+    // need print as lambda does: the nearest is right, or its neighbour
+    // after the rounding of a division.
+    const auto unit = static_cast<long double>(std::numeric_limits<double>::denorm_min());
+    if (std::fabs(lambda) < static_cast<long double>(std::numeric_limits<double>::min()) &&
+        std::fabs(static_cast<long double>(x) - lambda) <= unit)
+        return true;
     return FormatG(x, 1, precision) == FormatG(static_cast<double>(lambda), 1, precision) ||
            std::fabs(nu - r.nu) <= 1e-12L * r.s;
 }

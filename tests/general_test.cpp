@@ -276,6 +276,38 @@ TEST(GeneralPencil, EntriesFarBelowTheNorm)
     }
 }
 
+// With n = 3, entries typed earlier at n = 4 stay in the store and pass the
+// all-zero check while K's shown block is zero: QZ looped for ever where M's
+// is zero or singular too, and gave up elsewhere.
+TEST(GeneralPencil, ShownBlockOfKZero)
+{
+    const struct {
+        const char* name;
+        double m11, m12, m22, m33;
+        bool singular;
+    } cases[] = {
+        {"m_zero_too", 0, 0, 0, 0, true},
+        {"m_singular", 0, 1, 0, 0, true},
+        {"m_indefinite", 0, 1, 0, 2, false},
+    };
+    for (const auto& c : cases) {
+        Harness h;
+        h.SelectDimension(4);
+        h.K(1, 4) = 5.0;
+        h.M(1, 4) = 7.0;
+        h.SelectDimension(3);
+        h.M(1, 1) = c.m11, h.M(1, 2) = c.m12, h.M(2, 2) = c.m22, h.M(3, 3) = c.m33;
+        h.Calculate();
+        ASSERT_EQ(h.channel.messages.size(), 1u) << c.name;
+        if (c.singular) {
+            EXPECT_EQ(h.channel.messages[0], SingularPencilMessage) << c.name;
+            continue;
+        }
+        ASSERT_EQ(h.channel.reports.size(), 1u) << c.name << ": " << h.channel.messages[0];
+        for (const Eigenvalue& x : h.channel.reports[0].values) EXPECT_TRUE(x.re == 0.0 && x.im == 0.0) << c.name;
+    }
+}
+
 // The n = 4 complex form, byte for byte.
 TEST(GeneralPencil, QuarticComplexText)
 {
