@@ -195,17 +195,17 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::sp
     Long xr = 0.0L, xrError = 0.0L;  // lone vector: x^T r and its error
     for (int c = first; c < first + count; ++c) {
         const Vector4& v = x[U(c)];
-        const Long t = theta[U(c)];
+        const Long t = static_cast<Long>(theta[U(c)]);
         thetaBig = std::max(thetaBig, std::fabs(t));
         LongVector r{};
         LongVector e{};
         for (int i = 0; i < n; ++i) {
             Long ax = 0.0L, bx = 0.0L, size = 0.0L;
             for (int j = 0; j < n; ++j) {
-                ax += static_cast<Long>(p.a[U(i)][U(j)]) * v[U(j)];
-                bx += static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)];
-                size += std::fabs(static_cast<Long>(p.a[U(i)][U(j)]) * v[U(j)]) +
-                        std::fabs(t * static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)]);
+                ax += static_cast<Long>(p.a[U(i)][U(j)]) * static_cast<Long>(v[U(j)]);
+                bx += static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(v[U(j)]);
+                size += std::fabs(static_cast<Long>(p.a[U(i)][U(j)]) * static_cast<Long>(v[U(j)])) +
+                        std::fabs(t * static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(v[U(j)]));
             }
             r[U(i)] = ax - t * bx;
             e[U(i)] = Gamma(n + 2) * size;
@@ -218,7 +218,8 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::sp
             Long g = 0.0L, size = 0.0L;
             for (int i = 0; i < n; ++i)
                 for (int j = 0; j < n; ++j) {
-                    const Long term = static_cast<Long>(u[U(i)]) * static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)];
+                    const Long term =
+                        static_cast<Long>(u[U(i)]) * static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(v[U(j)]);
                     g += term;
                     size += std::fabs(term);
                 }
@@ -312,7 +313,7 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
         const Residual& r = residuals[g];
         const Long a = g > 0 ? groups[g - 1].hi : -std::numeric_limits<Long>::infinity();
         const Long b = g + 1 < groups.size() ? groups[g + 1].lo : std::numeric_limits<Long>::infinity();
-        const Long t = theta[U(group.first)];
+        const Long t = static_cast<Long>(theta[U(group.first)]);
         const Long gap = std::min(b - t, t - a) - r.rqShift;
         if (gap > 0.0L && r.epsilon < gap) {
             const Long temple = 2.0L * (r.epsilon * r.epsilon / gap + r.rqShift);
@@ -426,7 +427,7 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
 
         // The bound, from nu's in scaled units to lambda's in the units typed.
         const Long b = bound[U(k)];
-        const Long nu = theta[U(k)];
+        const Long nu = static_cast<Long>(theta[U(k)]);
         const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
         if (!p.Inverted()) {
             mode.bound = static_cast<double>(b * unit);
@@ -436,7 +437,7 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
             // The true lambda lies between the ends of 1 / ([nu - b, nu + b]
             // unit), each formed in long double to within 1e-18 of itself;
             // the lambda shown, rounded to double, may sit anywhere in there.
-            const Long lambda = mode.lambda;
+            const Long lambda = static_cast<Long>(mode.lambda);
             const Long near = 1.0L / ((nu + std::copysign(b, nu)) * unit);
             const Long far = 1.0L / ((nu - std::copysign(b, nu)) * unit);
             mode.bound = static_cast<double>(std::max(std::fabs(far - lambda), std::fabs(lambda - near)) +
