@@ -183,7 +183,7 @@ void AppendCell(std::string& out, double value, int width, int precision)
 
 // The modes of a run that showed a report, for a person: one line a mode,
 // then the shapes with one column a mode, as structural codes print them;
-// the digits the window shows, not every digit there is (that is the JSON's).
+// digits enough to read, not every digit there is (that is the JSON's job).
 void AppendModesTable(std::string& out, const BatchRun& run)
 {
     if (!run.modes) {
