@@ -4,12 +4,14 @@
 #include <Eigen/Dense>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "core/calculate.h"
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
+#include "solvers/modes.h"
 #include "solvers/quartic_report.h"
 #include "solvers/quartic_root_solver.h"
 #include "solvers/three_by_three.h"
@@ -243,6 +245,48 @@ void EigenSolver(benchmark::State& bench)
     bench.SetItemsProcessed(bench.iterations());
 }
 
+// Eigenpairs with their error bounds and the modal quantities, n = 4: from
+// the symmetric store, classification included.
+void Modes(benchmark::State& bench)
+{
+    const auto& pool = Pool(4);
+    MatrixStore store;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        const Problem& p = pool[k++ % PoolSize];
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) {
+                store.K[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.k[i][j];
+                store.M[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.m[i][j];
+            }
+        const std::optional<ModalResult> modes = ModesOf(store.K, store.M, 4);
+        benchmark::DoNotOptimize(modes);
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
+// Eigen's eigenvalues and eigenvectors on the same problems.
+void EigenVectors(benchmark::State& bench)
+{
+    const auto& pool = Pool(4);
+    using Mat = Eigen::Matrix<double, 4, 4>;
+    Eigen::GeneralizedSelfAdjointEigenSolver<Mat> solver;
+    Mat a, b;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        const Problem& p = pool[k++ % PoolSize];
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) {
+                a(i, j) = p.k[i][j];
+                b(i, j) = p.m[i][j];
+            }
+        solver.compute(a, b, Eigen::ComputeEigenvectors);
+        benchmark::DoNotOptimize(solver.eigenvalues().data());
+        benchmark::DoNotOptimize(solver.eigenvectors().data());
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
 }  // namespace
 
 BENCHMARK(Solve)->Name("solve")->DenseRange(2, 4);
@@ -254,5 +298,7 @@ BENCHMARK(Dggev)->Name("dggev/4");
 BENCHMARK(EigenSolver<2>)->Name("eigen/2");
 BENCHMARK(EigenSolver<3>)->Name("eigen/3");
 BENCHMARK(EigenSolver<4>)->Name("eigen/4");
+BENCHMARK(Modes)->Name("modes/4");
+BENCHMARK(EigenVectors)->Name("eigen-vectors/4");
 
 BENCHMARK_MAIN();

@@ -172,6 +172,95 @@ void AppendJsonNumber(std::string& out, double v)
     }
 }
 
+// A value of the modes table, right-aligned in width; "-" where it is not defined.
+void AppendCell(std::string& out, double value, int width, int precision)
+{
+    if (std::isnan(value))
+        out.append(static_cast<std::size_t>(width) - 1, ' ') += '-';
+    else
+        AppendG(out, value, width, precision);
+}
+
+// The modes of a run that showed a report, for a person: one line a mode,
+// then the shapes with one column a mode, as structural codes print them;
+// digits enough to read, not every digit there is (that is the JSON's job).
+void AppendModesTable(std::string& out, const BatchRun& run)
+{
+    if (!run.modes) {
+        out += "No modes: neither M, -M, K nor -K is safely definite.\n\n";
+        return;
+    }
+    const ModalResult& r = *run.modes;
+    const auto n = static_cast<std::size_t>(r.n);
+    out += "Modes\n mode          lambda     bound       omega           f           T   eff. mass   share\n";
+    for (std::size_t k = 0; k < n; ++k) {
+        const Mode& m = r.modes[k];
+        AppendG(out, static_cast<double>(k + 1), 5, 1);
+        AppendCell(out, m.lambda, 16, 8);
+        AppendCell(out, m.bound, 10, 2);
+        AppendCell(out, m.omega, 12, 5);
+        AppendCell(out, m.hertz, 12, 5);
+        AppendCell(out, m.period, 12, 5);
+        AppendCell(out, m.effectiveMass, 12, 5);
+        AppendCell(out, 100 * m.effectiveMass / r.totalMass, 6, 3);
+        out += std::isnan(m.effectiveMass) ? "\n" : " %\n";
+    }
+    if (r.massDefinite) {
+        out += " total mass ";
+        AppendG(out, r.totalMass, 0, 5);
+        out += '\n';
+    }
+    out += "\nMode shapes\n  dof";
+    for (std::size_t k = 0; k < n; ++k) {
+        out += "        mode ";
+        AppendG(out, static_cast<double>(k + 1), 1, 1);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        out += '\n';
+        AppendG(out, static_cast<double>(i + 1), 5, 1);
+        for (std::size_t k = 0; k < n; ++k) AppendCell(out, r.modes[k].vector[i], 14, 6);
+    }
+    out += "\n\n";
+}
+
+// A quantity of a mode: null where it is not defined.
+void AppendJsonQuantity(std::string& out, double v)
+{
+    if (std::isnan(v))
+        out += "null";
+    else
+        AppendJsonNumber(out, v);
+}
+
+void AppendJsonModes(std::string& out, const ModalResult& r)
+{
+    out += '[';
+    for (std::size_t k = 0; k < static_cast<std::size_t>(r.n); ++k) {
+        const Mode& m = r.modes[k];
+        out += k > 0 ? ", {\"lambda\": " : "{\"lambda\": ";
+        AppendJsonQuantity(out, m.lambda);
+        out += ", \"bound\": ";
+        AppendJsonQuantity(out, m.bound);
+        out += ", \"vector\": [";
+        for (std::size_t i = 0; i < static_cast<std::size_t>(r.n); ++i) {
+            if (i > 0) out += ", ";
+            AppendJsonQuantity(out, m.vector[i]);
+        }
+        out += "], \"omega\": ";
+        AppendJsonQuantity(out, m.omega);
+        out += ", \"hertz\": ";
+        AppendJsonQuantity(out, m.hertz);
+        out += ", \"period\": ";
+        AppendJsonQuantity(out, m.period);
+        out += ", \"participation\": ";
+        AppendJsonQuantity(out, m.participation);
+        out += ", \"effective_mass\": ";
+        AppendJsonQuantity(out, m.effectiveMass);
+        out += '}';
+    }
+    out += ']';
+}
+
 }  // namespace
 
 LineKind ClassifyLine(std::string_view line)
@@ -309,10 +398,11 @@ BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine, bool 
     return lines.Read(rows, strict);
 }
 
-BatchRun RunBatch(const BatchProblem& problem, ProgramState& state)
+BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras extras)
 {
     BatchRun run;
     run.n = problem.n;
+    run.extras = extras;
     for (std::size_t i = 0; i < static_cast<std::size_t>(problem.n); ++i)
         for (std::size_t j = i; j < static_cast<std::size_t>(problem.n); ++j) {
             state.store.K[i + 1][j + 1] = problem.K[i][j];
@@ -323,13 +413,23 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state)
     grid.SetListSelection(id::DimensionList, problem.n - 2);
     grid.SetListSelection(id::ActionList, 0);
     run.mended = Calculate(state, grid, run.channel) == Outcome::Mended;
+    // Values beside a refusal or a message would claim what the run did not show.
+    if (run.channel.reports.empty()) return run;
+    if (extras.eigenvalues) run.eigenvalues = FullPrecisionEigenvalues(state.store);
+    if (extras.modes) run.modes = ModesOf(state.store.K, state.store.M, problem.n);
     return run;
+}
+
+void AppendPlainOutput(std::string& out, const BatchRun& run)
+{
+    for (const auto& message : run.channel.messages) (out += message) += "\n\n";
+    if (run.extras.modes && !run.channel.reports.empty()) AppendModesTable(out, run);
 }
 
 std::string PlainOutput(const BatchRun& run)
 {
     std::string out;
-    for (const auto& message : run.channel.messages) (out += message) += "\n\n";
+    AppendPlainOutput(out, run);
     return out;
 }
 
@@ -357,7 +457,28 @@ void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line, 
         }
         out += ']';
     }
-    out += "], \"mended\": ";
+    out += "], \"eigenvalues\": ";
+    if (run.eigenvalues.empty()) {
+        out += "null";
+    } else {
+        out += '[';
+        for (std::size_t k = 0; k < run.eigenvalues.size(); ++k) {
+            out += k > 0 ? ", [" : "[";
+            AppendJsonNumber(out, run.eigenvalues[k].re);
+            out += ", ";
+            AppendJsonNumber(out, run.eigenvalues[k].im);
+            out += ']';
+        }
+        out += ']';
+    }
+    if (run.extras.modes) {
+        out += ", \"modes\": ";
+        if (run.modes)
+            AppendJsonModes(out, *run.modes);
+        else
+            out += "null";
+    }
+    out += ", \"mended\": ";
     out += run.mended ? "true" : "false";
     if (!warnings.empty()) {
         out += ", \"warnings\": [";

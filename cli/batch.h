@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 
 #include "core/memory_grid.h"
 #include "core/program_state.h"
+#include "solvers/modes.h"
 
 namespace varno {
 
@@ -86,19 +88,39 @@ private:
     void Fault(std::string why, std::int64_t number);
 };
 
+// What a run adds to the reports: JSON always gives the eigenvalues at full
+// precision, and --modes the modes; neither is worked out unless asked for.
+struct BatchExtras {
+    bool eigenvalues = false;
+    bool modes = false;
+};
+
 struct BatchRun {
     int n = 0;
     bool mended = false;  // the reports are the checked-and-mended one, not the closed form's
     RecordingChannel channel;
+    BatchExtras extras;  // what was asked for
+    // The n eigenvalues at full precision, ordered by real part; empty where
+    // no eigenvalue report was shown, or there is none to give.
+    std::vector<Eigenvalue> eigenvalues;
+    // The modes of a definite pencil that showed a report; empty otherwise.
+    std::optional<ModalResult> modes;
 };
 
 // Writes the triangles into a fresh store, selects dimension n - 2 and action
-// 0 on an in-memory grid, and runs the Calculate command.
-BatchRun RunBatch(const BatchProblem& problem, ProgramState& state);
+// 0 on an in-memory grid, and runs the Calculate command; then, where an
+// eigenvalue report was shown, works out the extras asked for.
+BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras extras = {});
 
+// Every message followed by an empty line, and with extras.modes the modes
+// table after them.
 std::string PlainOutput(const BatchRun& run);
-// line > 0 adds "line": L, as each object of a stream of problems has;
-// warnings, when there are any, go into "warnings".
+void AppendPlainOutput(std::string& out, const BatchRun& run);
+// One object and its line end: "n", "messages", "reports", "eigenvalues"
+// (null when there are none), with extras.modes "modes" (null without
+// them), "mended". line > 0 adds "line": L first, as each object of a stream
+// of problems has; warnings, when there are any, go into "warnings" last.
+// The run is one made with extras.eigenvalues.
 std::string JsonOutput(const BatchRun& run, std::int64_t line = 0, std::span<const std::string> warnings = {});
 void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line = 0,
                       std::span<const std::string> warnings = {});

@@ -16,12 +16,15 @@
 namespace {
 
 constexpr std::string_view Usage =
-    "usage: varno-cli [--json] [--strict] -k ROWS -m ROWS\n"
-    "       varno-cli [--json] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
+    "usage: varno-cli [--json] [--modes] [--strict] -k ROWS -m ROWS\n"
+    "       varno-cli [--json] [--modes] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
     "       varno-cli --version\n"
     "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
     "FILE: a line K, K's rows, a line M, M's rows, as many problems as you like; '-' reads standard input\n"
-    "  --json          one JSON object per problem (JSON Lines for many)\n"
+    "  --json          one JSON object per problem (JSON Lines for many), with the\n"
+    "                  eigenvalues at full precision\n"
+    "  --modes         natural frequencies, mode shapes, error bounds and effective\n"
+    "                  masses, where M, -M, K or -K is definite\n"
     "  --strict        an entry not read whole (\"1,5\" is read as 1) is an error, not a warning\n"
     "  --stream        every answer headed, each written as soon as its M has its n rows\n"
     "  -j N            N worker threads (default: as many as the cores it may use)\n"
@@ -87,6 +90,8 @@ int main(int argc, char** argv)
         const std::string_view arg = argv[a];
         if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--modes") {
+            options.modes = true;
         } else if (arg == "--stream") {
             options.stream = true;
         } else if (arg == "--strict") {
@@ -137,7 +142,8 @@ int main(int argc, char** argv)
     for (const std::string& warning : parsed.warnings) Err().Write("varno-cli: " + warning + "\n");
 
     varno::ProgramState state;
-    const varno::BatchRun run = varno::RunBatch(parsed.problem, state);
+    const varno::BatchRun run =
+        varno::RunBatch(parsed.problem, state, {.eigenvalues = options.json, .modes = options.modes});
     varno::FdSink out(STDOUT_FILENO, "standard output");
     if (!out.Write(options.json ? varno::JsonOutput(run, 0, parsed.warnings) : varno::PlainOutput(run)))
         return Fail(out.error);

@@ -76,7 +76,7 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
         }
         for (const std::string& warning : parse.warnings) ((batch.err += "varno-cli: ") += warning) += '\n';
         ProgramState state;
-        const BatchRun run = RunBatch(parse.problem, state);
+        const BatchRun run = RunBatch(parse.problem, state, {.eigenvalues = options.json, .modes = options.modes});
         batch.withoutReport = batch.withoutReport || ExitStatusOf(run) != 0;
         if (options.json) {
             AppendJsonOutput(batch.out, run, alone ? 0 : unit.lines.kLine, parse.warnings);
@@ -84,7 +84,7 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
             if (!alone)
                 ((((batch.out += "# problem ") += std::to_string(unit.number)) += " (line ") +=
                  std::to_string(unit.lines.kLine)) += ")\n";
-            for (const auto& message : run.channel.messages) (batch.out += message) += "\n\n";  // PlainOutput, in place
+            AppendPlainOutput(batch.out, run);
         }
     }
     batch.done.store(true, std::memory_order_release);

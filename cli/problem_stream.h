@@ -44,6 +44,7 @@ struct StreamOptions {
     // input is waited for.
     bool stream = false;
     bool strict = false;  // an entry not read whole makes its problem malformed
+    bool modes = false;   // each answer with its modes
     int jobs = 1;         // worker threads; 1 does all the work on the calling thread
 };
 

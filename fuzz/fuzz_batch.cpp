@@ -1,9 +1,12 @@
 // The batch command's input reader: arbitrary FILE texts and ROWS pairs, and
-// the same texts as a stream of problems. Nothing may crash; a rejection is
-// one line that names the problem; a stream of one problem is answered as
-// that problem alone, and a longer one with one JSON line per problem; two
-// worker threads reading a few bytes at a time give the same bytes as one.
+// the same texts as a stream of problems, with and without modes. Nothing may
+// crash; a rejection is one line that names the problem; eigenvalues and
+// modes come only with a report, n of them, the modes' real and ascending; a
+// stream of one problem is answered as that problem alone, and a longer one
+// with one JSON line per problem; two worker threads reading a few bytes at a
+// time give the same bytes as one.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -24,10 +27,22 @@ void Check(const varno::BatchParse& parsed)
         if (warning.find('\n') != std::string::npos) std::abort();
     if (parsed.problem.n < 2 || parsed.problem.n > 4) std::abort();
     varno::ProgramState state;
-    const varno::BatchRun run = varno::RunBatch(parsed.problem, state);
+    const varno::BatchRun run = varno::RunBatch(parsed.problem, state, {.eigenvalues = true, .modes = true});
     const std::string json = varno::JsonOutput(run);
     if (json.empty() || json.front() != '{') std::abort();
-    (void)varno::PlainOutput(run);
+    const std::string plain = varno::PlainOutput(run);
+    const auto n = static_cast<std::size_t>(run.n);
+    const bool report = !run.channel.reports.empty();
+    if ((!run.eigenvalues.empty() || run.modes) && !report) std::abort();
+    if (!run.eigenvalues.empty() && run.eigenvalues.size() != n) std::abort();
+    if (report && (plain.find("\n\nModes\n") != std::string::npos) != run.modes.has_value()) std::abort();
+    if (!run.modes) return;
+    if (run.eigenvalues.size() != n || run.modes->n != run.n) std::abort();
+    for (std::size_t k = 0; k < n; ++k) {
+        const double lambda = run.modes->modes[k].lambda;
+        if (run.eigenvalues[k].im != 0.0 || std::isnan(lambda) || !(run.modes->modes[k].bound >= 0.0)) std::abort();
+        if (k > 0 && lambda < run.modes->modes[k - 1].lambda) std::abort();
+    }
 }
 
 // How many lines read "K", by the reader's own test of a line.
@@ -69,9 +84,10 @@ int Answer(std::string_view text, const varno::StreamOptions& options, std::stri
 void CheckStream(std::string_view text)
 {
     const int problems = KLines(text);
-    for (const bool json : {false, true}) {
+    for (const auto& [json, modes] : {std::pair{false, false}, std::pair{true, false}, std::pair{false, true},
+                                      std::pair{true, true}}) {
         std::string out, err;
-        const int status = Answer(text, {.json = json}, out, err);
+        const int status = Answer(text, {.json = json, .modes = modes}, out, err);
         if (status < 0 || status > 2) std::abort();
         if (problems <= 1) {  // exactly the single problem's answer
             const varno::BatchParse parsed = varno::ParseProblemFile(text);
@@ -80,7 +96,7 @@ void CheckStream(std::string_view text)
                 continue;
             }
             varno::ProgramState state;
-            const varno::BatchRun run = varno::RunBatch(parsed.problem, state);
+            const varno::BatchRun run = varno::RunBatch(parsed.problem, state, {.eigenvalues = json, .modes = modes});
             std::string warnings;
             for (const std::string& w : parsed.warnings) warnings += "varno-cli: " + w + "\n";
             if (out != (json ? varno::JsonOutput(run, 0, parsed.warnings) : varno::PlainOutput(run)) ||
@@ -92,7 +108,7 @@ void CheckStream(std::string_view text)
     }
     // With stream, every answer has the stream form, however few there are.
     std::string out, err;
-    Answer(text, {.json = true, .stream = true, .strict = true}, out, err);
+    Answer(text, {.json = true, .stream = true, .strict = true, .modes = true}, out, err);
     CheckJsonLines(out, -1);
 }
 

@@ -117,6 +117,13 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     }
 
     Eigen::RealQZ<Mat> qz(N);
+    // From the 24th sweep without a deflation on, Eigen's QZ takes random
+    // shifts from std::rand(), whose state the whole process shares: the same
+    // pencil would give other bits after any other call of rand, or with
+    // another thread's calls in between. Its two fixed exceptional shifts
+    // (sweeps 10 and 16) come before; a pencil that needs more sweeps than
+    // this is one QZ gives up on.
+    qz.setMaxIterations(24);
     qz.compute(A, B, false);
     if (qz.info() != Eigen::Success) {
         out.converged = false;

@@ -36,7 +36,7 @@ double Dot(const Vector4& x, const Square4& b, const Vector4& y, int n)
 // One step of inverse iteration: (A - theta B)^-1 B x, made B-orthogonal to
 // the vectors given (B-normalised), scaled to a largest component of 1.
 // Returns how much it grew.
-double Step(const DefinitePencil& p, const SymmetricFactor& f, const std::vector<Vector4>& against, Vector4& x)
+double Step(const DefinitePencil& p, const SymmetricFactor& f, std::span<const Vector4> against, Vector4& x)
 {
     const int n = p.n;
     Vector4 y{};
@@ -61,7 +61,7 @@ double Step(const DefinitePencil& p, const SymmetricFactor& f, const std::vector
 }  // namespace
 
 Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const Vector4> starts,
-                         const std::vector<Vector4>& against)
+                         std::span<const Vector4> against)
 {
     const int n = p.n;
     double alpha = 1.0;
@@ -177,7 +177,7 @@ struct Residual {
     Long rqShift = 0.0L;   // lone vector: |Rayleigh quotient - theta|, bounded
 };
 
-Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, const std::vector<Vector4>& x,
+Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::span<const Vector4> x,
                        const std::array<double, 4>& theta, int first, int count)
 {
     const int n = p.n;
@@ -195,17 +195,17 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, const s
     Long xr = 0.0L, xrError = 0.0L;  // lone vector: x^T r and its error
     for (int c = first; c < first + count; ++c) {
         const Vector4& v = x[U(c)];
-        const Long t = theta[U(c)];
+        const Long t = static_cast<Long>(theta[U(c)]);
         thetaBig = std::max(thetaBig, std::fabs(t));
         LongVector r{};
         LongVector e{};
         for (int i = 0; i < n; ++i) {
             Long ax = 0.0L, bx = 0.0L, size = 0.0L;
             for (int j = 0; j < n; ++j) {
-                ax += static_cast<Long>(p.a[U(i)][U(j)]) * v[U(j)];
-                bx += static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)];
-                size += std::fabs(static_cast<Long>(p.a[U(i)][U(j)]) * v[U(j)]) +
-                        std::fabs(t * static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)]);
+                ax += static_cast<Long>(p.a[U(i)][U(j)]) * static_cast<Long>(v[U(j)]);
+                bx += static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(v[U(j)]);
+                size += std::fabs(static_cast<Long>(p.a[U(i)][U(j)]) * static_cast<Long>(v[U(j)])) +
+                        std::fabs(t * static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(v[U(j)]));
             }
             r[U(i)] = ax - t * bx;
             e[U(i)] = Gamma(n + 2) * size;
@@ -218,7 +218,8 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, const s
             Long g = 0.0L, size = 0.0L;
             for (int i = 0; i < n; ++i)
                 for (int j = 0; j < n; ++j) {
-                    const Long term = static_cast<Long>(u[U(i)]) * static_cast<Long>(p.b[U(i)][U(j)]) * v[U(j)];
+                    const Long term =
+                        static_cast<Long>(u[U(i)]) * static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(v[U(j)]);
                     g += term;
                     size += std::fabs(term);
                 }
@@ -266,35 +267,42 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, const s
 // The bounds of all eigenvalues, in scaled units: groups of nearby ones
 // merged until their intervals are disjoint, so that each holds exactly its
 // own eigenvalues; then Kato-Temple for each lone one between its neighbours.
-std::array<Long, 4> Bounds(const DefinitePencil& p, const std::vector<Vector4>& x, const std::array<double, 4>& theta,
-                           const std::vector<int>& startsOfGroups)
+std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, const std::array<double, 4>& theta,
+                           std::span<const int> startsOfGroups)
 {
     const int n = p.n;
     const DefiniteFactor f = FactorDefinite(p);
-    std::vector<Group> groups;
+    // At most four groups: on the stack, where a heap allocation would cost
+    // more than the arithmetic around it.
+    std::array<Group, 4> groupsStore{};
+    std::size_t groupCount = 0;
     for (std::size_t g = 0; g < startsOfGroups.size(); ++g) {
         const int first = startsOfGroups[g];
         const int end = g + 1 < startsOfGroups.size() ? startsOfGroups[g + 1] : n;
-        groups.push_back({first, end - first, 0.0L, 0.0L, 0.0L});
+        groupsStore[groupCount++] = {first, end - first, 0.0L, 0.0L, 0.0L};
     }
-    std::vector<Residual> residuals;
+    std::array<Residual, 4> residuals{};
     for (bool merged = true; merged;) {
-        residuals.clear();
-        for (Group& g : groups) {
-            residuals.push_back(GroupResidual(p, f, x, theta, g.first, g.count));
-            g.radius = residuals.back().radius;
-            g.lo = static_cast<Long>(theta[U(g.first)]) - g.radius;
-            g.hi = static_cast<Long>(theta[U(g.first + g.count - 1)]) + g.radius;
+        for (std::size_t g = 0; g < groupCount; ++g) {
+            Group& group = groupsStore[g];
+            residuals[g] = GroupResidual(p, f, x, theta, group.first, group.count);
+            group.radius = residuals[g].radius;
+            group.lo = static_cast<Long>(theta[U(group.first)]) - group.radius;
+            group.hi = static_cast<Long>(theta[U(group.first + group.count - 1)]) + group.radius;
         }
         merged = false;
-        for (std::size_t g = 0; g + 1 < groups.size(); ++g)
-            if (!(groups[g].hi < groups[g + 1].lo)) {  // overlapping (or a NaN): one group
-                groups[g].count += groups[g + 1].count;
-                groups.erase(groups.begin() + static_cast<std::ptrdiff_t>(g) + 1);
+        for (std::size_t g = 0; g + 1 < groupCount; ++g)
+            if (!(groupsStore[g].hi < groupsStore[g + 1].lo)) {  // overlapping (or a NaN): one group
+                groupsStore[g].count += groupsStore[g + 1].count;
+                std::copy(groupsStore.begin() + static_cast<std::ptrdiff_t>(g) + 2,
+                          groupsStore.begin() + static_cast<std::ptrdiff_t>(groupCount),
+                          groupsStore.begin() + static_cast<std::ptrdiff_t>(g) + 1);
+                --groupCount;
                 merged = true;
                 break;
             }
     }
+    const std::span<const Group> groups(groupsStore.data(), groupCount);
     std::array<Long, 4> bound{};
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const Group& group = groups[g];
@@ -305,7 +313,7 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, const std::vector<Vector4>& 
         const Residual& r = residuals[g];
         const Long a = g > 0 ? groups[g - 1].hi : -std::numeric_limits<Long>::infinity();
         const Long b = g + 1 < groups.size() ? groups[g + 1].lo : std::numeric_limits<Long>::infinity();
-        const Long t = theta[U(group.first)];
+        const Long t = static_cast<Long>(theta[U(group.first)]);
         const Long gap = std::min(b - t, t - a) - r.rqShift;
         if (gap > 0.0L && r.epsilon < gap) {
             const Long temple = 2.0L * (r.epsilon * r.epsilon / gap + r.rqShift);
@@ -339,12 +347,14 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
 
     // Vectors, ascending in nu; those of eigenvalues closer than a thousandth
     // of their scale are made B-orthogonal to each other.
-    std::vector<Vector4> x;
-    std::vector<int> groups;
+    std::array<Vector4, 4> x{};
+    std::array<int, 4> groupsStore{};
+    std::size_t groupCount = 0;
     for (int k = 0; k < n; ++k) {
         const double window = 1e-3 * ScaleLowerBound(p, theta[U(k)]);
-        if (k == 0 || !(theta[U(k)] - theta[U(k - 1)] <= window)) groups.push_back(k);
-        std::vector<Vector4> against(x.begin() + groups.back(), x.end());
+        if (k == 0 || !(theta[U(k)] - theta[U(k - 1)] <= window)) groupsStore[groupCount++] = k;
+        const int first = groupsStore[groupCount - 1];
+        const std::span<const Vector4> against(x.data() + first, U(k - first));
         // r = (1, ..., 1) first, which has a part along every mode that takes
         // part in a motion of the whole (x^T B r != 0); then starts without
         // any pattern, another for each mode.
@@ -354,7 +364,7 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
                                                  {0.7539023, -0.1455000, -0.9111303, 1.0}};
         std::array<Vector4, 5> starts{Vector4{1.0, 1.0, 1.0, 1.0}};
         for (int s = 0; s < 4; ++s) starts[U(s + 1)] = Irregular[(s + k) % 4];
-        x.push_back(InverseIteration(p, theta[U(k)], starts, against));
+        x[U(k)] = InverseIteration(p, theta[U(k)], starts, against);
     }
     // Each eigenvalue as its vector's Rayleigh quotient, formed in long double:
     // right to the eigenvalue's own conditioning as the counted value is
@@ -373,7 +383,8 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
         const auto quotient = static_cast<double>(xax / xbx);
         if (std::isfinite(quotient)) theta[U(k)] = quotient;
     }
-    const std::array<Long, 4> bound = Bounds(p, x, theta, groups);
+    const std::array<Long, 4> bound =
+        Bounds(p, std::span(x.data(), U(n)), theta, std::span(groupsStore.data(), groupCount));
 
     ModalResult result;
     result.n = n;
@@ -416,7 +427,7 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
 
         // The bound, from nu's in scaled units to lambda's in the units typed.
         const Long b = bound[U(k)];
-        const Long nu = theta[U(k)];
+        const Long nu = static_cast<Long>(theta[U(k)]);
         const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
         if (!p.Inverted()) {
             mode.bound = static_cast<double>(b * unit);
@@ -426,7 +437,7 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
             // The true lambda lies between the ends of 1 / ([nu - b, nu + b]
             // unit), each formed in long double to within 1e-18 of itself;
             // the lambda shown, rounded to double, may sit anywhere in there.
-            const Long lambda = mode.lambda;
+            const Long lambda = static_cast<Long>(mode.lambda);
             const Long near = 1.0L / ((nu + std::copysign(b, nu)) * unit);
             const Long far = 1.0L / ((nu - std::copysign(b, nu)) * unit);
             mode.bound = static_cast<double>(std::max(std::fabs(far - lambda), std::fabs(lambda - near)) +
@@ -447,9 +458,11 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
         mode.participation = participation;
         mode.effectiveMass = participation * participation;
     }
-    // In ascending lambda, as the reports list them, infinities last.
-    std::stable_sort(result.modes.begin(), result.modes.begin() + n,
-                     [](const Mode& a, const Mode& b) { return a.lambda < b.lambda; });
+    // In ascending lambda, as the reports list them, infinities last; a
+    // stable insertion sort, which needs no buffer as std::stable_sort does.
+    for (int k = 1; k < n; ++k)
+        for (int j = k; j > 0 && result.modes[U(j)].lambda < result.modes[U(j - 1)].lambda; --j)
+            std::swap(result.modes[U(j)], result.modes[U(j - 1)]);
     return result;
 }
 

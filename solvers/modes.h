@@ -67,7 +67,7 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M);
 // only a start with a part along the eigenvector can, and the one that grew
 // most goes on.
 Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const Vector4> starts,
-                         const std::vector<Vector4>& against);
+                         std::span<const Vector4> against);
 
 // The same for the leading n x n blocks of a store whose lower triangles
 // mirror the upper ones; empty unless one of M, -M, K, -K is safely definite.

@@ -118,12 +118,82 @@ TEST(BatchInput, FileSkipsByteOrderMarkCommentsBlankLinesAndCarriageReturns)
 TEST(BatchRun, JsonOfTheWorkedTwoByTwo)
 {
     ProgramState state;
-    const BatchRun run = RunBatch(ParseRowsArguments("2 0; 0 6", "1 0; 0 2").problem, state);
+    const BatchRun run = RunBatch(ParseRowsArguments("2 0; 0 6", "1 0; 0 2").problem, state, {.eigenvalues = true});
     EXPECT_EQ(ExitStatusOf(run), 0);
     EXPECT_EQ(JsonOutput(run),
               "{\"n\": 2, \"messages\": [\"Eigenvalues \\n\\n lambda1=           2 \\n lambda2=           3\"], "
-              "\"reports\": [[[2, 0], [3, 0]]], \"mended\": false}\n");
+              "\"reports\": [[[2, 0], [3, 0]]], \"eigenvalues\": [[2.0000000000000004, 0], [3, 0]], "
+              "\"mended\": false}\n");
     EXPECT_EQ(PlainOutput(run), "Eigenvalues \n\n lambda1=           2 \n lambda2=           3\n\n");
+}
+
+// The eigenvalues at full precision and the modes, as JSON and as a table:
+// the two-mass chain worked by hand (lambda = 100 and 400, f = 1.5915 and
+// 3.1831 Hz, effective masses 13.33 and 1.667 of 15 kg), a buckling pencil
+// (K definite: an infinite eigenvalue, no frequencies), a pencil that is not
+// definite (complex eigenvalues by QZ, no modes) and a refusal (nothing).
+TEST(BatchRun, EigenvaluesAndModes)
+{
+    const struct {
+        const char* k;
+        const char* m;
+        const char* json;
+        const char* plain;  // the messages' text, then what --modes adds
+    } cases[] = {
+        {"3000 -1000; 1000", "10 0; 5",
+         R"j({"n": 2, "messages": ["Eigenvalues \n\n lambda1=         100 \n lambda2=         400"], )j"
+         R"j("reports": [[[100, 0], [400, 0]]], "eigenvalues": [[100, 0], [400, 0]], "modes": [)j"
+         R"j({"lambda": 100, "bound": 2.0440824958593376e-16, "vector": [0.18257418583505536, 0.3651483716701107], )j"
+         R"j("omega": 10, "hertz": 1.5915494309189535, "period": 0.6283185307179586, )j"
+         R"j("participation": 3.651483716701107, "effective_mass": 13.333333333333332}, )j"
+         R"j({"lambda": 400, "bound": 3.5041414214731503e-16, "vector": [0.25819888974716115, -0.25819888974716115], )j"
+         R"j("omega": 20, "hertz": 3.183098861837907, "period": 0.3141592653589793, )j"
+         R"j("participation": 1.2909944487358058, "effective_mass": 1.6666666666666672}], "mended": false})j",
+         "Modes\n"
+         " mode          lambda     bound       omega           f           T   eff. mass   share\n"
+         "    1             100     2e-16          10      1.5915     0.62832      13.333  88.9 %\n"
+         "    2             400   3.5e-16          20      3.1831     0.31416      1.6667  11.1 %\n"
+         " total mass 15\n\n"
+         "Mode shapes\n"
+         "  dof        mode 1        mode 2\n"
+         "    1      0.182574      0.258199\n"
+         "    2      0.365148     -0.258199\n\n"},
+        {"4e5 -2e5; 4e5", "1 0; 0",
+         R"j({"n": 2, "messages": ["Eigenvalues \n\n lambda1=       3e+05 \n lambda2=         inf"], )j"
+         R"j("reports": [[[3e+05, 0], ["inf", 0]]], "eigenvalues": [[3e+05, 0], ["inf", 0]], "modes": [)j"
+         R"j({"lambda": 3e+05, "bound": 3.3979663279140367e-12, "vector": [1, 0.5], "omega": null, "hertz": null, )j"
+         R"j("period": null, "participation": null, "effective_mass": null}, )j"
+         R"j({"lambda": "inf", "bound": "inf", "vector": [-2.465190328815662e-32, 1], "omega": null, "hertz": null, )j"
+         R"j("period": null, "participation": null, "effective_mass": null}], "mended": true})j",
+         "Modes\n"
+         " mode          lambda     bound       omega           f           T   eff. mass   share\n"
+         "    1          300000   3.4e-12           -           -           -           -     -\n"
+         "    2             inf       inf           -           -           -           -     -\n\n"
+         "Mode shapes\n"
+         "  dof        mode 1        mode 2\n"
+         "    1             1  -2.46519e-32\n"
+         "    2           0.5             1\n\n"},
+        {"1 2; -1", "0 1; 0",
+         R"j({"n": 2, "messages": ["Eigenvalues \n\n lambda1=           2\t+j(           1)\n )j"
+         R"j(lambda2=           2 \t+j(          -1)"], "reports": [[[2, 1], [2, -1]]], )j"
+         R"j("eigenvalues": [[2, -1], [2, 1]], "modes": null, "mended": false})j",
+         "No modes: neither M, -M, K nor -K is safely definite.\n\n"},
+        {"1 0; -2", "1 1; 1",
+         R"j({"n": 2, "messages": ["Error:  determinant of M matrix = 0 "], "reports": [], )j"
+         R"j("eigenvalues": null, "modes": null, "mended": false})j",
+         ""},
+    };
+    for (const auto& c : cases) {
+        const BatchProblem problem = ParseRowsArguments(c.k, c.m).problem;
+        ProgramState state;
+        const BatchRun json = RunBatch(problem, state, {.eigenvalues = true, .modes = true});
+        EXPECT_EQ(JsonOutput(json), std::string(c.json) + "\n") << c.k;
+        ProgramState fresh;
+        const BatchRun plain = RunBatch(problem, fresh, {.modes = true});
+        std::string messages;
+        for (const std::string& message : plain.channel.messages) (messages += message) += "\n\n";
+        EXPECT_EQ(PlainOutput(plain), messages + c.plain) << c.k;
+    }
 }
 
 TEST(BatchRun, RefusedAndSingularEndWithoutAReport)
@@ -155,13 +225,14 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
         input += p;
         kLines.push_back(1 + static_cast<int>(std::count(input.begin(), input.begin() + static_cast<long>(k), '\n')));
     }
-    const auto alone = [](const std::string& p) {
+    const auto alone = [](const std::string& p, BatchExtras extras) {
         ProgramState state;
-        return RunBatch(ParseProblemFile(p).problem, state);
+        return RunBatch(ParseProblemFile(p).problem, state, extras);
     };
-    for (const bool json : {true, false}) {
+    for (const auto& [json, modes] : {std::pair{true, false}, std::pair{false, false}, std::pair{true, true},
+                                      std::pair{false, true}}) {
         std::string out, err;
-        EXPECT_EQ(RunProblemText(input, out, err, {.json = json}), 2);
+        EXPECT_EQ(RunProblemText(input, out, err, {.json = json, .modes = modes}), 2);
         std::string expected;
         for (std::size_t k = 0; k < std::size(problems); ++k) {
             const std::string line = std::to_string(kLines[k]);
@@ -170,7 +241,7 @@ TEST(ProblemStream, AnswersEachProblemAsAlone)
                                  : "# problem 3 (line " + line + ")\nrow 2 of K has 3 entries; expected 1 or 2\n\n";
                 continue;
             }
-            const BatchRun run = alone(problems[k]);
+            const BatchRun run = alone(problems[k], {.eigenvalues = json, .modes = modes});
             expected += json ? "{\"line\": " + line + ", " + JsonOutput(run).substr(1)
                              : "# problem " + std::to_string(k + 1) + " (line " + line + ")\n" + PlainOutput(run);
         }
@@ -213,10 +284,14 @@ std::string MixedStream()
 TEST(ProblemStream, WorkersGiveTheSameBytes)
 {
     const std::string input = MixedStream();
-    for (const StreamOptions options : {StreamOptions{}, StreamOptions{.json = true, .stream = true, .strict = true}}) {
+    for (const StreamOptions options : {StreamOptions{}, StreamOptions{.json = true, .stream = true, .strict = true},
+                                        StreamOptions{.modes = true}, StreamOptions{.json = true, .modes = true}}) {
         std::string out1, err1;
         EXPECT_EQ(RunProblemText(input, out1, err1, options), 2);
-        EXPECT_EQ(std::count(out1.begin(), out1.end(), '#') + std::count(out1.begin(), out1.end(), '{'), 5000);
+        std::size_t answers = 0;
+        for (const std::string_view head : {"# problem ", "{\"line\": "})
+            for (std::size_t at = out1.find(head); at != std::string::npos; at = out1.find(head, at + 1)) ++answers;
+        EXPECT_EQ(answers, 5000u);
         EXPECT_TRUE(out1.starts_with(options.json ? "{\"line\": 1, \"n\": 2" : "# problem 1 (line 1)\nEigenvalues"));
         for (const auto& [jobs, chunk] : {std::pair{4, std::size_t{1} << 16}, std::pair{2, std::size_t{1000}}}) {
             StreamOptions threaded = options;

@@ -19,7 +19,7 @@ check() {  # name expected-status expected-stdout -- args...
     echo "ok   $name"
   fi
 }
-check worked_json 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=           2 \n lambda2=           3"], "reports": [[[2, 0], [3, 0]]], "mended": false}' \
+check worked_json 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=           2 \n lambda2=           3"], "reports": [[[2, 0], [3, 0]]], "eigenvalues": [[2.0000000000000004, 0], [3, 0]], "mended": false}' \
   -- --json -k "2 0; 0 6" -m "1 0; 0 2"
 check negative_rows_after_k 0 $'Eigenvalues \n\n lambda1=          -1 \n lambda2=           1' -- -k "-1 0; 0 2" -m "1 0; 0 2"
 check file "0" "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- "$examples/two_mass.txt"
@@ -42,7 +42,7 @@ check gram_masses_4 0 $'\n\n  Eigenvalues \n\n lambda1 =  1.2061e+08 \n lambda2 
   -k "2e6 -1e6 0 0; 2e6 -1e6 0; 2e6 -1e6; 1e6" -m "1e-3 0 0 0; 1e-3 0 0; 1e-3 0; 1e-3"
 check soft_chain_4 0 $'\n\n  Eigenvalues \n\n lambda1 =  0.00036184 \n lambda2 =       0.003 \n lambda3 =   0.0070419 \n lambda4 =    0.010596 ' -- \
   -k "0.006 -0.003 0 0; 0.006 -0.003 0; 0.006 -0.003; 0.003" -m "1 0 0 0; 1 0 0; 1 0; 1"
-check tiny_m_2 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=      1e+150 \n lambda2=      1e+150"], "reports": [[[1e+150, 0], [1e+150, 0]]], "mended": true}' -- \
+check tiny_m_2 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=      1e+150 \n lambda2=      1e+150"], "reports": [[[1e+150, 0], [1e+150, 0]]], "eigenvalues": [[1e+150, 0], [1e+150, 0]], "mended": true}' -- \
   --json -k "1 0; 1" -m "1e-150 0; 1e-150"
 # Many problems on standard input: headers, and the worst exit status.
 check stream_stdin 1 "$(printf '# problem 1 (line 1)\n%s\n\n# problem 2 (line 7)\n%s' \
@@ -52,6 +52,18 @@ check directory 2 '' -- /tmp
 check misread 0 "$("$cli" -k "3000 -1000; 1000" -m "1 0; 5")" -- -k "3000 -1000; 1000" -m "1 0,5; 5"
 check misread_strict 2 '' -- --strict -k "3000 -1000; 1000" -m "1,5 0; 5"
 check bad_jobs 2 '' -- -j 0 "$examples/two_mass.txt"
+# The two-mass chain worked by hand: lambda = 100 and 400, f = 1.5915 and
+# 3.1831 Hz, effective masses 13.33 and 1.667 of 15 kg.
+check modes_chain 0 "$("$cli" -k "3000 -1000; 1000" -m "10 0; 5")"$'\n\nModes
+ mode          lambda     bound       omega           f           T   eff. mass   share
+    1             100     2e-16          10      1.5915     0.62832      13.333  88.9 %
+    2             400   3.5e-16          20      3.1831     0.31416      1.6667  11.1 %
+ total mass 15
+
+Mode shapes
+  dof        mode 1        mode 2
+    1      0.182574      0.258199
+    2      0.365148     -0.258199' -- --modes -k "3000 -1000; 1000" -m "10 0; 5"
 
 expect() {  # name condition-status
   total=$((total + 1))
@@ -101,6 +113,11 @@ expect progress_off $?
 [[ $(cat "$work/err") == "varno-cli: line 1199: "*"read as 1" ]]; expect progress_not_in_file $?
 tty=$(script -qec "cat '$work/many.txt' | '$cli' --progress - >/dev/null" /dev/null </dev/null)
 [[ "$tty" == *" problems, "*" a second"* && "$tty" != *"% read"* ]]; expect progress_pipe $?
+# Modes with four workers: the bytes of one.
+for _ in $(seq 200); do cat "$examples/beam4.txt" "$examples/three_problems.txt"; done >"$work/mixed.txt"
+"$cli" --json --modes -j 1 "$work/mixed.txt" >"$work/one" 2>/dev/null
+"$cli" --json --modes -j 4 "$work/mixed.txt" >"$work/four" 2>/dev/null
+[[ $(grep -c '"modes": \[{"lambda"' "$work/one") -eq 600 ]] && cmp -s "$work/one" "$work/four"; expect modes_workers $?
 check version 0 "varno-cli $(sed -n 's/^project(varno VERSION \([0-9.]*\).*/\1/p' "$examples/../CMakeLists.txt")" -- --version
 echo "$((total - failures)) passed, $failures failed"
 [[ $failures -eq 0 ]]

@@ -5,8 +5,11 @@
 // eigenvalues one to one as it shows them, each within 1e-6 of max|lambda|.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -314,6 +317,29 @@ TEST(GeneralPencil, QuarticComplexText)
     EXPECT_EQ(QuarticComplexReportFor({{{-10.5, -1e-7}, {0, 0}, {0.25, 3}, {123.456, Inf}}}),
               "\n\n  Eigenvalues \n\n lambda1 =       -10.5 +j (     -1e-07) \n lambda2 =           0 +j (          0) \n "
               "lambda3 =        0.25 +j (          3) \n lambda4 =      123.46 +j (        inf) ");
+}
+
+// The same bits whatever the process did before, as -j N needs: QZ never
+// draws on std::rand(). det(K - lambda M) = lambda^3 here, a defective triple
+// zero on which QZ stalls; under these states of rand its random shifts
+// would have converged, to values of order one.
+TEST(GeneralPencil, SameBitsWhateverTheStateOfRand)
+{
+    Matrix10 k{}, m{};
+    k[1][2] = k[2][1] = k[2][3] = k[3][2] = -2e5;
+    m[1][1] = m[2][2] = 1.0;
+    m[3][3] = -1.0;
+    std::srand(1);
+    const GeneralEigenvalues first = GeneralPencilEigenvalues(k, m, 3);
+    for (const unsigned seed : {490u, 785u, 1460u, 2151u}) {
+        std::srand(seed);
+        const GeneralEigenvalues again = GeneralPencilEigenvalues(k, m, 3);
+        EXPECT_EQ(again.converged, first.converged) << seed;
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(again.lambda[i].re), std::bit_cast<std::uint64_t>(first.lambda[i].re));
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(again.lambda[i].im), std::bit_cast<std::uint64_t>(first.lambda[i].im));
+        }
+    }
 }
 
 }  // namespace
