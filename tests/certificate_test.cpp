@@ -15,6 +15,7 @@
 #include "cli/batch.h"
 #include "core/report_check.h"
 #include "solvers/inertia.h"
+#include "tests/reference_problems.h"
 #include "tests/count_reference.h"
 #include "tests/harness.h"
 #include "tests/physical_problems.h"
@@ -62,26 +63,6 @@ void Judge(const Problem& p, bool mDefinite, const std::string& what, Figures& f
     }
     figures.wrong += right ? 0 : 1;
     EXPECT_TRUE(right) << what << ": " << why << "\n" << h.channel.messages.front();
-}
-
-std::vector<std::vector<double>> RandomOrthogonal(std::mt19937_64& rng, int n)
-{
-    std::normal_distribution<double> g;
-    std::vector<std::vector<double>> q(static_cast<std::size_t>(n), std::vector<double>(static_cast<std::size_t>(n)));
-    for (auto& row : q)
-        for (double& x : row) x = g(rng);
-    for (std::size_t i = 0; i < q.size(); ++i) {  // Gram-Schmidt, twice for orthogonality
-        for (int pass = 0; pass < 2; ++pass)
-            for (std::size_t j = 0; j < i; ++j) {
-                double dot = 0.0;
-                for (std::size_t t = 0; t < q.size(); ++t) dot += q[i][t] * q[j][t];
-                for (std::size_t t = 0; t < q.size(); ++t) q[i][t] -= dot * q[j][t];
-            }
-        double norm = 0.0;
-        for (const double x : q[i]) norm += x * x;
-        for (double& x : q[i]) x /= std::sqrt(norm);
-    }
-    return q;
 }
 
 // Q diag(d) Q^T, rounded to doubles.

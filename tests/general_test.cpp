@@ -19,6 +19,7 @@
 #include "core/general_check.h"
 #include "solvers/inertia.h"
 #include "solvers/quartic_report.h"
+#include "tests/reference_problems.h"
 #include "tests/general_reference.h"
 #include "tests/harness.h"
 
@@ -160,26 +161,6 @@ TEST(GeneralPencil, ShownValuesMatchedOneToOne)
     note.ShowReport("report", rows[0].shown, {true, 4});
     EXPECT_TRUE(HeldOutputMatches(note, pair));
     EXPECT_FALSE(HeldRefusal(note));
-}
-
-std::vector<std::vector<double>> RandomOrthogonal(std::mt19937_64& rng, int n)
-{
-    std::normal_distribution<double> g;
-    std::vector<std::vector<double>> q(static_cast<std::size_t>(n), std::vector<double>(static_cast<std::size_t>(n)));
-    for (auto& row : q)
-        for (double& x : row) x = g(rng);
-    for (std::size_t i = 0; i < q.size(); ++i) {
-        for (int pass = 0; pass < 2; ++pass)
-            for (std::size_t j = 0; j < i; ++j) {
-                double dot = 0.0;
-                for (std::size_t t = 0; t < q.size(); ++t) dot += q[i][t] * q[j][t];
-                for (std::size_t t = 0; t < q.size(); ++t) q[i][t] -= dot * q[j][t];
-            }
-        double norm = 0.0;
-        for (const double x : q[i]) norm += x * x;
-        for (double& x : q[i]) x /= std::sqrt(norm);
-    }
-    return q;
 }
 
 // Both matrices indefinite, M well conditioned (eigenvalues of both signs,

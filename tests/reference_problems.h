@@ -65,4 +65,26 @@ inline bool RightByTheRule(double x, double lambda, double largest, int precisio
     return FormatG(x, 1, precision) == FormatG(lambda, 1, precision) || std::fabs(x - lambda) <= 1e-12 * largest;
 }
 
+// A random orthogonal n x n matrix: Gram-Schmidt, twice for orthogonality,
+// on normal deviates.
+inline std::vector<std::vector<double>> RandomOrthogonal(std::mt19937_64& rng, int n)
+{
+    std::normal_distribution<double> g;
+    std::vector<std::vector<double>> q(static_cast<std::size_t>(n), std::vector<double>(static_cast<std::size_t>(n)));
+    for (auto& row : q)
+        for (double& x : row) x = g(rng);
+    for (std::size_t i = 0; i < q.size(); ++i) {
+        for (int pass = 0; pass < 2; ++pass)
+            for (std::size_t j = 0; j < i; ++j) {
+                double dot = 0.0;
+                for (std::size_t t = 0; t < q.size(); ++t) dot += q[i][t] * q[j][t];
+                for (std::size_t t = 0; t < q.size(); ++t) q[i][t] -= dot * q[j][t];
+            }
+        double norm = 0.0;
+        for (const double x : q[i]) norm += x * x;
+        for (double& x : q[i]) x /= std::sqrt(norm);
+    }
+    return q;
+}
+
 }  // namespace varno::test
