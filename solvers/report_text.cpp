@@ -4,10 +4,13 @@
 
 namespace varno {
 
-std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form)
+namespace {
+
+// Appends to text, whose buffer a report shown before may already have made
+// large enough.
+void AppendReportText(std::string& text, std::span<const Eigenvalue> values, ReportForm form)
 {
-    std::string text;
-    text.reserve(176);  // the longest, n = 4 complex, in one allocation
+    text.reserve(text.size() + 176);  // the longest, n = 4 complex, in one allocation
     const std::size_t n = values.size();
     if (n == 4) {
         text += "\n\n  Eigenvalues ";
@@ -23,7 +26,7 @@ std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form)
             }
         }
         text += ' ';
-        return text;
+        return;
     }
     // The 2 x 2 and 3 x 3 forms differ in a blank before "(" and in the
     // blank that every line but the first has before its tab.
@@ -41,6 +44,14 @@ std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form)
             text += ')';
         }
     }
+}
+
+}  // namespace
+
+std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form)
+{
+    std::string text;
+    AppendReportText(text, values, form);
     return text;
 }
 
@@ -51,7 +62,8 @@ void ShowEigenvalueReport(ReportChannel& channel, std::string& buffer, std::span
         channel.ShowReport(std::string(), values, form);
         return;
     }
-    buffer = ReportTextFor(values, form);
+    buffer.clear();
+    AppendReportText(buffer, values, form);
     channel.ShowReport(buffer, values, form);
 }
 
