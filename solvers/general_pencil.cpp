@@ -121,10 +121,22 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     // shifts from std::rand(), whose state the whole process shares: the same
     // pencil would give other bits after any other call of rand, or with
     // another thread's calls in between. Its two fixed exceptional shifts
-    // (sweeps 10 and 16) come before; a pencil that needs more sweeps than
-    // this is one QZ gives up on.
+    // (sweeps 10 and 16) come before. Where they do not do, the same pencil
+    // with its degrees of freedom in another order (P A P', P B P': the same
+    // eigenvalues) starts QZ elsewhere, as deterministically.
     qz.setMaxIterations(24);
     qz.compute(A, B, false);
+    // The orders tried: each cyclic shift, then the reverse.
+    const auto from = [](int i, int attempt) { return attempt < N ? (i + attempt) % N : N - 1 - i; };
+    for (int attempt = 1; attempt <= N && qz.info() != Eigen::Success; ++attempt) {
+        Mat pa, pb;
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j) {
+                pa(i, j) = A(from(i, attempt), from(j, attempt));
+                pb(i, j) = B(from(i, attempt), from(j, attempt));
+            }
+        qz.compute(pa, pb, false);
+    }
     if (qz.info() != Eigen::Success) {
         out.converged = false;
         return out;
