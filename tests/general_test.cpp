@@ -300,25 +300,50 @@ TEST(GeneralPencil, QuarticComplexText)
               "lambda3 =        0.25 +j (          3) \n lambda4 =      123.46 +j (        inf) ");
 }
 
-// The same bits whatever the process did before, as -j N needs: QZ never
-// draws on std::rand(). det(K - lambda M) = lambda^3 here, a defective triple
-// zero on which QZ stalls; under these states of rand its random shifts
-// would have converged, to values of order one.
+// The same bits whatever the process did before, as -j N needs, on two
+// pencils that QZ's fixed shifts do not bring home: det(K - lambda M) =
+// lambda^3, a defective triple zero, and a fuzzer's with eigenvalues
+// +-4.72e-42 +-1.31e-44 i. Under these states of rand, random shifts drawn
+// from wherever its sequence stands give other bits.
 TEST(GeneralPencil, SameBitsWhateverTheStateOfRand)
 {
-    Matrix10 k{}, m{};
-    k[1][2] = k[2][1] = k[2][3] = k[3][2] = -2e5;
-    m[1][1] = m[2][2] = 1.0;
-    m[3][3] = -1.0;
-    std::srand(1);
-    const GeneralEigenvalues first = GeneralPencilEigenvalues(k, m, 3);
-    for (const unsigned seed : {490u, 785u, 1460u, 2151u}) {
-        std::srand(seed);
-        const GeneralEigenvalues again = GeneralPencilEigenvalues(k, m, 3);
-        EXPECT_EQ(again.converged, first.converged) << seed;
-        for (std::size_t i = 0; i < 3; ++i) {
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(again.lambda[i].re), std::bit_cast<std::uint64_t>(first.lambda[i].re));
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(again.lambda[i].im), std::bit_cast<std::uint64_t>(first.lambda[i].im));
+    const struct {
+        int n;
+        double k[4][4], m[4][4];
+        double modulus;  // of every eigenvalue
+    } cases[] = {
+        {3, {{0, -2e5, 0}, {0, 0, -2e5}, {0, 0, 0}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, 0.0},
+        {4,
+         {{1.156e-321, 5.43230922487e-312, -3.105036184601461e+231, 9.563454668117583e-308},
+          {0, 0.0, 0.0, -3.105036184601461e+231},
+          {0, 0, 9.44e-322, 0.0},
+          {0, 0, 0, -3.12929427979366e+231}},
+         {{0.0, 6.578238974576366e+272, 5.681078060596834e+195, 1.156e-321},
+          {0, 0.0, 1.003759609146086e+268, 5.681078058013379e+195},
+          {0, 0, 0.0, 6.578239385664898e+272},
+          {0, 0, 0, 5.681078057947784e+195}},
+         4.7201631e-42},
+    };
+    for (const auto& c : cases) {
+        Matrix10 k{}, m{};
+        for (int i = 0; i < c.n; ++i)
+            for (int j = i; j < c.n; ++j) {
+                k[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = c.k[i][j];
+                m[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = c.m[i][j];
+            }
+        std::srand(1);
+        const GeneralEigenvalues first = GeneralPencilEigenvalues(k, m, c.n);
+        ASSERT_TRUE(first.converged) << c.n;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(c.n); ++i)
+            EXPECT_NEAR(std::hypot(first.lambda[i].re, first.lambda[i].im), c.modulus, 1e-6 * c.modulus) << c.n;
+        for (const unsigned seed : {490u, 785u, 1460u, 2151u}) {
+            std::srand(seed);
+            const GeneralEigenvalues again = GeneralPencilEigenvalues(k, m, c.n);
+            EXPECT_EQ(again.converged, first.converged) << seed;
+            for (std::size_t i = 0; i < static_cast<std::size_t>(c.n); ++i) {
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(again.lambda[i].re), std::bit_cast<std::uint64_t>(first.lambda[i].re));
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(again.lambda[i].im), std::bit_cast<std::uint64_t>(first.lambda[i].im));
+            }
         }
     }
 }
