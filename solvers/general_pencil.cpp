@@ -2,20 +2,17 @@
 
 #include <Eigen/Core>
 #include <Eigen/Eigenvalues>
+#include <Eigen/LU>
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdlib>
 #include <limits>
-#include <mutex>
 #include <utility>
 
 namespace varno {
 namespace {
 
 using Square = std::array<std::array<double, 4>, 4>;
-
-constexpr unsigned RandomShiftSeed = 20261208;
 
 // x 2^e, exactly as ldexp gives it (one rounding, only below the normal
 // range), by a multiplication where 2^e is itself a normal double.
@@ -142,62 +139,67 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
             }
         qz.compute(pa, pb, false);
     }
-    if (qz.info() != Eigen::Success) {
-        // Eigenvalues +-x +-iy of one modulus can stall it in every order.
-        // Then the random shifts after all, from a fixed start of rand's
-        // sequence and with no other QZ drawing from it meanwhile: the same
-        // bits every time. Nothing else in the program calls rand.
-        static std::mutex randomShifts;
-        const std::lock_guard<std::mutex> lock(randomShifts);
-        std::srand(RandomShiftSeed);
-        qz.setMaxIterations(400);
-        qz.compute(A, B, false);
-    }
-    if (qz.info() != Eigen::Success) {
-        out.converged = false;
-        return out;
-    }
-    const Mat& S = qz.matrixS();
-    const Mat& T = qz.matrixT();
-
     // In the pencil's own units.
     const auto unscaled = [&](double x) { return TimesPowerOfTwo(x, ek - em); };
     std::size_t finite = 0;
     std::array<Eigenvalue, 4> values{};
-    int i = 0;
-    while (i < N) {
-        if (i == N - 1 || S(i + 1, i) == 0.0) {
-            const double alpha = S(i, i), beta = T(i, i);
-            if (std::fabs(beta) <= tolB) {
-                out.singular = out.singular || std::fabs(alpha) <= tolA;
-                ++out.infinite;
-            } else {
-                values[finite++] = {unscaled(alpha / beta), 0.0};
+    if (qz.info() != Eigen::Success) {
+        // Eigenvalues +-x +-iy of one modulus can stall it in every order,
+        // even with Eigen's random shifts taking hundreds of sweeps. Where M is
+        // well conditioned, the eigenvalues of M^-1 K are the pencil's to
+        // within rounding times its condition, and the real Schur form finds
+        // them with fixed shifts only.
+        const Eigen::PartialPivLU<Mat> lu(B);
+        if (!(lu.rcond() >= 1e-6)) {
+            out.converged = false;
+            return out;
+        }
+        const Eigen::EigenSolver<Mat> schur(lu.solve(A), false);
+        if (schur.info() != Eigen::Success) {
+            out.converged = false;
+            return out;
+        }
+        for (int k = 0; k < N; ++k)
+            values[finite++] = {unscaled(schur.eigenvalues()(k).real()), unscaled(schur.eigenvalues()(k).imag())};
+    } else {
+        const Mat& S = qz.matrixS();
+        const Mat& T = qz.matrixT();
+
+        int i = 0;
+        while (i < N) {
+            if (i == N - 1 || S(i + 1, i) == 0.0) {
+                const double alpha = S(i, i), beta = T(i, i);
+                if (std::fabs(beta) <= tolB) {
+                    out.singular = out.singular || std::fabs(alpha) <= tolA;
+                    ++out.infinite;
+                } else {
+                    values[finite++] = {unscaled(alpha / beta), 0.0};
+                }
+                ++i;
+                continue;
             }
-            ++i;
-            continue;
+            // A complex pair. T's block is diagonal (ta, tb), and the pair
+            // is that of S's block times diag(1 / ta, 1 / tb), as Eigen's
+            // GeneralizedEigenSolver forms it: beta = ta tb, alpha from
+            // S2 = S diag(tb, ta), no division until the end.
+            const double ta = T(i, i), tb = T(i + 1, i + 1);
+            if (std::min(std::fabs(ta), std::fabs(tb)) <= tolB) {
+                // Both are huge (a conjugate pair has one modulus): infinite
+                // to within rounding, and singular if S's block is negligible too.
+                out.singular = out.singular || S.template block<2, 2>(i, i).norm() <= tolA;
+                out.infinite += 2;
+            } else {
+                const double beta = ta * tb;
+                const double s00 = S(i, i) * tb, s01 = S(i, i + 1) * ta;
+                const double s10 = S(i + 1, i) * tb, s11 = S(i + 1, i + 1) * ta;
+                const double p = 0.5 * (s00 - s11);
+                const double z = std::sqrt(std::fabs(p * p + s10 * s01));
+                const double re = unscaled((s11 + p) / beta), im = std::fabs(unscaled(z / beta));
+                values[finite++] = {re, -im};
+                values[finite++] = {re, im};
+            }
+            i += 2;
         }
-        // A complex pair. T's block is diagonal (ta, tb), and the pair
-        // is that of S's block times diag(1 / ta, 1 / tb), as Eigen's
-        // GeneralizedEigenSolver forms it: beta = ta tb, alpha from
-        // S2 = S diag(tb, ta), no division until the end.
-        const double ta = T(i, i), tb = T(i + 1, i + 1);
-        if (std::min(std::fabs(ta), std::fabs(tb)) <= tolB) {
-            // Both are huge (a conjugate pair has one modulus): infinite
-            // to within rounding, and singular if S's block is negligible too.
-            out.singular = out.singular || S.template block<2, 2>(i, i).norm() <= tolA;
-            out.infinite += 2;
-        } else {
-            const double beta = ta * tb;
-            const double s00 = S(i, i) * tb, s01 = S(i, i + 1) * ta;
-            const double s10 = S(i + 1, i) * tb, s11 = S(i + 1, i + 1) * ta;
-            const double p = 0.5 * (s00 - s11);
-            const double z = std::sqrt(std::fabs(p * p + s10 * s01));
-            const double re = unscaled((s11 + p) / beta), im = std::fabs(unscaled(z / beta));
-            values[finite++] = {re, -im};
-            values[finite++] = {re, im};
-        }
-        i += 2;
     }
     // By real part, then imaginary part; an insertion sort, as four need.
     const auto before = [](const Eigenvalue& x, const Eigenvalue& y) { return x.re < y.re || (x.re == y.re && x.im < y.im); };

@@ -303,8 +303,8 @@ TEST(GeneralPencil, QuarticComplexText)
 // The same bits whatever the process did before, as -j N needs, on two
 // pencils that QZ's fixed shifts do not bring home: det(K - lambda M) =
 // lambda^3, a defective triple zero, and a fuzzer's with eigenvalues
-// +-4.72e-42 +-1.31e-44 i. Under these states of rand, random shifts drawn
-// from wherever its sequence stands give other bits.
+// +-4.72e-42 +-1.31e-44 i, which stalls QZ in every order. Under these states
+// of rand, Eigen's random shifts would give other bits.
 TEST(GeneralPencil, SameBitsWhateverTheStateOfRand)
 {
     const struct {
