@@ -225,7 +225,7 @@ EigenvalueClaim ToScaled(const DefinitePencil& p, const EigenvalueClaim& c)
 }
 
 // ---------------------------------------------------------------------------
-// Candidates: the route of dsygv.
+// Candidates: the route of dsygv; for n = 3, the cubic of its reduced matrix.
 
 // The reduced symmetric matrix in tridiagonal form; its eigenvalues are the
 // pencil's scaled nu times 2^-shift.
@@ -298,10 +298,16 @@ double Reflect(Square4& a, int j)
     return e == 0 ? beta : TimesPowerOfTwo(beta, e);
 }
 
-// C = D^-1/2 L^-1 A L^-T D^-1/2 with B = L D L^T, then tridiagonal. Empty if
-// a pivot of B is not positive after all, or C overflows.
+// C = D^-1/2 L^-1 A L^-T D^-1/2 with B = L D L^T, symmetric (both triangles
+// set); its eigenvalues are the pencil's scaled nu times 2^-shift.
+struct Reduced {
+    Square4 c{};
+    int shift = 0;
+};
+
+// Empty if a pivot of B is not positive after all, or C overflows.
 template <int n>
-std::optional<Tridiagonal> Reduce(const DefinitePencil& pencil)
+std::optional<Reduced> Reduce(const DefinitePencil& pencil)
 {
     Square4 m = pencil.b;
     const Square4& k = pencil.a;
@@ -350,9 +356,16 @@ std::optional<Tridiagonal> Reduce(const DefinitePencil& pencil)
         ec = BinaryExponent(cBig);
         Scale(C, n, ec);
     }
+    return Reduced{C, -ec};
+}
+
+template <int n>
+Tridiagonal Tridiagonalise(Reduced r)
+{
+    Square4& C = r.c;
     Tridiagonal t;
     t.n = n;
-    t.shift = -ec;
+    t.shift = r.shift;
     for (int j = 0; j + 2 < n; ++j) t.off[U(j)] = Reflect<n>(C, j);
     t.off[U(n - 2)] = C[U(n - 1)][U(n - 2)];
     for (int i = 0; i < n; ++i) t.diagonal[U(i)] = C[U(i)][U(i)];
@@ -409,33 +422,82 @@ bool QlEigenvalues(const Tridiagonal& t, Lane& d)
     return std::all_of(d.begin(), d.begin() + n, [](double x) { return std::isfinite(x); });
 }
 
-std::optional<Lane> Candidates(const DefinitePencil& p)
+// The eigenvalues of a symmetric 3 x 3 matrix from its characteristic cubic
+// in trigonometric form, ascending: no iteration, so no chain of dependent
+// square roots and divisions as in QL's sweeps, and the three come out
+// together. Close eigenvalues lose about the square root of the rounding
+// here, which QL does not; the proof finds out.
+Lane Trigonometric(const Square4& c)
 {
-    std::optional<Tridiagonal> t;
-    switch (p.n) {
-    case 2: t = Reduce<2>(p); break;
-    case 3: t = Reduce<3>(p); break;
-    default: t = Reduce<4>(p); break;
+    const double q = (c[0][0] + c[1][1] + c[2][2]) / 3.0;
+    const double a0 = c[0][0] - q;
+    const double a1 = c[1][1] - q;
+    const double a2 = c[2][2] - q;
+    const double off = c[1][0] * c[1][0] + c[2][0] * c[2][0] + c[2][1] * c[2][1];
+    if (off == 0.0) {  // diagonal: its entries, exactly
+        Lane d{c[0][0], c[1][1], c[2][2], 0.0};
+        SortAscending(d, 3);
+        return d;
     }
+    const double p = std::sqrt((a0 * a0 + a1 * a1 + a2 * a2 + 2.0 * off) / 6.0);
+    if (p == 0.0) return {q, q, q, 0.0};
+    // det((C - q I) / p) / 2 = cos(3 phi)
+    const double inverse = 1.0 / p;
+    const double b00 = a0 * inverse;
+    const double b11 = a1 * inverse;
+    const double b22 = a2 * inverse;
+    const double b10 = c[1][0] * inverse;
+    const double b20 = c[2][0] * inverse;
+    const double b21 = c[2][1] * inverse;
+    const double r = 0.5 * (b00 * (b11 * b22 - b21 * b21) - b10 * (b10 * b22 - b21 * b20) + b20 * (b10 * b21 - b11 * b20));
+    const double phi = r <= -1.0 ? std::acos(-1.0) / 3.0 : r >= 1.0 ? 0.0 : std::acos(r) / 3.0;
+    const double cosine = std::cos(phi);
+    const double sine = std::sin(phi);
+    const double big = q + 2.0 * p * cosine;
+    const double small = q + 2.0 * p * (-0.5 * cosine - 0.8660254037844386 * sine);  // cos(phi + 2 pi / 3)
+    Lane nu{small, 3.0 * q - big - small, big, 0.0};
+    SortAscending(nu, 3);
+    return nu;
+}
+
+// Candidate eigenvalues in scaled units, ascending: for n = 3 from the cubic
+// unless ql asks for QL's (or the cubic's are not finite); empty where the
+// reduction fails.
+std::optional<Lane> Candidates(const DefinitePencil& p, bool ql = false)
+{
     Lane nu{};
-    if (!t) return std::nullopt;
+    int shift = 0;
     if (p.n == 2) {
+        const std::optional<Reduced> r = Reduce<2>(p);
+        if (!r) return std::nullopt;
         // [a b; b c] in closed form: the larger magnitude from the mean and
         // the radius, which add without cancelling, the other from the
         // determinant.
-        const double a = t->diagonal[0];
-        const double b = t->off[0];
-        const double c = t->diagonal[1];
+        const double a = r->c[0][0];
+        const double b = r->c[1][0];
+        const double c = r->c[1][1];
         const double mean = 0.5 * a + 0.5 * c;
         const double radius = Hypot(0.5 * a - 0.5 * c, b);
         const double big = mean + std::copysign(radius, mean);
         const double small = big != 0.0 ? (a * c - b * b) / big : 0.0;
         nu = {std::min(big, small), std::max(big, small), 0.0, 0.0};
-        if (!std::isfinite(nu[0]) || !std::isfinite(nu[1])) return std::nullopt;
-    } else if (!QlEigenvalues(*t, nu)) {
-        return std::nullopt;
+        shift = r->shift;
+    } else if (p.n == 3) {
+        const std::optional<Reduced> r = Reduce<3>(p);
+        if (!r) return std::nullopt;
+        if (!ql) nu = Trigonometric(r->c);
+        if (ql || !std::all_of(nu.begin(), nu.begin() + 3, [](double x) { return std::isfinite(x); }))
+            if (!QlEigenvalues(Tridiagonalise<3>(*r), nu)) return std::nullopt;
+        shift = r->shift;
+    } else {
+        const std::optional<Reduced> r = Reduce<4>(p);
+        if (!r || !QlEigenvalues(Tridiagonalise<4>(*r), nu)) return std::nullopt;
+        shift = r->shift;
     }
-    for (int k = 0; k < p.n; ++k) nu[U(k)] = TimesPowerOfTwo(nu[U(k)], -t->shift);
+    for (int k = 0; k < p.n; ++k) {
+        if (!std::isfinite(nu[U(k)])) return std::nullopt;
+        nu[U(k)] = TimesPowerOfTwo(nu[U(k)], -shift);
+    }
     return nu;
 }
 
@@ -459,20 +521,21 @@ bool Holds(const DefinitePencil& p, const EigenvalueClaim& c)
 // nu_k, then halved down to a quarter unit of rounding of s_k: as far as the
 // counts can tell. The claim returned reaches at least as far as a proved
 // candidate's would, so that a mu within rounding of 0 is one.
-std::pair<double, EigenvalueClaim> Bisect(const DefinitePencil& p, int k, double centre)
+std::pair<double, EigenvalueClaim> Bisect(const DefinitePencil& p, int k, double centre, int& passes)
 {
     if (!std::isfinite(centre)) centre = 0.0;
     const double start = std::max(Reach * DBL_EPSILON * ScaleLowerBound(p, centre), DBL_MIN);
     double width = start;
     double lo = centre - width;
     double hi = centre + width;
-    for (int i = 0; i < 2200 && CountScaled(p, lo, false) >= k; ++i) lo = std::max(-DBL_MAX, centre - (width *= 2.0));
+    for (int i = 0; i < 2200 && (++passes, CountScaled(p, lo, false) >= k); ++i) lo = std::max(-DBL_MAX, centre - (width *= 2.0));
     width = start;
-    for (int i = 0; i < 2200 && CountScaled(p, hi, true) < k; ++i) hi = std::min(DBL_MAX, centre + (width *= 2.0));
+    for (int i = 0; i < 2200 && (++passes, CountScaled(p, hi, true) < k); ++i) hi = std::min(DBL_MAX, centre + (width *= 2.0));
     for (int i = 0; i < 4400; ++i) {
         if (hi - lo <= 0.25 * DBL_EPSILON * ScaleLowerBound(p, std::max(std::fabs(lo), std::fabs(hi)))) break;
         const double mid = 0.5 * lo + 0.5 * hi;  // no overflow, even across the whole range
         if (mid <= lo || mid >= hi) break;
+        ++passes;
         (CountScaled(p, mid, true) >= k ? hi : lo) = mid;
     }
     const double mid = 0.5 * lo + 0.5 * hi;
@@ -616,48 +679,75 @@ bool ClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims
 
 namespace {
 
-// Proves each candidate (scaled units, ascending) within its reach; one that
-// fails, or all where there are no candidates, is found by bisection on the
-// count for its own index. (Rayleigh quotient iteration from a poor
-// candidate can settle on a neighbour, whose wider conditioning then lets
-// a claim hold that says too little of this eigenvalue.)
-ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& candidates)
+// Proves the candidates (scaled units, ascending) within their reach, for
+// the indices not held yet; nu, lo and hi take those claims. Returns the
+// passes of counts spent.
+int ProveSome(const DefinitePencil& p, const Lane& candidates, Lane& nu, Lane& lo, Lane& hi, std::array<bool, 4>& held)
+{
+    std::array<EigenvalueClaim, 4> claims{};
+    std::array<int, 4> index{};
+    std::size_t count = 0;
+    for (int k = 0; k < p.n; ++k) {
+        if (held[U(k)]) continue;
+        const double reach = Reach * DBL_EPSILON * ScaleLowerBound(p, candidates[U(k)]);
+        claims[count] = {k + 1, candidates[U(k)] - reach, candidates[U(k)] + reach};
+        index[count++] = k;
+    }
+    std::array<bool, 4> proved{};
+    CheckScaled(p, std::span(claims.data(), count), std::span(proved.data(), count));
+    for (std::size_t c = 0; c < count; ++c) {
+        const std::size_t k = U(index[c]);
+        nu[k] = candidates[k];
+        lo[k] = claims[c].lo;
+        hi[k] = claims[c].hi;
+        held[k] = proved[c];
+    }
+    return static_cast<int>(count + 1) / 2;  // two claims a pass
+}
+
+// Proves each candidate within its reach; where one fails and qlToo says so,
+// QL's candidate for that index is tried; one that still fails, or all where
+// there are no candidates, is found by bisection on the count for its own
+// index. (Rayleigh quotient iteration from a poor candidate can settle on a
+// neighbour, whose wider conditioning then lets a claim hold that says too
+// little of this eigenvalue.)
+ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& candidates, bool qlToo)
 {
     const int n = p.n;
     Lane nu{};
     Lane lo{};
     Lane hi{};
     std::array<bool, 4> held{};
+    int passes = 0;
     if (candidates) {
-        nu = *candidates;
-        std::array<EigenvalueClaim, 4> claims{};
-        for (int k = 0; k < n; ++k) {
-            const double reach = Reach * DBL_EPSILON * ScaleLowerBound(p, nu[U(k)]);
-            claims[U(k)] = {k + 1, nu[U(k)] - reach, nu[U(k)] + reach};
-        }
-        CheckScaled(p, std::span(claims.data(), U(n)), std::span(held.data(), U(n)));
-        for (int k = 0; k < n; ++k) lo[U(k)] = claims[U(k)].lo, hi[U(k)] = claims[U(k)].hi;
+        passes += ProveSome(p, *candidates, nu, lo, hi, held);
+        if (qlToo && !std::all_of(held.begin(), held.begin() + n, [](bool h) { return h; }))
+            if (const std::optional<Lane> second = Candidates(p, true))
+                passes += ProveSome(p, *second, nu, lo, hi, held);
     }
     for (int k = 0; k < n; ++k) {
         if (held[U(k)]) continue;
-        const auto [value, claim] = Bisect(p, k + 1, candidates ? nu[U(k)] : 0.0);
+        const auto [value, claim] = Bisect(p, k + 1, candidates ? nu[U(k)] : 0.0, passes);
         nu[U(k)] = value;
         lo[U(k)] = claim.lo;
         hi[U(k)] = claim.hi;
     }
-    return Unscaled(p, nu, lo, hi);
+    ProvedEigenvalues e = Unscaled(p, nu, lo, hi);
+    e.passes = passes;
+    return e;
 }
 
 }  // namespace
 
-ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p) { return Prove(p, Candidates(p)); }
+// The cubic's candidates for n = 3 are backed by QL's where they fail.
+ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p) { return Prove(p, Candidates(p), p.n == 3); }
 
 ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, 4>& candidates)
 {
     Lane scaled{};
     for (int k = 0; k < p.n; ++k) scaled[U(k)] = TimesPowerOfTwo(candidates[U(k)], p.shift);
     SortAscending(scaled, p.n);
-    return Prove(p, scaled);
+    return Prove(p, scaled, false);
 }
 
 ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p)
@@ -665,13 +755,16 @@ ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p)
     Lane nu{};
     Lane lo{};
     Lane hi{};
+    int passes = 0;
     for (int k = 0; k < p.n; ++k) {
-        const auto [value, claim] = Bisect(p, k + 1, 0.0);
+        const auto [value, claim] = Bisect(p, k + 1, 0.0, passes);
         nu[U(k)] = value;
         lo[U(k)] = claim.lo;
         hi[U(k)] = claim.hi;
     }
-    return Unscaled(p, nu, lo, hi);
+    ProvedEigenvalues e = Unscaled(p, nu, lo, hi);
+    e.passes = passes;
+    return e;
 }
 
 std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e)
