@@ -225,7 +225,8 @@ EigenvalueClaim ToScaled(const DefinitePencil& p, const EigenvalueClaim& c)
 }
 
 // ---------------------------------------------------------------------------
-// Candidates: the route of dsygv; for n = 3, the cubic of its reduced matrix.
+// Candidates: the route of dsygv; for n = 2 the pencil's quadratic, for n = 3
+// the cubic of dsygv's reduced matrix.
 
 // The reduced symmetric matrix in tridiagonal form; its eigenvalues are the
 // pencil's scaled nu times 2^-shift.
@@ -460,14 +461,41 @@ Lane Trigonometric(const Square4& c)
     return nu;
 }
 
-// Candidate eigenvalues in scaled units, ascending: for n = 3 from the cubic
-// unless ql asks for QL's (or the cubic's are not finite); empty where the
-// reduction fails.
-std::optional<Lane> Candidates(const DefinitePencil& p, bool ql = false)
+// The roots of det(A - nu B) = 0 for n = 2, ascending: one square root and
+// two independent divisions, where the reduction is a chain of them. Close
+// eigenvalues lose about the square root of the rounding here, which the
+// reduction does not; the proof finds out.
+Lane Quadratic(const DefinitePencil& p)
+{
+    const Square4& a = p.a;
+    const Square4& b = p.b;
+    if (a[1][0] == 0.0 && b[1][0] == 0.0) {  // diagonal: two quotients, exactly rounded
+        const double x = a[0][0] / b[0][0];
+        const double y = a[1][1] / b[1][1];
+        return {std::min(x, y), std::max(x, y), 0.0, 0.0};
+    }
+    const double second = b[0][0] * b[1][1] - b[1][0] * b[1][0];  // det B > 0
+    const double first = a[0][0] * b[1][1] + a[1][1] * b[0][0] - 2.0 * a[1][0] * b[1][0];
+    const double constant = a[0][0] * a[1][1] - a[1][0] * a[1][0];
+    const double root = std::sqrt(std::max(first * first - 4.0 * second * constant, 0.0));
+    // The root of larger magnitude without cancelling, the other from the product.
+    const double q = 0.5 * (first + std::copysign(root, first));
+    const double big = q / second;
+    const double small = q != 0.0 ? constant / q : 0.0;
+    return {std::min(big, small), std::max(big, small), 0.0, 0.0};
+}
+
+// Candidate eigenvalues in scaled units, ascending: for n = 2 and 3 from the
+// characteristic polynomial unless reduced asks for the route of dsygv (or
+// the polynomial's are not finite); empty where that route's reduction
+// fails.
+std::optional<Lane> Candidates(const DefinitePencil& p, bool reduced = false)
 {
     Lane nu{};
     int shift = 0;
     if (p.n == 2) {
+        if (!reduced) nu = Quadratic(p);
+        if (!reduced && std::isfinite(nu[0]) && std::isfinite(nu[1])) return nu;
         const std::optional<Reduced> r = Reduce<2>(p);
         if (!r) return std::nullopt;
         // [a b; b c] in closed form: the larger magnitude from the mean and
@@ -485,8 +513,8 @@ std::optional<Lane> Candidates(const DefinitePencil& p, bool ql = false)
     } else if (p.n == 3) {
         const std::optional<Reduced> r = Reduce<3>(p);
         if (!r) return std::nullopt;
-        if (!ql) nu = Trigonometric(r->c);
-        if (ql || !std::all_of(nu.begin(), nu.begin() + 3, [](double x) { return std::isfinite(x); }))
+        if (!reduced) nu = Trigonometric(r->c);
+        if (reduced || !std::all_of(nu.begin(), nu.begin() + 3, [](double x) { return std::isfinite(x); }))
             if (!QlEigenvalues(Tridiagonalise<3>(*r), nu)) return std::nullopt;
         shift = r->shift;
     } else {
@@ -705,13 +733,13 @@ int ProveSome(const DefinitePencil& p, const Lane& candidates, Lane& nu, Lane& l
     return static_cast<int>(count + 1) / 2;  // two claims a pass
 }
 
-// Proves each candidate within its reach; where one fails and qlToo says so,
-// QL's candidate for that index is tried; one that still fails, or all where
+// Proves each candidate within its reach; where one fails and reducedToo
+// says so, the candidate of dsygv's route for that index is tried; one that still fails, or all where
 // there are no candidates, is found by bisection on the count for its own
 // index. (Rayleigh quotient iteration from a poor candidate can settle on a
 // neighbour, whose wider conditioning then lets a claim hold that says too
 // little of this eigenvalue.)
-ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& candidates, bool qlToo)
+ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& candidates, bool reducedToo)
 {
     const int n = p.n;
     Lane nu{};
@@ -721,7 +749,7 @@ ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& cand
     int passes = 0;
     if (candidates) {
         passes += ProveSome(p, *candidates, nu, lo, hi, held);
-        if (qlToo && !std::all_of(held.begin(), held.begin() + n, [](bool h) { return h; }))
+        if (reducedToo && !std::all_of(held.begin(), held.begin() + n, [](bool h) { return h; }))
             if (const std::optional<Lane> second = Candidates(p, true))
                 passes += ProveSome(p, *second, nu, lo, hi, held);
     }
@@ -739,8 +767,9 @@ ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& cand
 
 }  // namespace
 
-// The cubic's candidates for n = 3 are backed by QL's where they fail.
-ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p) { return Prove(p, Candidates(p), p.n == 3); }
+// The characteristic polynomial's candidates for n = 2 and 3 are backed by
+// dsygv's route where they fail.
+ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p) { return Prove(p, Candidates(p), p.n <= 3); }
 
 ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, 4>& candidates)
 {

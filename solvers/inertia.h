@@ -31,8 +31,9 @@
 // a tridiagonal one, implicit QL), which is fast but loses eps * kappa(B) of
 // the largest. For n = 3 the reduced matrix's cubic in trigonometric form
 // stands in for QL, whose sweeps are a long chain of dependent square roots
-// and divisions, with QL's values only where the cubic's fail. Each is then
-// proved by the count, and one that fails is found by bisection on the count.
+// and divisions, and for n = 2 the roots of det(A - nu B); dsygv's route is
+// taken only where they fail. Each is then proved by the count, and one that
+// fails is found by bisection on the count.
 // Both matrices are scaled by powers of two first, so that entries anywhere
 // in the double range neither overflow nor underflow.
 #pragma once
@@ -116,7 +117,8 @@ struct ProvedEigenvalues {
     std::array<double, 4> hi{};
     std::array<double, 4> scaledNu{};  // nu * 2^shift, which never overflows: 1 / nu may be in range where nu is not
     // Passes of four counts spent: a proof of all n candidates takes one
-    // (n = 2) or two, QL's candidates where the cubic's fail one more, and
+    // (n = 2) or two, dsygv's route where the candidates from the
+    // characteristic polynomial fail one more, and
     // bisection, where no candidate holds, a hundred or so.
     int passes = 0;
 };

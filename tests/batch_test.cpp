@@ -122,7 +122,7 @@ TEST(BatchRun, JsonOfTheWorkedTwoByTwo)
     EXPECT_EQ(ExitStatusOf(run), 0);
     EXPECT_EQ(JsonOutput(run),
               "{\"n\": 2, \"messages\": [\"Eigenvalues \\n\\n lambda1=           2 \\n lambda2=           3\"], "
-              "\"reports\": [[[2, 0], [3, 0]]], \"eigenvalues\": [[2.0000000000000004, 0], [3, 0]], "
+              "\"reports\": [[[2, 0], [3, 0]]], \"eigenvalues\": [[2, 0], [3, 0]], "
               "\"mended\": false}\n");
     EXPECT_EQ(PlainOutput(run), "Eigenvalues \n\n lambda1=           2 \n lambda2=           3\n\n");
 }

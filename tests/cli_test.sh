@@ -19,7 +19,7 @@ check() {  # name expected-status expected-stdout -- args...
     echo "ok   $name"
   fi
 }
-check worked_json 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=           2 \n lambda2=           3"], "reports": [[[2, 0], [3, 0]]], "eigenvalues": [[2.0000000000000004, 0], [3, 0]], "mended": false}' \
+check worked_json 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=           2 \n lambda2=           3"], "reports": [[[2, 0], [3, 0]]], "eigenvalues": [[2, 0], [3, 0]], "mended": false}' \
   -- --json -k "2 0; 0 6" -m "1 0; 0 2"
 check negative_rows_after_k 0 $'Eigenvalues \n\n lambda1=          -1 \n lambda2=           1' -- -k "-1 0; 0 2" -m "1 0; 0 2"
 check file "0" "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- "$examples/two_mass.txt"
