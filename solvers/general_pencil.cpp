@@ -78,6 +78,11 @@ void FlushBelowRounding(Square& x, int n)
             if (std::fabs(x[i][j]) < 0x1p-100) x[i][j] = 0.0;
 }
 
+// Fractional parts of square roots: a direction with no pattern a pencil
+// typed in could share.
+constexpr std::array<double, 4> NoPattern{0.4142135623730951, 0.7320508075688772, 0.2360679774997897,
+                                          0.6457513110645906};
+
 template <int N>
 GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
 {
@@ -143,6 +148,7 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     const auto unscaled = [&](double x) { return TimesPowerOfTwo(x, ek - em); };
     std::size_t finite = 0;
     std::array<Eigenvalue, 4> values{};
+    bool schurOfInverse = false;
     if (qz.info() != Eigen::Success) {
         // Eigenvalues +-x +-iy of one modulus can stall it in every order,
         // even with Eigen's random shifts taking hundreds of sweeps. Where M is
@@ -150,18 +156,31 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
         // within rounding times its condition, and the real Schur form finds
         // them with fixed shifts only.
         const Eigen::PartialPivLU<Mat> lu(B);
-        if (!(lu.rcond() >= 1e-6)) {
-            out.converged = false;
-            return out;
+        if (lu.rcond() >= 1e-6) {
+            const Eigen::EigenSolver<Mat> schur(lu.solve(A), false);
+            if (schur.info() == Eigen::Success) {
+                for (int k = 0; k < N; ++k)
+                    values[finite++] = {unscaled(schur.eigenvalues()(k).real()), unscaled(schur.eigenvalues()(k).imag())};
+                schurOfInverse = true;
+            }
         }
-        const Eigen::EigenSolver<Mat> schur(lu.solve(A), false);
-        if (schur.info() != Eigen::Success) {
-            out.converged = false;
-            return out;
+        if (!schurOfInverse) {
+            // Elsewhere, or where that stalls too (A and B all zeros but for
+            // a pattern of equal entries can hold QR's shifts in a cycle as
+            // well), QZ runs on H A H, H B H, H a reflection in a direction of
+            // no pattern: the same eigenvalues, each entry changed by rounding
+            // of its matrix's norm, and the pattern gone.
+            Eigen::Matrix<double, N, 1> v;
+            for (int k = 0; k < N; ++k) v(k) = NoPattern[static_cast<std::size_t>(k)];
+            const Mat H = Mat::Identity() - (2.0 / v.squaredNorm()) * v * v.transpose();
+            qz.compute(H * A * H, H * B * H, false);
+            if (qz.info() != Eigen::Success) {
+                out.converged = false;
+                return out;
+            }
         }
-        for (int k = 0; k < N; ++k)
-            values[finite++] = {unscaled(schur.eigenvalues()(k).real()), unscaled(schur.eigenvalues()(k).imag())};
-    } else {
+    }
+    if (!schurOfInverse) {
         const Mat& S = qz.matrixS();
         const Mat& T = qz.matrixT();
 

@@ -302,9 +302,11 @@ TEST(GeneralPencil, QuarticComplexText)
 
 // The same bits whatever the process did before, as -j N needs, on two
 // pencils that QZ's fixed shifts do not bring home: det(K - lambda M) =
-// lambda^3, a defective triple zero, and a fuzzer's with eigenvalues
-// +-4.72e-42 +-1.31e-44 i, which stalls QZ in every order. Under these states
-// of rand, Eigen's random shifts would give other bits.
+// lambda^3, a defective triple zero, and two fuzzers' with eigenvalues
+// +-x +-iy, which stall QZ in every order; on the second, balanced to a
+// pattern of equal entries among zeros, the real Schur form of M^-1 K stalls
+// too. Under these states of rand, Eigen's random shifts would give other
+// bits.
 TEST(GeneralPencil, SameBitsWhateverTheStateOfRand)
 {
     const struct {
@@ -323,6 +325,16 @@ TEST(GeneralPencil, SameBitsWhateverTheStateOfRand)
           {0, 0, 0.0, 6.578239385664898e+272},
           {0, 0, 0, 5.681078057947784e+195}},
          4.7201631e-42},
+        {4,
+         {{1.156e-321, 0.0, 5.027510013424e-312, -4.985717045666698e+216},
+          {0, 3.44794137728047e-310, -4.985717045666698e+216, -4.985717045666698e+216},
+          {0, 0, 2.0551328e-317, 3.4477287885388e-310},
+          {0, 0, 0, 4.4727188662214333e-305}},
+         {{5.9218536538468e-310, 4.457475806054539e+303, -4.985717045666554e+216, -4.985717045666698e+216},
+          {0, 3.0789971991791616e+255, -4.985717045666698e+216, -4.985717045666698e+216},
+          {0, 0, 8.882096112883602e+298, 2.4806253708434664e+303},
+          {0, 0, 0, 1.613178547417721e-307}},
+         1.4993483e-87},
     };
     for (const auto& c : cases) {
         Matrix10 k{}, m{};
