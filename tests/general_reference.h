@@ -139,20 +139,34 @@ inline GeneralReference ReferenceRoots(int n, const double (&k)[4][4], const dou
         r = std::max(r, x);
     }
     if (r == 0) r = 1;
+    // A coefficient whose every term is zero makes 0 a root exactly, as
+    // often as the lowest such run goes (K with a zero block): Aberth would
+    // creep towards a multiple root for ever, stopping anywhere near it.
+    std::size_t zeros = 0;
+    while (zeros < static_cast<std::size_t>(n) && p.magnitude[zeros] == 0) ++zeros;
+    const auto evalDeflated = [&](QuadComplex z, QuadComplex& derivative) {
+        QuadComplex v{p.c[static_cast<std::size_t>(n)], 0};
+        derivative = {0, 0};
+        for (int d = n - 1; d >= static_cast<int>(zeros); --d) {
+            derivative = derivative * z + v;
+            v = v * z + QuadComplex{p.c[static_cast<std::size_t>(d)], 0};
+        }
+        return v;
+    };
     std::vector<QuadComplex> z(static_cast<std::size_t>(n));
     QuadComplex step{Quad(0.6), Quad(0.8)};  // on the unit circle, an irrational angle
     QuadComplex w{r * Quad(0.9), r * Quad(0.43)};
-    for (auto& x : z) x = w = w * step;
+    for (std::size_t i = zeros; i < z.size(); ++i) z[i] = w = w * step;
     // Aberth: z_i -= N / (1 - N sum 1 / (z_i - z_j)), N = p / p'.
     for (int iteration = 0; iteration < 500; ++iteration) {
         Quad change = 0, size = 0;
-        for (std::size_t i = 0; i < z.size(); ++i) {
+        for (std::size_t i = zeros; i < z.size(); ++i) {
             QuadComplex derivative;
-            const QuadComplex v = eval(z[i], derivative);
+            const QuadComplex v = evalDeflated(z[i], derivative);
             if (v.re == 0 && v.im == 0) continue;
             const QuadComplex newton = v / derivative;
             QuadComplex sum{0, 0};
-            for (std::size_t j = 0; j < z.size(); ++j)
+            for (std::size_t j = zeros; j < z.size(); ++j)
                 if (j != i) sum = sum + QuadComplex{1, 0} / (z[i] - z[j]);
             const QuadComplex correction = newton / (QuadComplex{1, 0} - newton * sum);
             z[i] = z[i] - correction;
