@@ -450,7 +450,8 @@ Lane Trigonometric(const Square4& c)
     const double b10 = c[1][0] * inverse;
     const double b20 = c[2][0] * inverse;
     const double b21 = c[2][1] * inverse;
-    const double r = 0.5 * (b00 * (b11 * b22 - b21 * b21) - b10 * (b10 * b22 - b21 * b20) + b20 * (b10 * b21 - b11 * b20));
+    const double r =
+        0.5 * (b00 * (b11 * b22 - b21 * b21) - b10 * (b10 * b22 - b21 * b20) + b20 * (b10 * b21 - b11 * b20));
     const double phi = r <= -1.0 ? std::acos(-1.0) / 3.0 : r >= 1.0 ? 0.0 : std::acos(r) / 3.0;
     const double cosine = std::cos(phi);
     const double sine = std::sin(phi);
@@ -556,9 +557,11 @@ std::pair<double, EigenvalueClaim> Bisect(const DefinitePencil& p, int k, double
     double width = start;
     double lo = centre - width;
     double hi = centre + width;
-    for (int i = 0; i < 2200 && (++passes, CountScaled(p, lo, false) >= k); ++i) lo = std::max(-DBL_MAX, centre - (width *= 2.0));
+    for (int i = 0; i < 2200 && (++passes, CountScaled(p, lo, false) >= k); ++i)
+        lo = std::max(-DBL_MAX, centre - (width *= 2.0));
     width = start;
-    for (int i = 0; i < 2200 && (++passes, CountScaled(p, hi, true) < k); ++i) hi = std::min(DBL_MAX, centre + (width *= 2.0));
+    for (int i = 0; i < 2200 && (++passes, CountScaled(p, hi, true) < k); ++i)
+        hi = std::min(DBL_MAX, centre + (width *= 2.0));
     for (int i = 0; i < 4400; ++i) {
         if (hi - lo <= 0.25 * DBL_EPSILON * ScaleLowerBound(p, std::max(std::fabs(lo), std::fabs(hi)))) break;
         const double mid = 0.5 * lo + 0.5 * hi;  // no overflow, even across the whole range
@@ -734,11 +737,11 @@ int ProveSome(const DefinitePencil& p, const Lane& candidates, Lane& nu, Lane& l
 }
 
 // Proves each candidate within its reach; where one fails and reducedToo
-// says so, the candidate of dsygv's route for that index is tried; one that still fails, or all where
-// there are no candidates, is found by bisection on the count for its own
-// index. (Rayleigh quotient iteration from a poor candidate can settle on a
-// neighbour, whose wider conditioning then lets a claim hold that says too
-// little of this eigenvalue.)
+// says so, the candidate of dsygv's route for that index is tried; one that
+// still fails, or all where there are no candidates, is found by bisection
+// on the count for its own index. (Rayleigh quotient iteration from a poor
+// candidate can settle on a neighbour, whose wider conditioning then lets a
+// claim hold that says too little of this eigenvalue.)
 ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& candidates, bool reducedToo)
 {
     const int n = p.n;
