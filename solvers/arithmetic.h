@@ -6,7 +6,10 @@
 // refuses to compile where the compiler would keep extended intermediates.
 #pragma once
 
+#include <bit>
 #include <cfloat>
+#include <cmath>
+#include <cstdint>
 
 #if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
 #error "varno needs every double intermediate rounded to 64 bits (FLT_EVAL_METHOD == 0)"
@@ -21,5 +24,14 @@ namespace varno {
 // that an unoptimised build (which would call the C library's pow) gives the
 // same bits as an optimised one (which folds pow(x, 2.0) into x * x).
 inline double Square(double x) { return x * x; }
+
+// x * 2^e with a single rounding, as std::ldexp: one multiplication by a
+// power of two built from its bits where 2^e is a normal double, the
+// library otherwise (rare).
+inline double TimesPowerOfTwo(double x, int e)
+{
+    if (e >= -1022 && e <= 1023) return x * std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52);
+    return std::ldexp(x, e);
+}
 
 }  // namespace varno

@@ -9,20 +9,14 @@
 #include <optional>
 #include <utility>
 
+#include "solvers/arithmetic.h"
+
 namespace varno {
 namespace {
 
 using Lane = std::array<double, 4>;
 
 std::size_t U(int i) { return static_cast<std::size_t>(i); }
-
-// x * 2^e with a single rounding: one multiplication by a power of two built
-// from its bits where 2^e is a normal double, the library otherwise (rare).
-double TimesPowerOfTwo(double x, int e)
-{
-    if (e >= -1022 && e <= 1023) return x * std::bit_cast<double>(static_cast<std::uint64_t>(e + 1023) << 52);
-    return std::ldexp(x, e);
-}
 
 // floor(log2(x)) for a finite x > 0.
 int BinaryExponent(double x)
@@ -252,8 +246,16 @@ double Hypot(double x, double y)
 
 // One Householder reflection that zeroes a[j+2 .. n-1][j] of the symmetric
 // matrix a, applied from both sides; returns the new a[j+1][j].
+// Where a reflection H = I - tau v v^T is wanted (to carry eigenvectors
+// back), v (v[0] = 1, acting on rows j+1 ..) and tau are stored; tau = 0 for
+// none.
+struct Reflector {
+    Lane v{};
+    double tau = 0.0;
+};
+
 template <int n>
-double Reflect(Square4& a, int j)
+double Reflect(Square4& a, int j, Reflector* kept = nullptr)
 {
     const int m = n - j - 1;  // length of the column below the diagonal
     double big = 0.0;
@@ -279,6 +281,7 @@ double Reflect(Square4& a, int j)
     const double scale = 1.0 / (alpha - beta);
     Lane v{1.0, 0.0, 0.0, 0.0};
     for (int i = 1; i < m; ++i) v[U(i)] = x[U(i)] * scale;
+    if (kept) *kept = {v, tau};
 
     // B := H B H for the trailing block B, H = I - tau v v^T:
     // p = tau B v, w = p - (tau/2)(p.v) v, B := B - v w^T - w v^T.
@@ -304,6 +307,8 @@ double Reflect(Square4& a, int j)
 struct Reduced {
     Square4 c{};
     int shift = 0;
+    Square4 l{};   // B's unit factor L, below the diagonal
+    Lane root{};   // D^-1/2
 };
 
 // Empty if a pivot of B is not positive after all, or C overflows.
@@ -357,28 +362,39 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
         ec = BinaryExponent(cBig);
         Scale(C, n, ec);
     }
-    return Reduced{C, -ec};
+    return Reduced{C, -ec, L, root};
 }
 
 template <int n>
-Tridiagonal Tridiagonalise(Reduced r)
+Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, 2>* kept = nullptr)
 {
     Square4& C = r.c;
     Tridiagonal t;
     t.n = n;
     t.shift = r.shift;
-    for (int j = 0; j + 2 < n; ++j) t.off[U(j)] = Reflect<n>(C, j);
+    for (int j = 0; j + 2 < n; ++j) t.off[U(j)] = Reflect<n>(C, j, kept ? &(*kept)[U(j)] : nullptr);
     t.off[U(n - 2)] = C[U(n - 1)][U(n - 2)];
     for (int i = 0; i < n; ++i) t.diagonal[U(i)] = C[U(i)][U(i)];
     return t;
 }
 
-// Implicit QL with shifts (EISPACK's imtql1), eigenvalues only, ascending.
+// Implicit QL with shifts (EISPACK's imtql1), eigenvalues ascending; with z,
+// the rotations are gathered into it as imtql2 does (z starts as I), its
+// columns the eigenvectors of T in the eigenvalues' order. The sweeps are a
+// chain of dependent square roots and divisions. With vectors (for a caller
+// that bounds its results itself), a rotation's length is the plain root
+// where no square can overflow or underflow to harm: one division fewer in
+// the chain. Without, the guarded Hypot stays, whose bits the proved
+// candidates are.
 // False if some eigenvalue has not settled after 30 sweeps.
-bool QlEigenvalues(const Tridiagonal& t, Lane& d)
+template <int n>
+bool QlEigenvalues(const Tridiagonal& t, Lane& d, Square4* z = nullptr)
 {
-    const int n = t.n;
     d = t.diagonal;
+    if (z) {
+        *z = {};
+        for (int i = 0; i < n; ++i) (*z)[U(i)][U(i)] = 1.0;
+    }
     Lane e{};
     for (int i = 0; i + 1 < n; ++i) e[U(i)] = t.off[U(i)];
     for (int l = 0; l < n; ++l) {
@@ -389,7 +405,7 @@ bool QlEigenvalues(const Tridiagonal& t, Lane& d)
             if (m == l) break;
             if (sweep == 30) return false;
             double g = (d[U(l + 1)] - d[U(l)]) / (2.0 * e[U(l)]);
-            double r = Hypot(g, 1.0);
+            double r = z && std::fabs(g) < 0x1p500 ? std::sqrt(g * g + 1.0) : Hypot(g, 1.0);
             g = d[U(m)] - d[U(l)] + e[U(l)] / (g + std::copysign(r, g));
             double s = 1.0;
             double c = 1.0;
@@ -398,7 +414,8 @@ bool QlEigenvalues(const Tridiagonal& t, Lane& d)
             for (; i >= l; --i) {
                 const double f = s * e[U(i)];
                 const double b = c * e[U(i)];
-                r = Hypot(f, g);
+                const double big = std::max(std::fabs(f), std::fabs(g));
+                r = z && big > 0x1p-500 && big < 0x1p500 ? std::sqrt(f * f + g * g) : Hypot(f, g);
                 e[U(i + 1)] = r;
                 if (r == 0.0) {  // T split here: restart from the other side
                     d[U(i + 1)] -= p;
@@ -412,6 +429,13 @@ bool QlEigenvalues(const Tridiagonal& t, Lane& d)
                 p = s * r;
                 d[U(i + 1)] = g + p;
                 g = c * r - b;
+                if (z)
+                    for (int k = 0; k < n; ++k) {
+                        double* row = (*z)[U(k)].data();
+                        const double h = row[i + 1];
+                        row[i + 1] = s * row[i] + c * h;
+                        row[i] = c * row[i] - s * h;
+                    }
             }
             if (r == 0.0 && i >= l) continue;
             d[U(l)] -= p;
@@ -419,8 +443,72 @@ bool QlEigenvalues(const Tridiagonal& t, Lane& d)
             e[U(m)] = 0.0;
         }
     }
-    SortAscending(d, n);
+    if (z) {  // the same insertion sort, the columns with their values
+        for (int i = 1; i < n; ++i)
+            for (int j = i; j > 0 && d[U(j - 1)] > d[U(j)]; --j) {
+                std::swap(d[U(j - 1)], d[U(j)]);
+                for (int k = 0; k < n; ++k) std::swap((*z)[U(k)][U(j - 1)], (*z)[U(k)][U(j)]);
+            }
+    } else {
+        SortAscending(d, n);
+    }
     return std::all_of(d.begin(), d.begin() + n, [](double x) { return std::isfinite(x); });
+}
+
+// The eigenvectors of dsygv's route for the eigenvalues QL gives (columns of
+// z, T's): back through the reflections to C's, then x = L^-T D^-1/2 y, the
+// pencil's, B-orthonormal to within B's condition times the rounding.
+template <int n>
+void BackTransform(const Reduced& r, const std::array<Reflector, 2>& kept, const Square4& z,
+                   std::array<Vector4, 4>& x)
+{
+    for (int k = 0; k < n; ++k) {
+        Lane y{};
+        for (int i = 0; i < n; ++i) y[U(i)] = z[U(i)][U(k)];
+        for (int j = n - 3; j >= 0; --j) {  // y = H_0 H_1 z_k
+            const Reflector& h = kept[U(j)];
+            if (h.tau == 0.0) continue;
+            double dot = 0.0;
+            for (int i = j + 1; i < n; ++i) dot += h.v[U(i - j - 1)] * y[U(i)];
+            dot *= h.tau;
+            for (int i = j + 1; i < n; ++i) y[U(i)] -= dot * h.v[U(i - j - 1)];
+        }
+        Vector4& v = x[U(k)];
+        v = {};
+        for (int i = n - 1; i >= 0; --i) {
+            double s = r.root[U(i)] * y[U(i)];
+            for (int p = i + 1; p < n; ++p) s -= r.l[U(p)][U(i)] * v[U(p)];
+            v[U(i)] = s;
+        }
+    }
+}
+
+// dsygv's route with its eigenvectors: the eigenvalues in C's units (times
+// 2^-shift), false where the reduction or QL fails.
+template <int n>
+bool ReducedEigenpairs(const DefinitePencil& p, Lane& nu, int& shift, Route* route)
+{
+    const std::optional<Reduced> r = Reduce<n>(p);
+    if (!r) return false;
+    shift = r->shift;
+    if (!route) return QlEigenvalues<n>(Tridiagonalise<n>(*r), nu);
+    std::array<Reflector, 2> kept{};
+    Square4 z{};
+    if (!QlEigenvalues<n>(Tridiagonalise<n>(*r, &kept), nu, &z)) return false;
+    BackTransform<n>(*r, kept, z, route->x);
+    // |D^-1/2 L^-1|_F^2, a column of the unit L^-1 at a time: no divisions.
+    double sum = 0.0;
+    for (int c = 0; c < n; ++c) {
+        Lane column{};
+        for (int i = c; i < n; ++i) {
+            double t = i == c ? 1.0 : 0.0;
+            for (int k = c; k < i; ++k) t -= r->l[U(i)][U(k)] * column[U(k)];
+            column[U(i)] = t;
+            sum += Square(r->root[U(i)] * t);
+        }
+    }
+    route->inverseSquare = sum;
+    return true;
 }
 
 // The eigenvalues of a symmetric 3 x 3 matrix from its characteristic cubic
@@ -515,13 +603,11 @@ std::optional<Lane> Candidates(const DefinitePencil& p, bool reduced = false)
         const std::optional<Reduced> r = Reduce<3>(p);
         if (!r) return std::nullopt;
         if (!reduced) nu = Trigonometric(r->c);
-        if (reduced || !std::all_of(nu.begin(), nu.begin() + 3, [](double x) { return std::isfinite(x); }))
-            if (!QlEigenvalues(Tridiagonalise<3>(*r), nu)) return std::nullopt;
+        if (reduced || !std::all_of(nu.begin(), nu.begin() + 3, [](double v) { return std::isfinite(v); }))
+            if (!QlEigenvalues<3>(Tridiagonalise<3>(*r), nu)) return std::nullopt;
         shift = r->shift;
-    } else {
-        const std::optional<Reduced> r = Reduce<4>(p);
-        if (!r || !QlEigenvalues(Tridiagonalise<4>(*r), nu)) return std::nullopt;
-        shift = r->shift;
+    } else if (!ReducedEigenpairs<4>(p, nu, shift, nullptr)) {
+        return std::nullopt;
     }
     for (int k = 0; k < p.n; ++k) {
         if (!std::isfinite(nu[U(k)])) return std::nullopt;
@@ -690,10 +776,6 @@ int CountBelow(const DefinitePencil& p, double sigma, bool orEqual)
 
 double ScaledNu(const DefinitePencil& p, double nu) { return TimesPowerOfTwo(nu, p.shift); }
 
-double ScaleLowerBound(const DefinitePencil& p, double scaledNu)
-{
-    return p.aBig / (p.n * p.bBig) + std::fabs(scaledNu);
-}
 
 bool ScaledClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims, std::span<bool> held)
 {
@@ -773,6 +855,21 @@ ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& cand
 // The characteristic polynomial's candidates for n = 2 and 3 are backed by
 // dsygv's route where they fail.
 ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p) { return Prove(p, Candidates(p), p.n <= 3); }
+
+std::optional<Route> RouteEigenpairs(const DefinitePencil& p)
+{
+    Route route;
+    int shift = 0;
+    const bool done = p.n == 2   ? ReducedEigenpairs<2>(p, route.nu, shift, &route)
+                      : p.n == 3 ? ReducedEigenpairs<3>(p, route.nu, shift, &route)
+                                 : ReducedEigenpairs<4>(p, route.nu, shift, &route);
+    if (!done) return std::nullopt;
+    for (int k = 0; k < p.n; ++k) {  // from C's units to the pencil's scaled ones
+        if (!std::isfinite(route.nu[U(k)])) return std::nullopt;
+        route.nu[U(k)] = TimesPowerOfTwo(route.nu[U(k)], -shift);
+    }
+    return route;
+}
 
 ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, 4>& candidates)
 {

@@ -39,6 +39,8 @@
 #pragma once
 
 #include <array>
+#include <cmath>
+#include <optional>
 #include <span>
 
 #include "core/matrix_store.h"
@@ -101,7 +103,10 @@ double ScaledNu(const DefinitePencil& p, double nu);
 // A lower bound, in scaled units, of s_k = (|A| + |nu_k| |B|) |x_k|^2 /
 // |x_k^T B x_k| for an eigenvalue scaledNu, that needs no eigenvector:
 // |A|_2 is at least A's largest entry and |B|_2 at most n times B's.
-double ScaleLowerBound(const DefinitePencil& p, double scaledNu);
+inline double ScaleLowerBound(const DefinitePencil& p, double scaledNu)
+{
+    return p.aBig / (p.n * p.bBig) + std::fabs(scaledNu);
+}
 
 // The number of nu strictly below sigma (orEqual: at or below), in the
 // pencil's own units.
@@ -123,6 +128,18 @@ struct ProvedEigenvalues {
     int passes = 0;
 };
 ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p);
+
+// dsygv's route alone, with its eigenvectors. Not proved: fit only where
+// the caller bounds them itself.
+struct Route {
+    std::array<double, 4> nu{};  // ascending, scaled units
+    std::array<Vector4, 4> x{};  // B-orthonormal to within B's condition times the rounding
+    // |D^-1/2 L^-1|_F^2 for the factor B = L D L^T the route computed;
+    // lambda_min(L D L^T) >= 1 / it.
+    double inverseSquare = 0.0;
+};
+// Empty where the route fails.
+std::optional<Route> RouteEigenpairs(const DefinitePencil& p);
 
 // The proof of given candidates (the pencil's own units, any order), with
 // the refinement of those it fails for. PencilEigenvalues passes those of the

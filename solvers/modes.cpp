@@ -8,6 +8,8 @@
 #include <numbers>
 #include <vector>
 
+#include "solvers/arithmetic.h"
+
 namespace varno {
 namespace {
 
@@ -17,10 +19,16 @@ using LongSquare = std::array<LongVector, 4>;
 
 std::size_t U(int i) { return static_cast<std::size_t>(i); }
 
-// The unit roundoff of long double, and n of them as an error bound's factor
-// (gamma_n = n u / (1 - n u), rounded up generously).
-constexpr Long LongUnit = std::numeric_limits<Long>::epsilon() / 2;
-Long Gamma(int n) { return 1.01L * static_cast<Long>(n) * LongUnit; }
+// The unit roundoff of the arithmetic the bounds are formed in, and n of
+// them as an error bound's factor (gamma_n = n u / (1 - n u), rounded up
+// generously).
+template <typename Real>
+constexpr Real Unit = std::numeric_limits<Real>::epsilon() / 2;
+template <typename Real>
+Real Gamma(int n)
+{
+    return Real(1.01) * static_cast<Real>(n) * Unit<Real>;
+}
 
 double Dot(const Vector4& x, const Square4& b, const Vector4& y, int n)
 {
@@ -208,7 +216,7 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::sp
                         std::fabs(t * static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(v[U(j)]));
             }
             r[U(i)] = ax - t * bx;
-            e[U(i)] = Gamma(n + 2) * size;
+            e[U(i)] = Gamma<Long>(n + 2) * size;
             rounding += e[U(i)] * e[U(i)];
         }
         const Long z = InverseNorm(f, r, n);
@@ -225,15 +233,15 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::sp
                 }
             if (count == 1) {
                 quadratic = g;
-                quadraticError = Gamma(n * n + 2) * size;
+                quadraticError = Gamma<Long>(n * n + 2) * size;
             }
-            const Long off = std::fabs(g - (c == d ? 1.0L : 0.0L)) + Gamma(n * n + 2) * size;
+            const Long off = std::fabs(g - (c == d ? 1.0L : 0.0L)) + Gamma<Long>(n * n + 2) * size;
             gram += off * off;
         }
         if (count == 1) {
             for (int i = 0; i < n; ++i) {
                 xr += static_cast<Long>(v[U(i)]) * r[U(i)];
-                xrError += std::fabs(static_cast<Long>(v[U(i)])) * (e[U(i)] + Gamma(n) * std::fabs(r[U(i)]));
+                xrError += std::fabs(static_cast<Long>(v[U(i)])) * (e[U(i)] + Gamma<Long>(n) * std::fabs(r[U(i)]));
             }
         }
     }
@@ -324,17 +332,212 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
 }
 
 // The largest component positive; of components equal in magnitude to
-// within 1e-9 of it, the first.
-void FixSign(Vector4& x, int n)
+// within 1e-9 of it, the first. Returns whether x was turned round.
+bool FixSign(Vector4& x, int n)
 {
     double big = 0.0;
     for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(x[U(i)]));
     for (int i = 0; i < n; ++i)
         if (std::fabs(x[U(i)]) >= big * (1.0 - 1e-9)) {
-            if (x[U(i)] < 0.0)
-                for (int j = 0; j < n; ++j) x[U(j)] = -x[U(j)];
-            return;
+            if (!(x[U(i)] < 0.0)) return false;
+            for (int j = 0; j < n; ++j) x[U(j)] = -x[U(j)];
+            return true;
         }
+    return false;
+}
+
+// The bounds where dsygv's route gave the vectors, in double, each
+// eigenvalue alone in an interval of its own: Bounds' argument for lone
+// vectors, with |r|_{B^-1} <= |r| / sqrt(lambda_min(B)) for the exact norm,
+// which costs little, as Kato-Temple takes it squared. False, and the
+// caller turns to inverse iteration and long double, where a residual is
+// not within a few units of rounding of (|A| + |theta| |B|) |x|, as inverse
+// iteration's are (the route's are only where B is well conditioned), where
+// the intervals of neighbours meet, or where a bound is wider than 1e-12 of
+// the eigenvalue's scale.
+bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>& bound)
+{
+    const int n = p.n;
+    const std::span<const Vector4> x(route.x.data(), U(n));
+    const std::array<double, 4>& theta = route.nu;
+    // lambda_min(B) from the route's factor, as FactorDefinite has it, but
+    // in double, where the argument there does not hold for every safely
+    // definite B. The factor's error E (|E|_2 <= gamma_(n+2) n |B|_2, |B|_2
+    // <= n max |b_ij|) is taken off; and the second-order errors of the
+    // bounds stay under 1e-5 of what they bound only while u kappa(B) does,
+    // which n max |b_ij| |D^-1/2 L^-1|_F^2 >= kappa(B) bounds.
+    const double big = n * p.bBig;
+    const double smallest = 0.5 / route.inverseSquare - Gamma<double>(n + 2) * n * big;
+    if (!(smallest > 0.0) || !(big * route.inverseSquare * Unit<double> < 1e-5)) return false;
+    std::array<double, 4> epsilon{};
+    std::array<double, 4> rqShift{};
+    std::array<double, 4> radius{};
+    for (int k = 0; k < n; ++k) {
+        const Vector4& v = x[U(k)];
+        const double t = theta[U(k)];
+        double rr = 0.0, ee = 0.0, xx = 0.0;
+        double quadratic = 0.0, quadraticSize = 0.0;  // x^T B x, and sum |x_i b_ij x_j|
+        double xr = 0.0, xrError = 0.0;               // x^T r and its error
+        for (int i = 0; i < n; ++i) {
+            double ax = 0.0, bx = 0.0, size = 0.0, bSize = 0.0;
+            for (int j = 0; j < n; ++j) {
+                const double aij = p.a[U(i)][U(j)] * v[U(j)];
+                const double bij = p.b[U(i)][U(j)] * v[U(j)];
+                ax += aij;
+                bx += bij;
+                bSize += std::fabs(bij);
+                size += std::fabs(aij) + std::fabs(t * bij);
+            }
+            const double r = ax - t * bx;
+            const double e = Gamma<double>(n + 2) * size;
+            rr += r * r;
+            ee += e * e;
+            xx += v[U(i)] * v[U(i)];
+            quadratic += v[U(i)] * bx;
+            quadraticSize += std::fabs(v[U(i)]) * bSize;
+            xr += v[U(i)] * r;
+            xrError += std::fabs(v[U(i)]) * (e + Gamma<double>(n) * std::fabs(r));
+        }
+        const double norm = std::sqrt(rr);
+        if (!(norm <= 16.0 * DBL_EPSILON * (p.aBig + std::fabs(t) * p.bBig) * std::sqrt(xx))) return false;
+        // A form x^T B x not above its rounding makes epsilon NaN, which the
+        // test of the intervals below refuses.
+        const double below = quadratic - Gamma<double>(n * n + 2) * quadraticSize;
+        epsilon[U(k)] = (norm + std::sqrt(ee)) / std::sqrt(smallest * below);
+        rqShift[U(k)] = (std::fabs(xr) + xrError) / below;
+        radius[U(k)] = 2.0 * epsilon[U(k)];
+    }
+    for (int k = 0; k + 1 < n; ++k)  // each interval holds exactly its own eigenvalue
+        if (!(theta[U(k)] + radius[U(k)] < theta[U(k + 1)] - radius[U(k + 1)])) return false;
+    for (int k = 0; k < n; ++k) {
+        const double t = theta[U(k)];
+        const double a = k > 0 ? theta[U(k - 1)] + radius[U(k - 1)] : -HUGE_VAL;
+        const double b = k + 1 < n ? theta[U(k + 1)] - radius[U(k + 1)] : HUGE_VAL;
+        const double gap = std::min(b - t, t - a) - rqShift[U(k)];
+        double tight = radius[U(k)];
+        if (gap > 0.0 && epsilon[U(k)] < gap)
+            tight = std::min(tight, 2.0 * (epsilon[U(k)] * epsilon[U(k)] / gap + rqShift[U(k)]));
+        if (!(tight <= 1e-12 * ScaleLowerBound(p, t))) return false;
+        bound[U(k)] = tight;
+    }
+    return true;
+}
+
+// The starts of the groups of eigenvalues closer than a thousandth of their
+// scale, whose vectors are made B-orthogonal to each other and bounded
+// together; returns how many.
+std::size_t Groups(const DefinitePencil& p, const std::array<double, 4>& theta, std::array<int, 4>& starts)
+{
+    std::size_t count = 0;
+    for (int k = 0; k < p.n; ++k) {
+        const double window = 1e-3 * ScaleLowerBound(p, theta[U(k)]);
+        if (k == 0 || !(theta[U(k)] - theta[U(k - 1)] <= window)) starts[count++] = k;
+    }
+    return count;
+}
+
+// What ModesOf shows before the modal quantities: theta and the vectors in
+// scaled units, the bounds, and lambda in the units typed.
+struct Eigenpairs {
+    std::array<double, 4> theta{};
+    std::array<Vector4, 4> x{};
+    std::array<Long, 4> bound{};
+    std::array<double, 4> lambda{};
+};
+
+// dsygv's route, where it serves: every eigenvalue alone in an interval of
+// its own, the vectors' residuals as small as inverse iteration's (the
+// route's vectors of close eigenvalues are orthogonal as they come), and
+// each bound within
+// 1e-12 of the eigenvalue's scale, which proves theta right to its own
+// conditioning as a count would. For a well conditioned B this is the
+// common case, and a cheap one: no count, no factorisation of A - theta B.
+bool RoutePairs(const DefinitePencil& p, Eigenpairs& e)
+{
+    const int n = p.n;
+    const std::optional<Route> route = RouteEigenpairs(p);
+    if (!route) return false;
+    e.theta = route->nu;
+    e.x = route->x;
+    if (!LoneBounds(p, *route, e.bound)) return false;
+    for (int k = 0; k < n; ++k) {
+        const double t = e.theta[U(k)];
+        // An eigenvalue beyond the double range, or a mu that may be 0 (an
+        // infinite lambda), is the count's to decide.
+        if (p.Inverted() && !(std::fabs(t) > e.bound[U(k)])) return false;
+        e.lambda[U(k)] = p.Inverted() ? TimesPowerOfTwo(1.0 / t, p.shift) + 0.0 : TimesPowerOfTwo(t, -p.shift) + 0.0;
+        if (!std::isfinite(e.lambda[U(k)])) return false;
+    }
+    return true;
+}
+
+// x's Rayleigh quotient, formed in long double; NaN where it is not finite.
+double Quotient(const DefinitePencil& p, const Vector4& x)
+{
+    Long xax = 0.0L, xbx = 0.0L;
+    for (int i = 0; i < p.n; ++i)
+        for (int j = 0; j < p.n; ++j) {
+            const Long xij = static_cast<Long>(x[U(i)]) * static_cast<Long>(x[U(j)]);
+            xax += xij * static_cast<Long>(p.a[U(i)][U(j)]);
+            xbx += xij * static_cast<Long>(p.b[U(i)][U(j)]);
+        }
+    const auto quotient = static_cast<double>(xax / xbx);
+    return std::isfinite(quotient) ? quotient : std::numeric_limits<double>::quiet_NaN();
+}
+
+// Otherwise the eigenvalues the count proves, and inverse iteration on
+// A - theta B itself for the vectors, ascending in nu.
+void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
+{
+    const int n = p.n;
+    const ProvedEigenvalues proved = PencilEigenvalues(p);
+    e.theta = proved.scaledNu;
+    std::array<int, 4> starts{};
+    const std::size_t groupCount = Groups(p, e.theta, starts);
+    for (std::size_t g = 0; g < groupCount; ++g) {
+        const int first = starts[g];
+        const int end = g + 1 < groupCount ? starts[g + 1] : n;
+        for (int k = first; k < end; ++k) {
+            const std::span<const Vector4> against(e.x.data() + first, U(k - first));
+            // r = (1, ..., 1) first, which has a part along every mode that
+            // takes part in a motion of the whole (x^T B r != 0); then starts
+            // without any pattern, another for each mode.
+            static constexpr Vector4 Irregular[4] = {{1.0, -0.7320508, 0.4142136, -0.2360680},
+                                                     {0.5403023, 1.0, -0.4161468, 0.6536436},
+                                                     {-0.9899925, 0.2836622, 1.0, 0.9601703},
+                                                     {0.7539023, -0.1455000, -0.9111303, 1.0}};
+            std::array<Vector4, 5> begin{Vector4{1.0, 1.0, 1.0, 1.0}};
+            for (int s = 0; s < 4; ++s) begin[U(s + 1)] = Irregular[(s + k) % 4];
+            Vector4& x = e.x[U(k)];
+            x = InverseIteration(p, e.theta[U(k)], begin, against);
+            // Each eigenvalue as its vector's Rayleigh quotient: right to the
+            // eigenvalue's own conditioning as the counted value is (closer,
+            // where that conditioning is poor: a count is exact only for a
+            // pencil within rounding of the one typed in), and of all values
+            // the one that leaves the smallest residual with the vector. The
+            // bounds below are for it. Where it lies far from the counted
+            // value, a shift that far off has left the vector's residual
+            // beyond rounding, and the iteration is taken again from the
+            // quotient.
+            double quotient = Quotient(p, x);
+            if (std::fabs(quotient - e.theta[U(k)]) > 64.0 * DBL_EPSILON * ScaleLowerBound(p, quotient)) {
+                begin[0] = x;
+                x = InverseIteration(p, quotient, begin, against);
+                quotient = Quotient(p, x);
+            }
+            if (!std::isnan(quotient)) e.theta[U(k)] = quotient;
+        }
+    }
+    e.bound = Bounds(p, std::span(e.x.data(), U(n)), e.theta, std::span(starts.data(), groupCount));
+    const std::array<double, 4> certified = LambdaAt(p, proved);
+    for (int k = 0; k < n; ++k) {
+        // An infinite eigenvalue, or one that would come out beyond the double
+        // range, stays as the count decided; the others are theta's.
+        const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)]));
+        e.lambda[U(k)] = decided          ? certified[U(k)]
+                         : p.Inverted() ? TimesPowerOfTwo(1.0 / e.theta[U(k)], p.shift) + 0.0
+                                        : TimesPowerOfTwo(e.theta[U(k)], -p.shift) + 0.0;
+    }
 }
 
 }  // namespace
@@ -342,49 +545,11 @@ void FixSign(Vector4& x, int n)
 ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
 {
     const int n = p.n;
-    const ProvedEigenvalues proved = PencilEigenvalues(p);
-    std::array<double, 4> theta = proved.scaledNu;
-
-    // Vectors, ascending in nu; those of eigenvalues closer than a thousandth
-    // of their scale are made B-orthogonal to each other.
-    std::array<Vector4, 4> x{};
-    std::array<int, 4> groupsStore{};
-    std::size_t groupCount = 0;
-    for (int k = 0; k < n; ++k) {
-        const double window = 1e-3 * ScaleLowerBound(p, theta[U(k)]);
-        if (k == 0 || !(theta[U(k)] - theta[U(k - 1)] <= window)) groupsStore[groupCount++] = k;
-        const int first = groupsStore[groupCount - 1];
-        const std::span<const Vector4> against(x.data() + first, U(k - first));
-        // r = (1, ..., 1) first, which has a part along every mode that takes
-        // part in a motion of the whole (x^T B r != 0); then starts without
-        // any pattern, another for each mode.
-        static constexpr Vector4 Irregular[4] = {{1.0, -0.7320508, 0.4142136, -0.2360680},
-                                                 {0.5403023, 1.0, -0.4161468, 0.6536436},
-                                                 {-0.9899925, 0.2836622, 1.0, 0.9601703},
-                                                 {0.7539023, -0.1455000, -0.9111303, 1.0}};
-        std::array<Vector4, 5> starts{Vector4{1.0, 1.0, 1.0, 1.0}};
-        for (int s = 0; s < 4; ++s) starts[U(s + 1)] = Irregular[(s + k) % 4];
-        x[U(k)] = InverseIteration(p, theta[U(k)], starts, against);
-    }
-    // Each eigenvalue as its vector's Rayleigh quotient, formed in long double:
-    // right to the eigenvalue's own conditioning as the counted value is
-    // (closer, where that conditioning is poor: a count is exact only for a
-    // pencil within rounding of the one typed in), and of all values the one
-    // that leaves the smallest residual with the vector. The bounds below are
-    // for it.
-    for (int k = 0; k < n; ++k) {
-        Long xax = 0.0L, xbx = 0.0L;
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                const Long xij = static_cast<Long>(x[U(k)][U(i)]) * static_cast<Long>(x[U(k)][U(j)]);
-                xax += xij * static_cast<Long>(p.a[U(i)][U(j)]);
-                xbx += xij * static_cast<Long>(p.b[U(i)][U(j)]);
-            }
-        const auto quotient = static_cast<double>(xax / xbx);
-        if (std::isfinite(quotient)) theta[U(k)] = quotient;
-    }
-    const std::array<Long, 4> bound =
-        Bounds(p, std::span(x.data(), U(n)), theta, std::span(groupsStore.data(), groupCount));
+    Eigenpairs e;
+    if (!RoutePairs(p, e)) CountedPairs(p, e);
+    const std::array<double, 4>& theta = e.theta;
+    const std::array<Vector4, 4>& x = e.x;
+    const std::array<Long, 4>& bound = e.bound;
 
     ModalResult result;
     result.n = n;
@@ -397,38 +562,34 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
         for (int i = 1; i <= n; ++i)
             for (int j = 1; j <= n; ++j) result.totalMass += sign * M[U(i)][U(j)];
     }
-    const std::array<double, 4> certified = LambdaAt(p, proved);
+    const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
     for (int k = 0; k < n; ++k) {
         Mode& mode = result.modes[U(k)];
-        // An infinite eigenvalue, or one that would come out beyond the double
-        // range, stays as the count decided; the others are theta's.
-        const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)]));
-        mode.lambda = decided          ? certified[U(k)]
-                      : p.Inverted() ? std::ldexp(1.0 / theta[U(k)], p.shift) + 0.0
-                                     : std::ldexp(theta[U(k)], -p.shift) + 0.0;
+        mode.lambda = e.lambda[U(k)];
         Vector4 v = x[U(k)];
+        Vector4 mv{};  // (+-M) v
         if (result.massDefinite) {
             // x^T (+-M) x = 1 in the units typed: the scaled B differs by a
             // power of two, so the form is taken afresh.
-            Long q = 0.0L;
-            for (int i = 0; i < n; ++i)
-                for (int j = 0; j < n; ++j)
-                    q += static_cast<Long>(v[U(i)]) * static_cast<Long>(sign * M[U(i + 1)][U(j + 1)]) *
-                         static_cast<Long>(v[U(j)]);
-            const Long root = std::sqrt(q);
-            for (int i = 0; i < n; ++i) v[U(i)] = static_cast<double>(static_cast<Long>(v[U(i)]) / root);
+            double q = 0.0;
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < n; ++j) mv[U(i)] += (sign * M[U(i + 1)][U(j + 1)]) * v[U(j)];
+                q += v[U(i)] * mv[U(i)];
+            }
+            const double scale = 1.0 / std::sqrt(q);
+            for (int i = 0; i < n; ++i) v[U(i)] *= scale, mv[U(i)] *= scale;
         } else {
             double big = 0.0;
             for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(v[U(i)]));
             for (int i = 0; i < n; ++i) v[U(i)] /= big;
         }
-        FixSign(v, n);
+        if (FixSign(v, n))
+            for (double& c : mv) c = -c;
         mode.vector = v;
 
         // The bound, from nu's in scaled units to lambda's in the units typed.
         const Long b = bound[U(k)];
         const Long nu = static_cast<Long>(theta[U(k)]);
-        const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
         if (!p.Inverted()) {
             mode.bound = static_cast<double>(b * unit);
         } else if (std::isinf(mode.lambda) || !(std::fabs(nu) > b)) {
@@ -452,9 +613,8 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
         } else if (std::fabs(mode.lambda) <= mode.bound) {
             mode.omega = mode.hertz = 0.0;  // a rigid-body mode: no period
         }
-        double participation = 0.0;
-        for (int i = 1; i <= n; ++i)
-            for (int j = 1; j <= n; ++j) participation += v[U(i - 1)] * (sign * M[U(i)][U(j)]);
+        double participation = 0.0;  // x^T (+-M) r, r = (1, ..., 1)
+        for (int i = 0; i < n; ++i) participation += mv[U(i)];
         mode.participation = participation;
         mode.effectiveMass = participation * participation;
     }
