@@ -244,16 +244,16 @@ double Hypot(double x, double y)
     return big * std::sqrt(1.0 + q * q);
 }
 
-// One Householder reflection that zeroes a[j+2 .. n-1][j] of the symmetric
-// matrix a, applied from both sides; returns the new a[j+1][j].
-// Where a reflection H = I - tau v v^T is wanted (to carry eigenvectors
-// back), v (v[0] = 1, acting on rows j+1 ..) and tau are stored; tau = 0 for
-// none.
+// A reflection H = I - tau v v^T acting on rows j+1 .. n-1, v[0] = 1; tau = 0
+// for none.
 struct Reflector {
     Lane v{};
     double tau = 0.0;
 };
 
+// One Householder reflection that zeroes a[j+2 .. n-1][j] of the symmetric
+// matrix a, applied from both sides; returns the new a[j+1][j]. With kept,
+// the reflection is stored there, to carry eigenvectors back.
 template <int n>
 double Reflect(Square4& a, int j, Reflector* kept = nullptr)
 {
@@ -775,7 +775,6 @@ int CountBelow(const DefinitePencil& p, double sigma, bool orEqual)
 }
 
 double ScaledNu(const DefinitePencil& p, double nu) { return TimesPowerOfTwo(nu, p.shift); }
-
 
 bool ScaledClaimsHold(const DefinitePencil& p, std::span<const EigenvalueClaim> claims, std::span<bool> held)
 {

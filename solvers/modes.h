@@ -2,16 +2,26 @@
 // and what a structural engineer reads off them: natural frequencies,
 // periods, participation factors and effective modal masses.
 //
-// Eigenvalues: those the count proves (PencilEigenvalues), in ascending order,
-// +inf last (an infinite eigenvalue where K is the definite matrix).
+// Two routes, the first where it serves:
 //
-// Eigenvectors: inverse iteration on A - nu B with the Bunch-Kaufman factors
-// the count uses, each vector made B-orthogonal to those of nearby
-// eigenvalues, so that a repeated eigenvalue gets a basis of its eigenspace
-// that is orthonormal in the definite matrix. Where M or -M is the definite
-// one, x^T (+-M) x = 1; where only K or -K is, the largest component is 1.
-// The largest component is positive; of components equal in magnitude to
-// within 1e-9, the first.
+// - dsygv's route (RouteEigenpairs): the eigenvectors come with the
+//   eigenvalues from the reduction to a symmetric matrix, and the bounds
+//   below are formed in double, |r|_{B^-1} taken as |r| / sqrt(lambda_min(B))
+//   with lambda_min(B) bounded from the reduction's own factor. It stands
+//   only where every residual is within a few units of rounding, the
+//   eigenvalues' intervals do not meet, and each bound is within 1e-12 of
+//   the eigenvalue's scale, which proves it right to its own conditioning.
+// - Otherwise: the eigenvalues the count proves (PencilEigenvalues), each
+//   then its vector's Rayleigh quotient, and the vectors by inverse
+//   iteration on A - nu B with the Bunch-Kaufman factors the count uses,
+//   each made B-orthogonal to those of nearby eigenvalues, so that a
+//   repeated eigenvalue gets a basis of its eigenspace that is orthonormal
+//   in the definite matrix; the bounds in long double.
+//
+// Eigenvalues ascending, +inf last (an infinite eigenvalue where K is the
+// definite matrix). Where M or -M is the definite one, x^T (+-M) x = 1; where
+// only K or -K is, the largest component is 1. The largest component is
+// positive; of components equal in magnitude to within 1e-9, the first.
 //
 // Bounds: the true eigenvalue of the pencil as typed lies within bound of
 // the one given. For B positive definite and any x and theta, some
@@ -21,11 +31,10 @@
 // residual's norm (Kahan). Where the groups' intervals are disjoint they
 // hold exactly their own eigenvalues, and a lone eigenvalue with room on
 // both sides is bounded much tighter by the Kato-Temple inequality,
-// |nu - theta| <= |r|^2_{B^-1} / (|x|^2_B gap). The residuals, norms and
-// quotients are formed in long double (64-bit significand) and every
-// rounding error of theirs is bounded into the result; see Bound() in the
-// source. Where K is the definite matrix the bound is on mu = 1 / lambda and
-// carried over to lambda.
+// |nu - theta| <= |r|^2_{B^-1} / (|x|^2_B gap). Every rounding error of
+// the residuals, norms and quotients is bounded into the result; see
+// Bounds() and LoneBounds() in the source. Where K is the definite matrix
+// the bound is on mu = 1 / lambda and carried over to lambda.
 #pragma once
 
 #include <array>
