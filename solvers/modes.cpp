@@ -445,13 +445,19 @@ struct Eigenpairs {
     std::array<double, 4> lambda{};
 };
 
+// lambda in the units typed for theta in scaled ones ("+ 0.0": never "-0").
+double ShownLambda(const DefinitePencil& p, double theta)
+{
+    return p.Inverted() ? TimesPowerOfTwo(1.0 / theta, p.shift) + 0.0 : TimesPowerOfTwo(theta, -p.shift) + 0.0;
+}
+
 // dsygv's route, where it serves: every eigenvalue alone in an interval of
 // its own, the vectors' residuals as small as inverse iteration's (the
 // route's vectors of close eigenvalues are orthogonal as they come), and
-// each bound within
-// 1e-12 of the eigenvalue's scale, which proves theta right to its own
-// conditioning as a count would. For a well conditioned B this is the
-// common case, and a cheap one: no count, no factorisation of A - theta B.
+// each bound within 1e-12 of the eigenvalue's scale, which proves theta
+// right to its own conditioning as a count would. For a well conditioned B
+// this is the common case, and a cheap one: no count, no factorisation of
+// A - theta B.
 bool RoutePairs(const DefinitePencil& p, Eigenpairs& e)
 {
     const int n = p.n;
@@ -465,7 +471,7 @@ bool RoutePairs(const DefinitePencil& p, Eigenpairs& e)
         // An eigenvalue beyond the double range, or a mu that may be 0 (an
         // infinite lambda), is the count's to decide.
         if (p.Inverted() && !(std::fabs(t) > e.bound[U(k)])) return false;
-        e.lambda[U(k)] = p.Inverted() ? TimesPowerOfTwo(1.0 / t, p.shift) + 0.0 : TimesPowerOfTwo(t, -p.shift) + 0.0;
+        e.lambda[U(k)] = ShownLambda(p, t);
         if (!std::isfinite(e.lambda[U(k)])) return false;
     }
     return true;
@@ -534,9 +540,7 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
         // An infinite eigenvalue, or one that would come out beyond the double
         // range, stays as the count decided; the others are theta's.
         const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)]));
-        e.lambda[U(k)] = decided          ? certified[U(k)]
-                         : p.Inverted() ? TimesPowerOfTwo(1.0 / e.theta[U(k)], p.shift) + 0.0
-                                        : TimesPowerOfTwo(e.theta[U(k)], -p.shift) + 0.0;
+        e.lambda[U(k)] = decided ? certified[U(k)] : ShownLambda(p, e.theta[U(k)]);
     }
 }
 

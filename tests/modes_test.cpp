@@ -126,8 +126,9 @@ TEST(Modes, StartThatMissesTheEigenvector)
 }
 
 // Over seeded pencils: the reference lies within every bound, every bound is
-// below 1e-8 of the eigenvalue's own scale, every value within 1e-12 of it, every residual within a few
-// units of rounding, and the normalisation, signs and masses as promised.
+// below 1e-8 of the eigenvalue's own scale and every value within 1e-12 of
+// it, every residual within a few units of rounding, and the normalisation,
+// signs and masses as promised.
 TEST(Modes, PropertiesAgainstTheReference)
 {
     const unsigned seed = 1616;
@@ -160,7 +161,7 @@ TEST(Modes, PropertiesAgainstTheReference)
         if (t % 3 == 0) p.k[n - 1][n - 1] = p.k[0][0] * p.m[n - 1][n - 1] / p.m[0][0] * (1 + 1e-9 * u(rng));
         cases.push_back({p, true, false});
     }
-    for (int t = 0; t < 150; ++t) {  // M = L L^T, not diagonal, of condition 1e2 to 1e8
+    for (int t = 0; t < 150; ++t) {  // M = L L^T, not diagonal, of condition up to about 1e13
         const int n = 2 + t % 3;
         Problem p{n, {}, {}};
         double l[4][4] = {};
@@ -174,9 +175,8 @@ TEST(Modes, PropertiesAgainstTheReference)
         cases.push_back({p, true, false});
     }
     // K = L diag(1, 1 + gap, 3) L^T, M = L L^T: a close pair where M is well
-    // conditioned, beside a direction where it is not. The route's bounds,
-    // which measure residuals in M^-1 by M's smallest eigenvalue, are too
-    // wide here to prove the pair; the counted values must stand in.
+    // conditioned, beside a direction where it is not, which widens bounds
+    // that measure residuals in M^-1 by M's smallest eigenvalue.
     for (const double d : {1e-4, 1e-5, 1e-6})
         for (const double gap : {1e-9, 1e-10}) {
             const double l[3][3] = {{1, 0, 0}, {0.3, 1, 0}, {0.5, 0.4, d}};
