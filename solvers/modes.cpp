@@ -372,12 +372,14 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>
     std::array<double, 4> epsilon{};
     std::array<double, 4> rqShift{};
     std::array<double, 4> radius{};
+    std::array<bool, 4> unsquared{};
     for (int k = 0; k < n; ++k) {
         const Vector4& v = x[U(k)];
         const double t = theta[U(k)];
         double rr = 0.0, ee = 0.0, xx = 0.0;
         double quadratic = 0.0, quadraticSize = 0.0;  // x^T B x, and sum |x_i b_ij x_j|
         double xr = 0.0, xrError = 0.0;               // x^T r and its error
+        double rSum = 0.0, eSum = 0.0;                // |r|_1 and |e|_1, which bound the 2-norms
         for (int i = 0; i < n; ++i) {
             double ax = 0.0, bx = 0.0, size = 0.0, bSize = 0.0;
             for (int j = 0; j < n; ++j) {
@@ -392,18 +394,27 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>
             const double e = Gamma<double>(n + 2) * size;
             rr += r * r;
             ee += e * e;
+            rSum += std::fabs(r);
+            eSum += e;
             xx += v[U(i)] * v[U(i)];
             quadratic += v[U(i)] * bx;
             quadraticSize += std::fabs(v[U(i)]) * bSize;
             xr += v[U(i)] * r;
             xrError += std::fabs(v[U(i)]) * (e + Gamma<double>(n) * std::fabs(r));
         }
-        const double norm = std::sqrt(rr);
+        // Where the pencil's entries span more than about 1e140, the squares
+        // of a small row's rounding terms fall below the double range and
+        // would take the bound with them: the sums bound the norms instead,
+        // with a smallest subnormal for each operation that may have rounded
+        // there, and Kato-Temple, which squares again, is left out.
+        unsquared[U(k)] = !(ee >= DBL_MIN / DBL_EPSILON);
+        const double norm = unsquared[U(k)] ? rSum : std::sqrt(rr);
+        const double rounding = unsquared[U(k)] ? eSum + 8.0 * (n + 1) * n * DBL_TRUE_MIN : std::sqrt(ee);
         if (!(norm <= 16.0 * DBL_EPSILON * (p.aBig + std::fabs(t) * p.bBig) * std::sqrt(xx))) return false;
         // A form x^T B x not above its rounding makes epsilon NaN, which the
         // test of the intervals below refuses.
         const double below = quadratic - Gamma<double>(n * n + 2) * quadraticSize;
-        epsilon[U(k)] = (norm + std::sqrt(ee)) / std::sqrt(smallest * below);
+        epsilon[U(k)] = (norm + rounding) / std::sqrt(smallest * below);
         rqShift[U(k)] = (std::fabs(xr) + xrError) / below;
         radius[U(k)] = 2.0 * epsilon[U(k)];
     }
@@ -415,7 +426,7 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>
         const double b = k + 1 < n ? theta[U(k + 1)] - radius[U(k + 1)] : HUGE_VAL;
         const double gap = std::min(b - t, t - a) - rqShift[U(k)];
         double tight = radius[U(k)];
-        if (gap > 0.0 && epsilon[U(k)] < gap)
+        if (!unsquared[U(k)] && gap > 0.0 && epsilon[U(k)] < gap)
             tight = std::min(tight, 2.0 * (epsilon[U(k)] * epsilon[U(k)] / gap + rqShift[U(k)]));
         if (!(tight <= 1e-12 * ScaleLowerBound(p, t))) return false;
         bound[U(k)] = tight;

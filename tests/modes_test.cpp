@@ -112,6 +112,42 @@ TEST(Modes, RepeatedEigenvalueGetsAnOrthonormalBasis)
     }
 }
 
+// Diagonal pencils whose entries span a huge range: the small entries'
+// rounding errors, squared in double, fall below its range, and must not
+// shrink the small eigenvalue's bound to nothing. 1/3, 2/7 and 0.1/3 are
+// no doubles, so a bound of 0 cannot hold.
+TEST(Modes, BoundsHoldWhereEntriesSpanAHugeRange)
+{
+    const struct {
+        const char* name;
+        Problem p;
+        long double truth[3];  // ascending
+    } rows[] = {
+        {"n2_1e100", {2, {{1e100, 0}, {0, 1}}, {{1, 0}, {0, 3}}}, {1.0L / 3, 1e100L}},
+        {"n2_1e150", {2, {{1e150, 0}, {0, 1}}, {{1, 0}, {0, 3}}}, {1.0L / 3, static_cast<long double>(1e150)}},
+        {"n2_1e300", {2, {{1e300, 0}, {0, 1}}, {{1, 0}, {0, 3}}}, {1.0L / 3, static_cast<long double>(1e300)}},
+        // rounding terms deep in the subnormal range
+        {"n2_1e308", {2, {{1e308, 0}, {0, 0.1}}, {{1, 0}, {0, 3}}},
+         {static_cast<long double>(0.1) / 3, static_cast<long double>(1e308)}},
+        // coupled: the residual itself falls below the double range when squared
+        {"n2_coupled_1e308", {2, {{1e308, 1}, {1, 1}}, {{1, 0.5}, {0.5, 3}}}, {1.0L / 3, 1.0909090909090909211e308L}},
+        {"n3_1e200", {3, {{1e200, 0, 0}, {0, 1, 0}, {0, 0, 2}}, {{1, 0, 0}, {0, 3, 0}, {0, 0, 7}}},
+         {2.0L / 7, 1.0L / 3, static_cast<long double>(1e200)}},
+    };
+    for (const auto& row : rows) {
+        const MatrixStore s = StoreOf(row.p);
+        const auto modes = ModesOf(s.K, s.M, row.p.n);
+        ASSERT_TRUE(modes) << row.name;
+        for (int k = 0; k < row.p.n; ++k) {
+            const Mode& m = modes->modes[static_cast<std::size_t>(k)];
+            const long double truth = row.truth[k];
+            EXPECT_LE(std::fabs(static_cast<long double>(m.lambda) - truth),
+                      static_cast<long double>(m.bound) + 1e-19L * truth)
+                << row.name << ", mode " << k + 1 << ": lambda " << m.lambda << ", bound " << m.bound;
+        }
+    }
+}
+
 // A start with no part along the eigenvector cannot find it; the next one
 // does. K = diag(1, 2, 3), M = I, at the eigenvalue 2: (1, 0, 0) misses e2.
 TEST(Modes, StartThatMissesTheEigenvector)
