@@ -91,8 +91,11 @@ void CellEdit::focusOutEvent(QFocusEvent* event)
     QLineEdit::focusOutEvent(event);
     // Back at the start, where the shortened form begins, so that a click
     // lands where it was aimed. Not for the cell's own context menu, whose
-    // Copy needs the selection.
-    if (event->reason() != Qt::PopupFocusReason) setCursorPosition(0);
+    // Copy needs the selection, nor when only the window loses the focus (a
+    // message box, another program): the cell gets it back, and typing goes
+    // on where it stopped.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+        setCursorPosition(0);
 }
 
 void CellEdit::mousePressEvent(QMouseEvent* event)

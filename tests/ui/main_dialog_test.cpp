@@ -391,6 +391,10 @@ private slots:
         QFocusEvent toMenu(QEvent::FocusOut, Qt::PopupFocusReason);  // its context menu keeps the selection
         QApplication::sendEvent(edit, &toMenu);
         QCOMPARE(edit->selectedText(), QStringLiteral("2345"));
+        edit->setCursorPosition(5);
+        QFocusEvent toBox(QEvent::FocusOut, Qt::ActiveWindowFocusReason);  // a message box: typing goes on there
+        QApplication::sendEvent(edit, &toBox);
+        QCOMPARE(edit->cursorPosition(), 5);
         cell(1, 1)->setFocus();
         QCOMPARE(edit->cursorPosition(), 0);  // where the shortened form begins
         const QString shown = edit->shownText();
