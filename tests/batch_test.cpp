@@ -87,6 +87,8 @@ TEST(BatchInput, MisreadEntriesAreNamed)
         {"2.5e2x", "K row 1, column 2: \"2.5e2x\" is read as 250"},
         {"1e5e3", "K row 1, column 2: \"1e5e3\" is read as 1e+05"},
         {"\x1b[2J", "K row 1, column 2: \"\\x1b[2J\" is read as 0"},
+        // Bytes of another encoding would make the JSON that carries the note invalid.
+        {"1\xB2\xC3\xA9\xED\xA0\x80", "K row 1, column 2: \"1\\xb2\xC3\xA9\\xed\\xa0\\x80\" is read as 1"},
         {"1e999", nullptr},
         {"1e-999", nullptr},
         {"-0", nullptr},
