@@ -210,10 +210,14 @@ void AppendJsonNumber(std::string& out, double v)
 // A value of the modes table, right-aligned in width; "-" where it is not defined.
 void AppendCell(std::string& out, double value, int width, int precision)
 {
+    const std::size_t start = out.size();
     if (std::isnan(value))
         out.append(static_cast<std::size_t>(width) - 1, ' ') += '-';
     else
         AppendG(out, value, width, precision);
+    // A value as wide as its column or wider (a share of 0.000541 %) must
+    // not run into the one before it and be read as part of it.
+    if (out[start] != ' ') out.insert(start, 1, ' ');
 }
 
 // The modes of a run that showed a report, for a person: one line a mode,
