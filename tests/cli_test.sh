@@ -79,6 +79,11 @@ expect directory_message $?
 "$cli" "$examples/beam4.txt" >/dev/full 2>"$work/err"
 [[ $? -ne 0 && $(cat "$work/err") == "varno-cli: cannot write standard output: No space left on device" ]]
 expect full_disk $?
+for option in --help --version; do
+  "$cli" $option >/dev/full 2>"$work/err"
+  [[ $? -eq 2 && $(cat "$work/err") == "varno-cli: cannot write standard output: No space left on device" ]]
+  expect "full_disk$option" $?
+done
 
 # A co-process writes one problem and waits for its answer (read -t only
 # keeps a broken build from hanging the suite).
