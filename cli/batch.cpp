@@ -20,8 +20,38 @@ constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// An entry's text for a one-line message: quoted, control characters
-// escaped (the text goes to a terminal), and a long one cut short.
+// The length of the UTF-8 character text starts with, or 0 where its bytes
+// are not one (a byte of another encoding, such as Latin-1's "\xB2").
+std::size_t Utf8Length(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+    const unsigned lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned low = 0x80;  // the range of the second byte: no overlong form, no surrogate, nothing past U+10FFFF
+    unsigned high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+// An entry's text for a one-line message: quoted, control characters and
+// bytes that are not UTF-8 escaped (the text goes to a terminal, and into
+// JSON, which must be UTF-8), and a long one cut short.
 std::string Quoted(std::string_view text)
 {
     constexpr std::size_t Shown = 40;
@@ -34,18 +64,23 @@ std::string Quoted(std::string_view text)
     }
     static constexpr char Hex[] = "0123456789abcdef";
     std::string out = "\"";
-    for (const char ch : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char ch = text[i];
         const auto c = static_cast<unsigned char>(ch);
+        const std::size_t length = Utf8Length(text.substr(i));
         if (c == '"' || c == '\\') {
             out += '\\';
             out += ch;
-        } else if (c < 0x20 || c == 0x7f) {
+        } else if (c < 0x20 || c == 0x7f || length == 0) {
             out += "\\x";
             out += Hex[c >> 4];
             out += Hex[c & 15];
         } else {
-            out += ch;
+            out.append(text, i, length);
+            i += length;
+            continue;
         }
+        ++i;
     }
     out += cut ? "...\"" : "\"";
     return out;
@@ -175,10 +210,14 @@ void AppendJsonNumber(std::string& out, double v)
 // A value of the modes table, right-aligned in width; "-" where it is not defined.
 void AppendCell(std::string& out, double value, int width, int precision)
 {
+    const std::size_t start = out.size();
     if (std::isnan(value))
         out.append(static_cast<std::size_t>(width) - 1, ' ') += '-';
     else
         AppendG(out, value, width, precision);
+    // A value as wide as its column or wider (a share of 0.000541 %) must
+    // not run into the one before it and be read as part of it.
+    if (out[start] != ' ') out.insert(start, 1, ' ');
 }
 
 // The modes of a run that showed a report, for a person: one line a mode,

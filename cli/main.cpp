@@ -109,11 +109,11 @@ int main(int argc, char** argv)
             if (ec != std::errc() || end != count.data() + count.size() || jobs < 1 || jobs > 4096)
                 return Fail("-j needs a number of threads from 1 to 4096, not \"" + std::string(count) + "\"");
             options.jobs = jobs;
-        } else if (arg == "-h" || arg == "--help") {
-            varno::FdSink(STDOUT_FILENO, "standard output").Write(Usage);
-            return 0;
-        } else if (arg == "--version") {
-            varno::FdSink(STDOUT_FILENO, "standard output").Write("varno-cli " VARNO_VERSION "\n");
+        } else if (arg == "-h" || arg == "--help" || arg == "--version") {
+            // A text that did not arrive is a failure, here as for any answer.
+            varno::FdSink out(STDOUT_FILENO, "standard output");
+            if (!out.Write(arg == "--version" ? std::string_view("varno-cli " VARNO_VERSION "\n") : Usage))
+                return Fail(out.error);
             return 0;
         } else if (arg == "-k" || arg == "-m") {
             // The next word is always ROWS, even when it starts with '-'.

@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -95,8 +96,14 @@ class Workers {
 public:
     Workers(int count, const StreamOptions& options) : options_(options)
     {
-        for (int t = 0; t < count; ++t) threads_.emplace_back([this] { Work(); });
+        // Under a limit on threads or address space (a batch system's
+        // ulimit), fewer workers do the same work: the output is the same.
+        try {
+            for (int t = 0; t < count; ++t) threads_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+        }
     }
+    bool Started() const { return !threads_.empty(); }
     ~Workers()
     {
         {
@@ -155,6 +162,7 @@ public:
         : out_(out), err_(err), options_(options), progress_(progress), batch_(NewBatch())
     {
         if (options.jobs > 1) workers_ = std::make_unique<Workers>(options.jobs, options);
+        if (workers_ && !workers_->Started()) workers_.reset();  // all the work on this thread, then
     }
 
     ~Reader() { workers_.reset(); }  // before the batches they may still hold

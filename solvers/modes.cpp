@@ -621,11 +621,13 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
         }
         mode.omega = mode.hertz = mode.period = mode.participation = mode.effectiveMass = nan;
         if (!result.massDefinite) continue;
-        if (mode.lambda > mode.bound) {
+        // A lambda beyond the double range has an infinite bound too, and is
+        // as far from a rigid-body mode as can be.
+        if (mode.lambda > mode.bound || mode.lambda == HUGE_VAL) {
             mode.omega = std::sqrt(mode.lambda);
             mode.hertz = mode.omega / (2.0 * std::numbers::pi);
             mode.period = 1.0 / mode.hertz;
-        } else if (std::fabs(mode.lambda) <= mode.bound) {
+        } else if (std::fabs(mode.lambda) <= mode.bound && std::isfinite(mode.lambda)) {
             mode.omega = mode.hertz = 0.0;  // a rigid-body mode: no period
         }
         double participation = 0.0;  // x^T (+-M) r, r = (1, ..., 1)

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <iterator>
+#include <sstream>
 
 #include "cli/problem_stream.h"
 #include "cli/progress.h"
@@ -87,6 +89,8 @@ TEST(BatchInput, MisreadEntriesAreNamed)
         {"2.5e2x", "K row 1, column 2: \"2.5e2x\" is read as 250"},
         {"1e5e3", "K row 1, column 2: \"1e5e3\" is read as 1e+05"},
         {"\x1b[2J", "K row 1, column 2: \"\\x1b[2J\" is read as 0"},
+        // Bytes of another encoding would make the JSON that carries the note invalid.
+        {"1\xB2\xC3\xA9\xED\xA0\x80", "K row 1, column 2: \"1\\xb2\xC3\xA9\\xed\\xa0\\x80\" is read as 1"},
         {"1e999", nullptr},
         {"1e-999", nullptr},
         {"-0", nullptr},
@@ -193,6 +197,22 @@ TEST(BatchRun, EigenvaluesAndModes)
         std::string messages;
         for (const std::string& message : plain.channel.messages) (messages += message) += "\n\n";
         EXPECT_EQ(PlainOutput(plain), messages + c.plain) << c.k;
+    }
+}
+
+// However small a mode's share of the mass, every value of a row of the
+// table stands apart: nine fields, the last "%".
+TEST(BatchRun, ModesTableColumnsStayApart)
+{
+    ProgramState state;
+    const BatchParse light = ParseRowsArguments("3e6 -1e6 0; 2e6 -1e6; 1e6", "1000 0 0; 10 0; 1");
+    std::istringstream table(PlainOutput(RunBatch(light.problem, state, {.modes = true})));
+    std::string line;
+    while (std::getline(table, line) && !line.starts_with(" mode ")) {}
+    for (int k = 1; k <= 3 && std::getline(table, line); ++k) {
+        std::istringstream fields(line);
+        std::vector<std::string> words{std::istream_iterator<std::string>(fields), {}};
+        EXPECT_EQ(words.size(), 9u) << line;
     }
 }
 

@@ -73,13 +73,20 @@ TEST(Modes, WhatIsDefined)
         {"rank_one_geometric", {2, {{4e5, -2e5}, {-2e5, 4e5}}, {{0.3, 0.21}, {0.21, 0.147}}}, 1 / 2.19e-6, false, false, false},
         // lambda = 0 and 2e600: a speck of rounding times 2^1993 is still 0
         {"beyond_range", {2, {{1e300, 1e300}, {1e300, 1e300}}, {{1e-300, 0}, {0, 1e-300}}}, 0.0, true, true, false},
+        // lambda = +-1e600 with an infinite bound: beyond the range, not a rigid-body mode
+        {"beyond_range_up", {2, {{1e300, 0}, {0, 1e300}}, {{1e-300, 0}, {0, 1e-300}}}, HUGE_VAL, true, true, true},
+        {"beyond_range_down", {2, {{-1e300, 0}, {0, -1e300}}, {{1e-300, 0}, {0, 1e-300}}}, -HUGE_VAL, true, false, false},
     };
     for (const auto& row : rows) {
         const MatrixStore s = StoreOf(row.p);
         const auto modes = ModesOf(s.K, s.M, row.p.n);
         ASSERT_TRUE(modes) << row.name;
         const Mode& m = modes->modes[0];
-        EXPECT_NEAR(m.lambda, row.lambda, 1e-9 * std::max(1.0, std::fabs(row.lambda))) << row.name;
+        if (std::isinf(row.lambda)) {
+            EXPECT_EQ(m.lambda, row.lambda) << row.name;
+        } else {
+            EXPECT_NEAR(m.lambda, row.lambda, 1e-9 * std::max(1.0, std::fabs(row.lambda))) << row.name;
+        }
         EXPECT_EQ(modes->massDefinite, row.massDefinite) << row.name;
         EXPECT_EQ(!std::isnan(m.hertz), row.hertz) << row.name;
         EXPECT_EQ(!std::isnan(m.period), row.period) << row.name;
