@@ -134,5 +134,11 @@ for stack in 8192 1048576; do
   fi
 done
 check version 0 "varno-cli $(sed -n 's/^project(varno VERSION \([0-9.]*\).*/\1/p' "$examples/../CMakeLists.txt")" -- --version
+# The man page's worked modes table is what the command prints for it.
+page=$(sed -n '/^Modes$/,/^\.fi$/p' "$examples/../man/varno-cli.1" | sed -e '$d' -e 's/\\-/-/g')
+shown=$("$cli" --modes -k "3000 -1000; 1000" -m "10 0; 5" | sed -n '/^Modes$/,$p')
+total=$((total + 1))
+if [[ -n "$page" && "$shown" == "$page" ]]; then echo "ok   man_modes_example"
+else echo "FAIL man_modes_example: the page shows [$page], the command [$shown]"; failures=$((failures + 1)); fi
 echo "$((total - failures)) passed, $failures failed"
 [[ $failures -eq 0 ]]
