@@ -69,7 +69,7 @@ double Step(const DefinitePencil& p, const SymmetricFactor& f, std::span<const V
 }  // namespace
 
 Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const Vector4> starts,
-                         std::span<const Vector4> against)
+                         std::span<const Vector4> against, bool deflate)
 {
     const int n = p.n;
     double alpha = 1.0;
@@ -81,6 +81,14 @@ Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const 
     Square4 s{};
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) s[U(i)][U(j)] = alpha * p.a[U(i)][U(j)] - beta * p.b[U(i)][U(j)];
+    const double tau = std::fabs(alpha) * p.aBig + std::fabs(beta) * p.bBig;
+    for (const Vector4& v : deflate ? against : std::span<const Vector4>()) {
+        Vector4 bv{};
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) bv[U(i)] += p.b[U(i)][U(j)] * v[U(j)];
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) s[U(i)][U(j)] += tau * bv[U(i)] * bv[U(j)];
+    }
     const SymmetricFactor f = FactorBunchKaufman(s, n);
     // Near an eigenvalue, A - theta B is singular to within its rounding,
     // and (A - theta B)^-1 grows a vector with a part along the eigenvector
@@ -536,8 +544,25 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
             // value, a shift that far off has left the vector's residual
             // beyond rounding, and the iteration is taken again from the
             // quotient.
+            //
+            // Before that, where vectors of the group came first, the same
+            // shift is tried with them moved a scale away: taking them out
+            // after each solve fails where the group's eigenvalues differ by
+            // many orders of magnitude below its scale, as the solve grows
+            // each of them so much more than the vector sought that the
+            // rounding error left of them swamps it. Only then: where B is
+            // ill conditioned, the term that moves them disturbs the other
+            // vectors more than taking them out does.
+            const auto far = [&](double q) {
+                return std::fabs(q - e.theta[U(k)]) > 64.0 * DBL_EPSILON * ScaleLowerBound(p, q);
+            };
             double quotient = Quotient(p, x);
-            if (std::fabs(quotient - e.theta[U(k)]) > 64.0 * DBL_EPSILON * ScaleLowerBound(p, quotient)) {
+            if (far(quotient) && !against.empty()) {
+                const Vector4 moved = InverseIteration(p, e.theta[U(k)], begin, against, true);
+                const double movedQuotient = Quotient(p, moved);
+                if (!std::isnan(movedQuotient) && !far(movedQuotient)) x = moved, quotient = movedQuotient;
+            }
+            if (far(quotient)) {
                 begin[0] = x;
                 x = InverseIteration(p, quotient, begin, against);
                 quotient = Quotient(p, x);

@@ -74,9 +74,10 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M);
 // (x^T B start = 0), as r = (1, ..., 1) misses a mode that takes no part in
 // a motion of the whole: the starts are tried in turn until one grows as
 // only a start with a part along the eigenvector can, and the one that grew
-// most goes on.
+// most goes on. With deflate, the vectors given are also moved a scale away
+// (a term tau B v v^T B apiece), so that the solve does not grow them.
 Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const Vector4> starts,
-                         std::span<const Vector4> against);
+                         std::span<const Vector4> against, bool deflate = false);
 
 // The same for the leading n x n blocks of a store whose lower triangles
 // mirror the upper ones; empty unless one of M, -M, K, -K is safely definite.
