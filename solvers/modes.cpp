@@ -558,9 +558,8 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
             };
             double quotient = Quotient(p, x);
             if (far(quotient) && !against.empty()) {
-                const Vector4 moved = InverseIteration(p, e.theta[U(k)], begin, against, true);
-                const double movedQuotient = Quotient(p, moved);
-                if (!std::isnan(movedQuotient) && !far(movedQuotient)) x = moved, quotient = movedQuotient;
+                x = InverseIteration(p, e.theta[U(k)], begin, against, true);
+                quotient = Quotient(p, x);
             }
             if (far(quotient)) {
                 begin[0] = x;
