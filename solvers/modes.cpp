@@ -573,8 +573,12 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
     const std::array<double, 4> certified = LambdaAt(p, proved);
     for (int k = 0; k < n; ++k) {
         // An infinite eigenvalue, or one that would come out beyond the double
-        // range, stays as the count decided; the others are theta's.
-        const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)]));
+        // range, stays as the count decided; so does one whose vector could
+        // not be bounded, as theta may then be another eigenvalue's (M all
+        // but singular), where the count's is right to its own conditioning.
+        // The others are theta's.
+        const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)])) ||
+                             std::isinf(e.bound[U(k)]);
         e.lambda[U(k)] = decided ? certified[U(k)] : ShownLambda(p, e.theta[U(k)]);
     }
 }
