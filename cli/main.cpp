@@ -118,7 +118,10 @@ int main(int argc, char** argv)
         } else if (arg == "-k" || arg == "-m") {
             // The next word is always ROWS, even when it starts with '-'.
             if (a + 1 >= argc) return Fail(std::string(arg) + " needs ROWS");
-            (arg == "-k" ? kRows : mRows) = argv[++a];
+            // Which of two matrices was meant is not for the command to guess.
+            std::optional<std::string>& rows = arg == "-k" ? kRows : mRows;
+            if (rows) return Fail(std::string(arg) + " given more than once");
+            rows = argv[++a];
         } else if (arg.size() > 1 && arg.front() == '-') {
             return Fail("unknown option " + std::string(arg) + " (see --help)");
         } else if (file) {

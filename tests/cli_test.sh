@@ -28,6 +28,7 @@ check singular_m 1 'Error:  determinant of M matrix = 0 ' -- -k "1 0; 0 -2" -m "
 check empty_k 1 ' Please enter K matrix coefficients.' -- -k "0 0; 0" -m "1 0; 1"
 check wrong_row_length 2 '' -- -k "1 2 3; 4 5 6 7; 8" -m "1 0 0; 1 0; 1"
 check missing_m 2 '' -- -k "1 0; 1"
+check k_twice 2 '' -- -k "1 0; 1" -m "1 0; 1" -k "2 0; 2"
 check unreadable_file 2 '' -- /nonexistent/problem.txt
 check unknown_option 2 '' -- --frobnicate
 check bad_file 2 '' -- /dev/null
