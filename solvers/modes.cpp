@@ -81,7 +81,7 @@ Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const 
     Square4 s{};
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) s[U(i)][U(j)] = alpha * p.a[U(i)][U(j)] - beta * p.b[U(i)][U(j)];
-    const double tau = std::fabs(alpha) * p.aBig + std::fabs(beta) * p.bBig;
+    const double tau = std::fabs(alpha) * p.aBig + std::fabs(beta) * p.bBig;  // the size of A - theta B
     for (const Vector4& v : deflate ? against : std::span<const Vector4>()) {
         Vector4 bv{};
         for (int i = 0; i < n; ++i)
@@ -93,7 +93,7 @@ Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const 
     // Near an eigenvalue, A - theta B is singular to within its rounding,
     // and (A - theta B)^-1 grows a vector with a part along the eigenvector
     // by far more than this (about 1 / eps); elsewhere by less.
-    const double enough = 1e6 / (std::fabs(alpha) * p.aBig + std::fabs(beta) * p.bBig);
+    const double enough = 1e6 / tau;
     Vector4 x{};
     double best = -1.0;
     for (std::size_t attempt = 0; attempt < starts.size() && best < enough; ++attempt) {
