@@ -437,7 +437,7 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>
         if (!unsquared[U(k)] && gap > 0.0 && epsilon[U(k)] < gap)
             tight = std::min(tight, 2.0 * (epsilon[U(k)] * epsilon[U(k)] / gap + rqShift[U(k)]));
         if (!(tight <= 1e-12 * ScaleLowerBound(p, t))) return false;
-        bound[U(k)] = tight;
+        bound[U(k)] = static_cast<Long>(tight);
     }
     return true;
 }
@@ -489,7 +489,7 @@ bool RoutePairs(const DefinitePencil& p, Eigenpairs& e)
         const double t = e.theta[U(k)];
         // An eigenvalue beyond the double range, or a mu that may be 0 (an
         // infinite lambda), is the count's to decide.
-        if (p.Inverted() && !(std::fabs(t) > e.bound[U(k)])) return false;
+        if (p.Inverted() && !(static_cast<Long>(std::fabs(t)) > e.bound[U(k)])) return false;
         e.lambda[U(k)] = ShownLambda(p, t);
         if (!std::isfinite(e.lambda[U(k)])) return false;
     }
