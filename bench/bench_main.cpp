@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
-#include "core/calculate.h"
+#include "certified/modes.h"
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
-#include "solvers/modes.h"
+#include "driver/calculate.h"
 #include "solvers/quartic_report.h"
 #include "solvers/quartic_root_solver.h"
 #include "solvers/three_by_three.h"

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "core/calculate.h"
 #include "core/matrix_rows.h"
 #include "core/matrix_store.h"
 #include "core/number_text.h"
+#include "driver/calculate.h"
 
 namespace varno {
 namespace {

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "certified/modes.h"
 #include "core/memory_grid.h"
 #include "core/program_state.h"
-#include "solvers/modes.h"
 
 namespace varno {
 

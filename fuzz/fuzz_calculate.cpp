@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "core/calculate.h"
+#include "certified/proof.h"
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
 #include "core/number_text.h"
+#include "driver/calculate.h"
 #include "solvers/cubic_root_finder.h"
-#include "solvers/inertia.h"
 #include "solvers/quartic_polynomial.h"
 #include "solvers/two_by_two.h"
 #include "tests/count_reference.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "solvers/arithmetic.h"
+#include "core/arithmetic.h"
 
 namespace varno {
 namespace {

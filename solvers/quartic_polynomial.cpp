@@ -1,7 +1,7 @@
 #include "solvers/quartic_polynomial.h"
 
+#include "core/lanes.h"
 #include "solvers/characteristic_cubic.h"
-#include "solvers/lanes.h"
 
 namespace varno {
 

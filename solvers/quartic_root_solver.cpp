@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "solvers/arithmetic.h"
+#include "core/arithmetic.h"
 #include "solvers/cubic_root_finder.h"
 #include "solvers/quartic_report.h"
 

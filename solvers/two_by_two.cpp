@@ -3,8 +3,8 @@
 #include <array>
 #include <cmath>
 
+#include "core/arithmetic.h"
 #include "solvers/report_text.h"
-#include "solvers/arithmetic.h"
 
 namespace varno {
 

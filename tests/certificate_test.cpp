@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "certified/proof.h"
 #include "cli/batch.h"
-#include "core/report_check.h"
-#include "solvers/inertia.h"
-#include "tests/reference_problems.h"
+#include "driver/report_check.h"
 #include "tests/count_reference.h"
 #include "tests/harness.h"
 #include "tests/physical_problems.h"
+#include "tests/reference_problems.h"
 
 namespace varno::test {
 namespace {

@@ -9,13 +9,13 @@
 #include <limits>
 #include <random>
 
-#include "core/report_check.h"
-#include "solvers/inertia.h"
+#include "certified/proof.h"
+#include "certified/symmetric_indefinite.h"
+#include "driver/report_check.h"
 #include "solvers/quartic_root_solver.h"
 #include "solvers/report_text.h"
 #include "solvers/three_by_three.h"
 #include "solvers/two_by_two.h"
-#include "solvers/symmetric_indefinite.h"
 #include "tests/count_reference.h"
 #include "tests/harness.h"
 #include "tests/physical_problems.h"

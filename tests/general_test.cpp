@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "certified/proof.h"
 #include "cli/batch.h"
-#include "core/general_check.h"
-#include "solvers/inertia.h"
+#include "driver/general_check.h"
 #include "solvers/quartic_report.h"
-#include "tests/reference_problems.h"
 #include "tests/general_reference.h"
 #include "tests/harness.h"
+#include "tests/reference_problems.h"
 
 namespace varno::test {
 namespace {

@@ -6,10 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include "core/calculate.h"
+#include "core/form.h"
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
 #include "core/program_state.h"
+#include "driver/calculate.h"
 
 namespace varno::test {
 

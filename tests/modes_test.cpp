@@ -1,6 +1,7 @@
 // Eigenpairs, bounds and modal quantities: worked examples, and properties
 // over seeded pencils against the independent long double reference.
-#include "solvers/modes.h"
+#include "certified/inverse_iteration.h"
+#include "certified/modes.h"
 
 #include <gtest/gtest.h>
 

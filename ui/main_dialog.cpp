@@ -13,9 +13,10 @@
 #include <QSignalBlocker>
 #include <type_traits>
 
-#include "core/calculate.h"
+#include "core/form.h"
 #include "core/matrix_store.h"
 #include "core/number_text.h"
+#include "driver/calculate.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"
 #include "ui/modes_window.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "core/calculate.h"
+#include "certified/modes.h"
 #include "core/matrix_store.h"
-#include "solvers/modes.h"
+#include "driver/calculate.h"
 
 namespace varno::ui {
 

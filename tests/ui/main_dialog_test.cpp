@@ -19,10 +19,10 @@
 #include <set>
 
 #include "app/about_dialog.h"
-#include "core/calculate.h"
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
 #include "core/number_text.h"
+#include "driver/calculate.h"
 #include "ui/cell_text.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"

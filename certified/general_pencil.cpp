@@ -1,4 +1,4 @@
-#include "solvers/general_pencil.h"
+#include "certified/general_pencil.h"
 
 #include <Eigen/Core>
 #include <Eigen/Eigenvalues>
@@ -9,17 +9,12 @@
 #include <limits>
 #include <utility>
 
+#include "core/arithmetic.h"
+
 namespace varno {
 namespace {
 
 using Square = std::array<std::array<double, 4>, 4>;
-
-// x 2^e, exactly as ldexp gives it (one rounding, only below the normal
-// range), by a multiplication where 2^e is itself a normal double.
-double TimesPowerOfTwo(double x, int e)
-{
-    return e >= -1000 && e <= 1000 ? x * std::ldexp(1.0, e) : std::ldexp(x, e);
-}
 
 // Scales x by the power of two that brings its largest entry into [1, 2);
 // returns the exponent taken out (x was x' * 2^e). Zero stays zero.

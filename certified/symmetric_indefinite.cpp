@@ -1,4 +1,4 @@
-#include "solvers/symmetric_indefinite.h"
+#include "certified/symmetric_indefinite.h"
 
 #include <algorithm>
 #include <cfloat>

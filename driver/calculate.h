@@ -1,6 +1,5 @@
-// The "Calculate" command and the form handlers around it. The dialog binds
-// these to its controls; the batch command runs them on an in-memory grid, so
-// both take exactly the same path.
+// The "Calculate" command. The dialog binds it to its button; the batch
+// command runs it on an in-memory grid, so both take exactly the same path.
 #pragma once
 
 #include <string>
@@ -48,27 +47,5 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel);
 // otherwise. Empty where n is out of range, an entry is not finite, QZ gave
 // up or the pencil is singular: no eigenvalue to give.
 std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store);
-
-// Form set-up at first display: everything but the dimension choice hidden.
-void InitialiseForm(GridView& grid);
-
-// A row of the dimension list was selected.
-void DimensionChanged(ProgramState& state, GridView& grid);
-
-// A row of the action list was selected: show that matrix.
-void ActionChanged(ProgramState& state, GridView& grid);
-
-// Whether text reads as ROWS for the current n while a matrix is shown.
-bool PastesAsMatrix(const ProgramState& state, std::string_view text);
-
-// Text pasted into a cell. If it reads as ROWS for the current n, it fills
-// the shown matrix, each entry written into its cell as typing would, and
-// the result is true; otherwise nothing happens, and the caller pastes the
-// text into the one cell as usual.
-bool MatrixPasted(ProgramState& state, GridView& grid, std::string_view text);
-
-// The shown matrix as full symmetric rows for the clipboard ("" when no
-// matrix is shown).
-std::string ShownMatrixText(const ProgramState& state);
 
 }  // namespace varno

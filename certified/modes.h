@@ -33,17 +33,15 @@
 // both sides is bounded much tighter by the Kato-Temple inequality,
 // |nu - theta| <= |r|^2_{B^-1} / (|x|^2_B gap). Every rounding error of
 // the residuals, norms and quotients is bounded into the result; see
-// Bounds() and LoneBounds() in the source. Where K is the definite matrix
+// certified/mode_bounds.h. Where K is the definite matrix
 // the bound is on mu = 1 / lambda and carried over to lambda.
 #pragma once
 
 #include <array>
 #include <optional>
-#include <span>
-#include <vector>
 
+#include "certified/definiteness.h"
 #include "core/matrix_store.h"
-#include "solvers/inertia.h"
 
 namespace varno {
 
@@ -67,17 +65,6 @@ struct ModalResult {
 };
 
 ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M);
-
-// The inverse iteration ModesOf uses, on A - theta B (theta in the pencil's
-// scaled units), each step made B-orthogonal to the vectors given
-// (B-normalised); the result B-normalised. A start may miss the eigenvector
-// (x^T B start = 0), as r = (1, ..., 1) misses a mode that takes no part in
-// a motion of the whole: the starts are tried in turn until one grows as
-// only a start with a part along the eigenvector can, and the one that grew
-// most goes on. With deflate, the vectors given are also moved a scale away
-// (a term tau B v v^T B apiece), so that the solve does not grow them.
-Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const Vector4> starts,
-                         std::span<const Vector4> against, bool deflate = false);
 
 // The same for the leading n x n blocks of a store whose lower triangles
 // mirror the upper ones; empty unless one of M, -M, K, -K is safely definite.

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "certified/proof.h"
 #include "core/framework.h"
 #include "core/program_state.h"
-#include "solvers/inertia.h"
 
 namespace varno {
 

@@ -1,4 +1,4 @@
-#include "core/report_check.h"
+#include "driver/report_check.h"
 
 #include <algorithm>
 #include <array>

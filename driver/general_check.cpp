@@ -1,4 +1,4 @@
-#include "core/general_check.h"
+#include "driver/general_check.h"
 
 #include <algorithm>
 #include <array>

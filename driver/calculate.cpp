@@ -1,4 +1,4 @@
-#include "core/calculate.h"
+#include "driver/calculate.h"
 
 #include <array>
 #include <cmath>
@@ -6,15 +6,14 @@
 #include <span>
 #include <string>
 
-#include "core/general_check.h"
-#include "core/matrix_rows.h"
+#include "certified/general_pencil.h"
+#include "certified/proof.h"
 #include "core/matrix_store.h"
-#include "core/report_check.h"
-#include "solvers/general_pencil.h"
-#include "solvers/inertia.h"
+#include "driver/general_check.h"
+#include "driver/report_check.h"
 #include "solvers/quartic_report.h"
-#include "solvers/report_text.h"
 #include "solvers/quartic_root_solver.h"
+#include "solvers/report_text.h"
 #include "solvers/three_by_three.h"
 #include "solvers/two_by_two.h"
 
@@ -84,7 +83,7 @@ void ShowGeneralReport(ProgramState& state, ReportChannel& channel, const Genera
 }
 
 // A pencil that is not definite: keep what the solver showed where it is
-// right by the rule of core/general_check.h, else replace it.
+// right by the rule of driver/general_check.h, else replace it.
 Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, ReportChannel& channel)
 {
     const int n = state.store.Dimension;
@@ -173,61 +172,6 @@ std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store)
     if (!qz.converged || qz.singular) return values;
     values.assign(qz.lambda.begin(), qz.lambda.begin() + n);
     return values;
-}
-
-void InitialiseForm(GridView& grid)
-{
-    grid.SetVisible(id::ActionGroup, false);
-    grid.SetVisible(id::ActionList, false);
-    HideGrid(grid);
-}
-
-void DimensionChanged(ProgramState& state, GridView& grid)
-{
-    grid.SetVisible(id::ActionGroup, true);
-    grid.SetVisible(id::ActionList, true);
-    ReadSelections(state.store, grid);
-    ArrangeGrid(state.store, grid);
-}
-
-void ActionChanged(ProgramState& state, GridView& grid)
-{
-    ReadSelections(state.store, grid);
-    ShowMatrix(state.store, state.text, grid, state.store.ActionIndex == 0 ? Which::K : Which::M);
-    ArrangeGrid(state.store, grid);
-}
-
-namespace {
-
-std::optional<UpperTexts> PastedRows(const MatrixStore& store, std::string_view text)
-{
-    if (store.ActionIndex != 0 && store.ActionIndex != 1) return std::nullopt;
-    return ReadPastedMatrix(text, store.Dimension);
-}
-
-}  // namespace
-
-bool PastesAsMatrix(const ProgramState& state, std::string_view text)
-{
-    return PastedRows(state.store, text).has_value();
-}
-
-bool MatrixPasted(ProgramState& state, GridView& grid, std::string_view text)
-{
-    const std::optional<UpperTexts> rows = PastedRows(state.store, text);
-    if (!rows) return false;
-    const int n = state.store.Dimension;
-    for (int i = 0; i < n; ++i)
-        for (int j = i; j < n; ++j)
-            grid.SetCellText(CellAt(i + 1, j + 1), (*rows)[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
-    return true;
-}
-
-std::string ShownMatrixText(const ProgramState& state)
-{
-    const MatrixStore& store = state.store;
-    if ((store.ActionIndex != 0 && store.ActionIndex != 1) || store.Dimension < 2 || store.Dimension > 4) return {};
-    return MatrixRowsText(store.ActionIndex == 0 ? store.K : store.M, store.Dimension);
 }
 
 }  // namespace varno

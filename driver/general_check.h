@@ -1,7 +1,7 @@
 // The check after the closed forms for pencils where neither M, -M, K nor -K
 // is definite, even at rounding level. Their eigenvalues may be complex and
 // cannot be counted, so what the solver would show is held back and compared
-// with the QZ algorithm's eigenvalues (solvers/general_pencil.h).
+// with the QZ algorithm's eigenvalues (certified/general_pencil.h).
 //
 // The rule: every report matches those eigenvalues one to one as it shows
 // them (real and imaginary parts where it shows both, real parts with zero
@@ -9,8 +9,8 @@
 // the largest |lambda|, and nothing is refused.
 #pragma once
 
-#include "core/report_check.h"
-#include "solvers/general_pencil.h"
+#include "certified/general_pencil.h"
+#include "driver/report_check.h"
 
 namespace varno {
 

@@ -1,0 +1,270 @@
+#include "certified/modes.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <numbers>
+
+#include "certified/inverse_iteration.h"
+#include "certified/mode_bounds.h"
+#include "certified/proof.h"
+#include "certified/reduction.h"
+#include "certified/scaling.h"
+
+namespace varno {
+namespace {
+
+// The largest component positive; of components equal in magnitude to
+// within 1e-9 of it, the first. Returns whether x was turned round.
+bool FixSign(Vector4& x, int n)
+{
+    double big = 0.0;
+    for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(x[U(i)]));
+    for (int i = 0; i < n; ++i)
+        if (std::fabs(x[U(i)]) >= big * (1.0 - 1e-9)) {
+            if (!(x[U(i)] < 0.0)) return false;
+            for (int j = 0; j < n; ++j) x[U(j)] = -x[U(j)];
+            return true;
+        }
+    return false;
+}
+
+// The starts of the groups of eigenvalues closer than a thousandth of their
+// scale, whose vectors are made B-orthogonal to each other and bounded
+// together; returns how many.
+std::size_t Groups(const DefinitePencil& p, const std::array<double, 4>& theta, std::array<int, 4>& starts)
+{
+    std::size_t count = 0;
+    for (int k = 0; k < p.n; ++k) {
+        const double window = 1e-3 * ScaleLowerBound(p, theta[U(k)]);
+        if (k == 0 || !(theta[U(k)] - theta[U(k - 1)] <= window)) starts[count++] = k;
+    }
+    return count;
+}
+
+// What ModesOf shows before the modal quantities: theta and the vectors in
+// scaled units, the bounds, and lambda in the units typed.
+struct Eigenpairs {
+    std::array<double, 4> theta{};
+    std::array<Vector4, 4> x{};
+    std::array<Long, 4> bound{};
+    std::array<double, 4> lambda{};
+};
+
+// lambda in the units typed for theta in scaled ones ("+ 0.0": never "-0").
+double ShownLambda(const DefinitePencil& p, double theta)
+{
+    return p.Inverted() ? TimesPowerOfTwo(1.0 / theta, p.shift) + 0.0 : TimesPowerOfTwo(theta, -p.shift) + 0.0;
+}
+
+// dsygv's route, where it serves: every eigenvalue alone in an interval of
+// its own, the vectors' residuals as small as inverse iteration's (the
+// route's vectors of close eigenvalues are orthogonal as they come), and
+// each bound within 1e-12 of the eigenvalue's scale, which proves theta
+// right to its own conditioning as a count would. For a well conditioned B
+// this is the common case, and a cheap one: no count, no factorisation of
+// A - theta B.
+bool RoutePairs(const DefinitePencil& p, Eigenpairs& e)
+{
+    const int n = p.n;
+    const std::optional<Route> route = RouteEigenpairs(p);
+    if (!route) return false;
+    e.theta = route->nu;
+    e.x = route->x;
+    if (!LoneBounds(p, *route, e.bound)) return false;
+    for (int k = 0; k < n; ++k) {
+        const double t = e.theta[U(k)];
+        // An eigenvalue beyond the double range, or a mu that may be 0 (an
+        // infinite lambda), is the count's to decide.
+        if (p.Inverted() && !(static_cast<Long>(std::fabs(t)) > e.bound[U(k)])) return false;
+        e.lambda[U(k)] = ShownLambda(p, t);
+        if (!std::isfinite(e.lambda[U(k)])) return false;
+    }
+    return true;
+}
+
+// x's Rayleigh quotient, formed in long double; NaN where it is not finite.
+double Quotient(const DefinitePencil& p, const Vector4& x)
+{
+    Long xax = 0.0L, xbx = 0.0L;
+    for (int i = 0; i < p.n; ++i)
+        for (int j = 0; j < p.n; ++j) {
+            const Long xij = static_cast<Long>(x[U(i)]) * static_cast<Long>(x[U(j)]);
+            xax += xij * static_cast<Long>(p.a[U(i)][U(j)]);
+            xbx += xij * static_cast<Long>(p.b[U(i)][U(j)]);
+        }
+    const auto quotient = static_cast<double>(xax / xbx);
+    return std::isfinite(quotient) ? quotient : std::numeric_limits<double>::quiet_NaN();
+}
+
+// Otherwise the eigenvalues the count proves, and inverse iteration on
+// A - theta B itself for the vectors, ascending in nu.
+void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
+{
+    const int n = p.n;
+    const ProvedEigenvalues proved = PencilEigenvalues(p);
+    e.theta = proved.scaledNu;
+    std::array<int, 4> starts{};
+    const std::size_t groupCount = Groups(p, e.theta, starts);
+    for (std::size_t g = 0; g < groupCount; ++g) {
+        const int first = starts[g];
+        const int end = g + 1 < groupCount ? starts[g + 1] : n;
+        for (int k = first; k < end; ++k) {
+            const std::span<const Vector4> against(e.x.data() + first, U(k - first));
+            // r = (1, ..., 1) first, which has a part along every mode that
+            // takes part in a motion of the whole (x^T B r != 0); then starts
+            // without any pattern, another for each mode.
+            static constexpr Vector4 Irregular[4] = {{1.0, -0.7320508, 0.4142136, -0.2360680},
+                                                     {0.5403023, 1.0, -0.4161468, 0.6536436},
+                                                     {-0.9899925, 0.2836622, 1.0, 0.9601703},
+                                                     {0.7539023, -0.1455000, -0.9111303, 1.0}};
+            std::array<Vector4, 5> begin{Vector4{1.0, 1.0, 1.0, 1.0}};
+            for (int s = 0; s < 4; ++s) begin[U(s + 1)] = Irregular[(s + k) % 4];
+            Vector4& x = e.x[U(k)];
+            x = InverseIteration(p, e.theta[U(k)], begin, against);
+            // Each eigenvalue as its vector's Rayleigh quotient: right to the
+            // eigenvalue's own conditioning as the counted value is (closer,
+            // where that conditioning is poor: a count is exact only for a
+            // pencil within rounding of the one typed in), and of all values
+            // the one that leaves the smallest residual with the vector. The
+            // bounds below are for it. Where it lies far from the counted
+            // value, a shift that far off has left the vector's residual
+            // beyond rounding, and the iteration is taken again from the
+            // quotient.
+            //
+            // Before that, where vectors of the group came first, the same
+            // shift is tried with them moved a scale away: taking them out
+            // after each solve fails where the group's eigenvalues differ by
+            // many orders of magnitude below its scale, as the solve grows
+            // each of them so much more than the vector sought that the
+            // rounding error left of them swamps it. Only then: where B is
+            // ill conditioned, the term that moves them disturbs the other
+            // vectors more than taking them out does.
+            const auto far = [&](double q) {
+                return std::fabs(q - e.theta[U(k)]) > 64.0 * DBL_EPSILON * ScaleLowerBound(p, q);
+            };
+            double quotient = Quotient(p, x);
+            if (far(quotient) && !against.empty()) {
+                x = InverseIteration(p, e.theta[U(k)], begin, against, true);
+                quotient = Quotient(p, x);
+            }
+            if (far(quotient)) {
+                begin[0] = x;
+                x = InverseIteration(p, quotient, begin, against);
+                quotient = Quotient(p, x);
+            }
+            if (!std::isnan(quotient)) e.theta[U(k)] = quotient;
+        }
+    }
+    e.bound = Bounds(p, std::span(e.x.data(), U(n)), e.theta, std::span(starts.data(), groupCount));
+    const std::array<double, 4> certified = LambdaAt(p, proved);
+    for (int k = 0; k < n; ++k) {
+        // An infinite eigenvalue, or one that would come out beyond the double
+        // range, stays as the count decided; so does one whose vector could
+        // not be bounded, as theta may then be another eigenvalue's (M all
+        // but singular), where the count's is right to its own conditioning.
+        // The others are theta's.
+        const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)])) ||
+                             std::isinf(e.bound[U(k)]);
+        e.lambda[U(k)] = decided ? certified[U(k)] : ShownLambda(p, e.theta[U(k)]);
+    }
+}
+
+}  // namespace
+
+ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
+{
+    const int n = p.n;
+    Eigenpairs e;
+    if (!RoutePairs(p, e)) CountedPairs(p, e);
+    const std::array<double, 4>& theta = e.theta;
+    const std::array<Vector4, 4>& x = e.x;
+    const std::array<Long, 4>& bound = e.bound;
+
+    ModalResult result;
+    result.n = n;
+    result.massDefinite = !p.Inverted();
+    const double sign = p.definite == DefiniteMatrix::MinusM ? -1.0 : 1.0;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    result.totalMass = nan;
+    if (result.massDefinite) {
+        result.totalMass = 0.0;
+        for (int i = 1; i <= n; ++i)
+            for (int j = 1; j <= n; ++j) result.totalMass += sign * M[U(i)][U(j)];
+    }
+    const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
+    for (int k = 0; k < n; ++k) {
+        Mode& mode = result.modes[U(k)];
+        mode.lambda = e.lambda[U(k)];
+        Vector4 v = x[U(k)];
+        Vector4 mv{};  // (+-M) v
+        if (result.massDefinite) {
+            // x^T (+-M) x = 1 in the units typed: the scaled B differs by a
+            // power of two, so the form is taken afresh.
+            double q = 0.0;
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < n; ++j) mv[U(i)] += (sign * M[U(i + 1)][U(j + 1)]) * v[U(j)];
+                q += v[U(i)] * mv[U(i)];
+            }
+            const double scale = 1.0 / std::sqrt(q);
+            for (int i = 0; i < n; ++i) v[U(i)] *= scale, mv[U(i)] *= scale;
+        } else {
+            double big = 0.0;
+            for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(v[U(i)]));
+            for (int i = 0; i < n; ++i) v[U(i)] /= big;
+        }
+        if (FixSign(v, n))
+            for (double& c : mv) c = -c;
+        mode.vector = v;
+
+        // The bound, from nu's in scaled units to lambda's in the units typed.
+        const Long b = bound[U(k)];
+        const Long nu = static_cast<Long>(theta[U(k)]);
+        if (!p.Inverted()) {
+            mode.bound = static_cast<double>(b * unit);
+        } else if (std::isinf(mode.lambda) || !(std::fabs(nu) > b)) {
+            mode.bound = HUGE_VAL;  // lambda may be infinite
+        } else {
+            // The true lambda lies between the ends of 1 / ([nu - b, nu + b]
+            // unit), each formed in long double to within 1e-18 of itself;
+            // the lambda shown, rounded to double, may sit anywhere in there.
+            const Long lambda = static_cast<Long>(mode.lambda);
+            const Long near = 1.0L / ((nu + std::copysign(b, nu)) * unit);
+            const Long far = 1.0L / ((nu - std::copysign(b, nu)) * unit);
+            mode.bound = static_cast<double>(std::max(std::fabs(far - lambda), std::fabs(lambda - near)) +
+                                             1e-18L * std::fabs(far));
+        }
+        mode.omega = mode.hertz = mode.period = mode.participation = mode.effectiveMass = nan;
+        if (!result.massDefinite) continue;
+        // A lambda beyond the double range has an infinite bound too, and is
+        // as far from a rigid-body mode as can be.
+        if (mode.lambda > mode.bound || mode.lambda == HUGE_VAL) {
+            mode.omega = std::sqrt(mode.lambda);
+            mode.hertz = mode.omega / (2.0 * std::numbers::pi);
+            mode.period = 1.0 / mode.hertz;
+        } else if (std::fabs(mode.lambda) <= mode.bound && std::isfinite(mode.lambda)) {
+            mode.omega = mode.hertz = 0.0;  // a rigid-body mode: no period
+        }
+        double participation = 0.0;  // x^T (+-M) r, r = (1, ..., 1)
+        for (int i = 0; i < n; ++i) participation += mv[U(i)];
+        mode.participation = participation;
+        mode.effectiveMass = participation * participation;
+    }
+    // In ascending lambda, as the reports list them, infinities last; a
+    // stable insertion sort, which needs no buffer as std::stable_sort does.
+    for (int k = 1; k < n; ++k)
+        for (int j = k; j > 0 && result.modes[U(j)].lambda < result.modes[U(j - 1)].lambda; --j)
+            std::swap(result.modes[U(j)], result.modes[U(j - 1)]);
+    return result;
+}
+
+std::optional<ModalResult> ModesOf(const Matrix10& K, const Matrix10& M, int n)
+{
+    const PencilClass c = ClassifyPencil(K, M, n);
+    if (c.definiteness != Definiteness::Safe) return std::nullopt;
+    return ModesOf(c.pencil, M);
+}
+
+}  // namespace varno
