@@ -45,6 +45,88 @@ Test DefinitenessOf(const Square4& x, double big, double sign)
     return Test::No;
 }
 
+// The exponents of D = diag(2^e_i) that balance the pair: every row of
+// |D K D| / max|K| + |D M D| / max|M| with its largest entry near 1. Formed
+// in long double, whose range holds every ratio of doubles, from the entries
+// as typed. Each sweep halves every row's distance from 1 in binary orders.
+template <int n>
+std::array<int, 4> Balancing(const Square4& k, const Square4& m)
+{
+    long double kBig = 0.0L, mBig = 0.0L;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            kBig = std::max(kBig, std::fabs(static_cast<long double>(k[U(i)][U(j)])));
+            mBig = std::max(mBig, std::fabs(static_cast<long double>(m[U(i)][U(j)])));
+        }
+    std::array<int, 4> e{};
+    if (!(kBig > 0.0L) || !(mBig > 0.0L)) return e;
+    for (int sweep = 0; sweep < 16; ++sweep) {
+        bool changed = false;
+        for (int i = 0; i < n; ++i) {
+            long double row = 0.0L;
+            for (int j = 0; j < n; ++j) {
+                const long double d = std::ldexp(1.0L, e[U(i)] + e[U(j)]);
+                row = std::max({row, std::fabs(static_cast<long double>(k[U(i)][U(j)])) * d / kBig,
+                                std::fabs(static_cast<long double>(m[U(i)][U(j)])) * d / mBig});
+            }
+            if (row == 0.0L) continue;
+            const int s = -std::ilogb(row) / 2;
+            if (s == 0) continue;
+            e[U(i)] += s;
+            changed = true;
+        }
+        if (!changed) break;
+    }
+    return e;
+}
+
+// The definiteness of sign b congruence-scaled with the pair's balancing:
+// S b S with S = diag(2^e_i). Counts and the eigenvalues are invariant under
+// a congruence, and definiteness should not depend on the units of each
+// degree of freedom (a rotation beside metres, grams beside tonnes). Both
+// matrices are scaled alike: a degree of freedom that only one of them makes
+// small (a mass at rounding level beside a stiffness that is not) keeps its
+// place, as counting on a pencil with a vast eigenvalue beside small ones
+// would resolve the small ones only to its largest entry. Where it is safe,
+// the pencil is formed from S a S and S b S, from the entries as typed;
+// where S a S leaves the double range, it cannot be counted on, and counts as
+// definite at rounding level.
+template <int n>
+Test CongruenceScaled(const Square4& a, const Square4& b, double sign, const std::array<int, 4>& e,
+                      DefiniteMatrix which, DefinitePencil& p)
+{
+    if (std::all_of(e.begin(), e.begin() + n, [](int x) { return x == 0; })) return Test::No;  // tried as typed
+    Square4 sb{};
+    Square4 sa{};
+    double aBig = 0.0;
+    double bBig = 0.0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            sb[U(i)][U(j)] = sign * TimesPowerOfTwo(b[U(i)][U(j)], e[U(i)] + e[U(j)]);
+            sa[U(i)][U(j)] = sign * TimesPowerOfTwo(a[U(i)][U(j)], e[U(i)] + e[U(j)]);
+            aBig = std::max(aBig, std::fabs(sa[U(i)][U(j)]));
+            bBig = std::max(bBig, std::fabs(sb[U(i)][U(j)]));
+        }
+    if (!std::isfinite(bBig) || !(bBig > 0.0)) return Test::No;
+    const int eb = BinaryExponent(bBig);
+    ScaleBy<n>(sb, eb);
+    const Test test = DefinitenessOf<n>(sb, TimesPowerOfTwo(bBig, -eb), 1.0);
+    if (test != Test::Safe) return test;
+    if (!std::isfinite(aBig)) return Test::RoundingLevel;
+    const int ea = aBig > 0.0 ? BinaryExponent(aBig) : 0;
+    ScaleBy<n>(sa, ea);
+    p = {};
+    p.n = n;
+    p.a = sa;
+    p.b = sb;
+    p.definite = which;
+    p.shift = eb - ea;
+    p.aBig = TimesPowerOfTwo(aBig, -ea);
+    p.bBig = TimesPowerOfTwo(bBig, -eb);
+    p.congruence = e;
+    return Test::Safe;
+}
+
 template <int n>
 PencilClass Classify(const Matrix10& K, const Matrix10& M)
 {
@@ -66,6 +148,8 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
             mBig = std::max(mBig, std::fabs(mij));
         }
     if (poison != 0.0) return result;  // NaN != 0.0 too
+    const Square4 kTyped = k;
+    const Square4 mTyped = m;
     const int ek = kBig > 0.0 ? BinaryExponent(kBig) : 0;
     const int em = mBig > 0.0 ? BinaryExponent(mBig) : 0;
     ScaleBy<n>(k, ek);
@@ -102,6 +186,19 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
             return result;
         }
         roundingLevel = roundingLevel || test == Test::RoundingLevel;
+    }
+    // None is definite beyond rounding as typed; in the units that balance
+    // the pair, one may be.
+    const std::array<int, 4> e = Balancing<n>(kTyped, mTyped);
+    for (const auto& t : tries) {
+        const bool bIsM = t.b == &m;
+        const Test scaled =
+            CongruenceScaled<n>(bIsM ? kTyped : mTyped, bIsM ? mTyped : kTyped, t.sign, e, t.which, result.pencil);
+        if (scaled == Test::Safe) {
+            result.definiteness = Definiteness::Safe;
+            return result;
+        }
+        roundingLevel = roundingLevel || scaled == Test::RoundingLevel;
     }
     result.definiteness = roundingLevel ? Definiteness::RoundingLevel : Definiteness::None;
     return result;

@@ -3,8 +3,10 @@
 //
 // One of them must be safely positive definite: its LDL^T factorisation with
 // the diagonal lowered by 16 eps times its largest entry has positive pivots
-// (normal ones, since the matrix is scaled to a largest entry near 1 first).
-// They are tried in that order and the first decides:
+// (normal ones, since the matrix is scaled to a largest entry near 1 first),
+// either as typed or once congruence-scaled by its own diagonal, which no
+// choice of units changes. They are tried in that order and the first
+// decides:
 //   M or -M:  A = K, B = M (or -K, -M); nu = lambda;
 //   K or -K:  A = M, B = K (or -M, -K); nu = mu = 1 / lambda, as in buckling,
 //             where the geometric stiffness M has mixed signs or is
@@ -14,6 +16,7 @@
 // in the double range neither overflow nor underflow.
 #pragma once
 
+#include <array>
 #include <cmath>
 
 #include "certified/symmetric_indefinite.h"
@@ -24,7 +27,8 @@ namespace varno {
 // What can be said of a pencil before anything is counted.
 enum class Definiteness {
     Safe,           // one of M, -M, K, -K is safely positive definite
-    RoundingLevel,  // none is, but one is positive definite or semidefinite to within rounding
+    RoundingLevel,  // none is, but one is positive definite or semidefinite to within rounding,
+                    // or definite but beyond the double range once scaled
     None,           // neither, or an entry is infinite or NaN
 };
 
@@ -41,6 +45,11 @@ struct DefinitePencil {
     int shift = 0;
     double aBig = 0.0;  // largest magnitudes of the scaled entries
     double bBig = 0.0;
+    // Where B is definite only once each degree of freedom is brought to its
+    // own units, a and b are S A S and S B S scaled, S = diag(2^congruence):
+    // the same eigenvalues, and an eigenvector x of a and b is S x of the
+    // pencil as typed. All 0 otherwise.
+    std::array<int, 4> congruence{};
 
     // nu = 1 / lambda: the definite matrix is K or -K.
     bool Inverted() const { return definite == DefiniteMatrix::K || definite == DefiniteMatrix::MinusK; }

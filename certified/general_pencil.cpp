@@ -3,9 +3,13 @@
 #include <Eigen/Core>
 #include <Eigen/Eigenvalues>
 #include <Eigen/LU>
+#include <Eigen/SVD>
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <utility>
 
@@ -37,8 +41,10 @@ int Normalise(Square& x, int n)
 // D A D and D B D with D = diag(2^e_i) chosen so that every row of the pair
 // has its largest entry near 1: a degree of freedom in other units (a
 // rotation beside displacements, a millimetre beside metres) then weighs as
-// much as the others, and its entries are not taken for rounding noise.
-void Balance(Square& a, Square& b, int n)
+// much as the others, and its entries are not taken for rounding noise. d
+// gathers the e_i: an eigenvector x of the balanced pair is D x of the
+// pencil's own.
+void Balance(Square& a, Square& b, int n, std::array<int, 4>& d)
 {
     // Each sweep halves every row's distance from 1 in binary orders, so
     // sixteen bring even 2^2000 apart to a factor of a few.
@@ -52,6 +58,7 @@ void Balance(Square& a, Square& b, int n)
             const int s = -std::ilogb(row) / 2;
             if (s == 0) continue;
             changed = true;
+            d[i] += s;
             for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
                 a[i][j] = TimesPowerOfTwo(a[i][j], s), a[j][i] = TimesPowerOfTwo(a[j][i], s);
                 b[i][j] = TimesPowerOfTwo(b[i][j], s), b[j][i] = TimesPowerOfTwo(b[j][i], s);
@@ -78,6 +85,238 @@ void FlushBelowRounding(Square& x, int n)
 constexpr std::array<double, 4> NoPattern{0.4142135623730951, 0.7320508075688772, 0.2360679774997897,
                                           0.6457513110645906};
 
+using Complex = std::complex<double>;
+using LongComplex = std::complex<long double>;
+
+// A vector x with (A - lambda B) x = 0 to within rounding, for an
+// eigenvalue lambda of the balanced pair: Gaussian elimination with complete
+// pivoting leaves the singularity in the last pivot, and back substitution
+// with that pivot left out gives the null vector. exact: whether that pivot
+// is at rounding level of the matrix, as it is where lambda is an
+// eigenvalue to within the rounding of computing one.
+template <int N>
+std::array<Complex, N> NullVector(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double, N, N>& B,
+                                  Complex lambda, bool* exact = nullptr)
+{
+    std::array<std::array<Complex, N>, N> c{};
+    std::array<int, N> column{};
+    double big = 0.0;
+    for (int i = 0; i < N; ++i) {
+        column[static_cast<std::size_t>(i)] = i;
+        for (int j = 0; j < N; ++j) {
+            c[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = A(i, j) - lambda * B(i, j);
+            big = std::max(big, std::abs(c[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
+        }
+    }
+    const double tiny = big > 0.0 ? DBL_EPSILON * big : DBL_MIN;
+    for (std::size_t k = 0; k < N; ++k) {
+        std::size_t p = k, q = k;
+        for (std::size_t i = k; i < N; ++i)
+            for (std::size_t j = k; j < N; ++j)
+                if (std::abs(c[i][j]) > std::abs(c[p][q])) p = i, q = j;
+        std::swap(c[k], c[p]);
+        for (std::size_t i = 0; i < N; ++i) std::swap(c[i][k], c[i][q]);
+        std::swap(column[k], column[q]);
+        if (k + 1 == N) break;
+        if (std::abs(c[k][k]) < tiny) c[k][k] = tiny;
+        for (std::size_t i = k + 1; i < N; ++i) {
+            const Complex f = c[i][k] / c[k][k];
+            for (std::size_t j = k + 1; j < N; ++j) c[i][j] -= f * c[k][j];
+        }
+    }
+    if (exact) *exact = std::abs(c[N - 1][N - 1]) <= 64.0 * N * DBL_EPSILON * big;
+    std::array<Complex, N> y{};
+    y[N - 1] = 1.0;
+    for (int i = N - 2; i >= 0; --i) {
+        Complex t = 0.0;
+        for (int j = i + 1; j < N; ++j) t += c[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] * y[static_cast<std::size_t>(j)];
+        y[static_cast<std::size_t>(i)] = -t / c[static_cast<std::size_t>(i)][static_cast<std::size_t>(i)];
+    }
+    std::array<Complex, N> x{};
+    for (std::size_t i = 0; i < N; ++i) x[static_cast<std::size_t>(column[i])] = y[i];
+    return x;
+}
+
+// lambda itself where it is an eigenvalue of the balanced pair to within
+// rounding, as QZ's are; else the Rayleigh quotient x^T A x / x^T B x of the
+// null vector x (a symmetric pencil's left eigenvector is its right one,
+// transposed), taken again until it is, at most four times. Each step
+// squares the error. Eigen's QZ has given 1.006337 for 1.006641 (s about 7)
+// where a degree of freedom has its mass at rounding level beside a
+// stiffness that is not: the step mends that where it happens, and leaves
+// QZ's values alone elsewhere.
+template <int N>
+Complex Polished(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double, N, N>& B, Complex lambda)
+{
+    bool exact = false;
+    std::array<Complex, N> x = NullVector<N>(A, B, lambda, &exact);
+    for (int step = 0; step < 4 && !exact; ++step) {
+        Complex xax = 0.0, xbx = 0.0;
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j) {
+                const Complex xx = x[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(j)];
+                xax += xx * A(i, j);
+                xbx += xx * B(i, j);
+            }
+        const Complex quotient = xax / xbx;
+        if (!std::isfinite(quotient.real()) || !std::isfinite(quotient.imag())) break;
+        lambda = quotient;
+        x = NullVector<N>(A, B, lambda, &exact);
+    }
+    return lambda;
+}
+
+// A lower bound of |X|_2 for the leading n x n block of a store's matrix:
+// its largest entry, or its Frobenius norm over sqrt(n), whichever is larger.
+long double NormBelow(const Matrix10& X, int n)
+{
+    long double big = 0.0L, sum = 0.0L;
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) {
+            const long double x = X[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))];
+            big = std::max(big, std::fabs(x));
+            sum += x * x;
+        }
+    return std::max(big, std::sqrt(sum / static_cast<long double>(n)));
+}
+
+// An upper bound: the Frobenius norm.
+long double NormAbove(const Matrix10& X, int n)
+{
+    long double sum = 0.0L;
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) {
+            const long double x = X[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))];
+            sum += x * x;
+        }
+    return std::sqrt(sum);
+}
+
+// s = (|K| + |lambda| |M|) |x|^2 / |x^T M x| in the units typed, for the
+// eigenvalue lambdaScaled of the balanced pair (lambda = lambdaScaled
+// 2^shift) and x = D times its null vector: how far lambda moves under
+// relative changes of K and M of one unit. Formed in long double, whose
+// range holds every quantity of a pencil of doubles.
+template <int N>
+double Conditioning(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double, N, N>& B, Complex lambdaScaled,
+                    int shift, const std::array<int, 4>& d, const Matrix10& K, const Matrix10& M)
+{
+    const std::array<Complex, N> y = NullVector<N>(A, B, lambdaScaled);
+    std::array<LongComplex, N> x{};
+    long double length = 0.0L;
+    for (std::size_t i = 0; i < N; ++i) {
+        x[i] = LongComplex(y[i].real(), y[i].imag()) * std::ldexp(1.0L, d[i]);
+        length += std::norm(x[i]);
+    }
+    LongComplex form = 0.0L;
+    for (int i = 1; i <= N; ++i)
+        for (int j = 1; j <= N; ++j)
+            form += x[static_cast<std::size_t>(i - 1)] *
+                    static_cast<long double>(M[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))]) *
+                    x[static_cast<std::size_t>(j - 1)];
+    const long double size = std::abs(LongComplex(lambdaScaled.real(), lambdaScaled.imag())) * std::ldexp(1.0L, shift);
+    const long double typed = (NormBelow(K, N) + size * NormBelow(M, N)) * length / std::abs(form);
+    // The same in the balanced pair's units, carried over to lambda's. Where
+    // a degree of freedom is in other units, s as typed can be larger by
+    // the square of their ratio, and would let anything pass as right; QZ
+    // works on the balanced pair, and its values are as good as its s.
+    long double balancedLength = 0.0L;
+    Complex balancedForm = 0.0;
+    for (int i = 0; i < N; ++i) {
+        balancedLength += std::norm(y[static_cast<std::size_t>(i)]);
+        for (int j = 0; j < N; ++j)
+            balancedForm += y[static_cast<std::size_t>(i)] * B(i, j) * y[static_cast<std::size_t>(j)];
+    }
+    const long double balanced = (static_cast<long double>(A.norm()) / std::sqrt(static_cast<long double>(N)) +
+                                  std::abs(LongComplex(lambdaScaled.real(), lambdaScaled.imag())) *
+                                      static_cast<long double>(B.norm()) / std::sqrt(static_cast<long double>(N))) *
+                                 balancedLength / std::abs(LongComplex(balancedForm.real(), balancedForm.imag())) *
+                                 std::ldexp(1.0L, shift);
+    const long double s = std::min(typed, balanced);
+    return s < static_cast<long double>(DBL_MAX) ? static_cast<double>(s) : HUGE_VAL;  // a NaN too
+}
+
+// Whether det(A - t B) vanishes to within rounding for every t: the smallest
+// singular value of A - t B at rounding level at three values of t of no
+// pattern. For a regular pencil at most n of them can be eigenvalues.
+template <int N>
+bool SingularEverywhere(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double, N, N>& B)
+{
+    using Mat = Eigen::Matrix<double, N, N>;
+    for (const double t : {0.5772156649015329, -1.6180339887498949, 2.718281828459045}) {
+        const Mat C = A - t * B;
+        // GCC 12 sees Eigen's fixed-size singular values as possibly unset.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+        const Eigen::JacobiSVD<Mat> svd(C);
+        const double smallest = svd.singularValues()(N - 1);
+#pragma GCC diagnostic pop
+        if (!(smallest <= RoundingNoise * N * (A.norm() + std::fabs(t) * B.norm()))) return false;
+    }
+    return true;
+}
+
+// Whether det(K - lambda M) is zero for every lambda exactly, for the doubles
+// as typed: a pencil within rounding of a singular one may be regular, and
+// then its well-conditioned eigenvalues are as determined as any. Each entry
+// times 2^1074 is an integer; det(K - lambda M) for lambda = 0 ... n, a
+// polynomial of degree n, vanishes everywhere exactly where it vanishes at
+// those n + 1 points. Taken modulo three primes near 2^62: a determinant that
+// is not zero is found so for certain, and one that is zero is taken for zero
+// unless all three primes divide it at all n + 1 points.
+bool ExactlySingular(const Matrix10& K, const Matrix10& M, int n)
+{
+    using Wide = unsigned __int128;
+    for (const std::uint64_t prime : {4611686018427387847ULL, 4611686018427387817ULL, 4611686018427387787ULL}) {
+        const auto times = [prime](std::uint64_t a, std::uint64_t b) {
+            return static_cast<std::uint64_t>(static_cast<Wide>(a) * b % prime);
+        };
+        const auto power = [&](std::uint64_t base, std::uint64_t exponent) {
+            std::uint64_t result = 1;
+            for (; exponent > 0; exponent >>= 1, base = times(base, base))
+                if (exponent & 1) result = times(result, base);
+            return result;
+        };
+        // x 2^1074 modulo the prime.
+        const auto residue = [&](double x) -> std::uint64_t {
+            if (x == 0.0) return 0;
+            int e = 0;
+            const double f = std::frexp(std::fabs(x), &e);  // |x| = f 2^e, f in [0.5, 1)
+            const auto mantissa = static_cast<std::uint64_t>(std::ldexp(f, 53));
+            const std::uint64_t r = times(mantissa % prime, power(2, static_cast<std::uint64_t>(e - 53 + 1074)));
+            return x < 0.0 || r == 0 ? (prime - r) % prime : r;
+        };
+        for (int lambda = 0; lambda <= n; ++lambda) {
+            std::array<std::array<std::uint64_t, 10>, 10> a{};
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    const std::size_t r = static_cast<std::size_t>(std::min(i, j) + 1), c = static_cast<std::size_t>(std::max(i, j) + 1);
+                    const std::uint64_t k = residue(K[r][c]);
+                    const std::uint64_t m = times(residue(M[r][c]), static_cast<std::uint64_t>(lambda));
+                    a[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = (k + prime - m) % prime;
+                }
+            bool zero = false;
+            for (std::size_t c = 0; c < static_cast<std::size_t>(n) && !zero; ++c) {
+                std::size_t pivot = c;
+                while (pivot < static_cast<std::size_t>(n) && a[pivot][c] == 0) ++pivot;
+                if (pivot == static_cast<std::size_t>(n)) {
+                    zero = true;
+                    break;
+                }
+                std::swap(a[c], a[pivot]);
+                const std::uint64_t inverse = power(a[c][c], prime - 2);
+                for (std::size_t r = c + 1; r < static_cast<std::size_t>(n); ++r) {
+                    const std::uint64_t f = times(a[r][c], inverse);
+                    for (std::size_t j = c; j < static_cast<std::size_t>(n); ++j)
+                        a[r][j] = (a[r][j] + prime - times(f, a[c][j])) % prime;
+                }
+            }
+            if (!zero) return false;
+        }
+    }
+    return true;
+}
+
 template <int N>
 GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
 {
@@ -91,7 +330,8 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
             b[i][j] = M[r][c];
         }
     int ek = Normalise(a, N), em = Normalise(b, N);
-    Balance(a, b, N);
+    std::array<int, 4> d{};
+    Balance(a, b, N, d);
     ek += Normalise(a, N);
     em += Normalise(b, N);
 
@@ -106,6 +346,7 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
         }
     const double tolA = Negligible * A.norm();
     const double tolB = Negligible * B.norm();
+    const double roundingB = RoundingNoise * N * B.norm();
 
     // QZ never deflates an S that is all zero (its test is a strict "below
     // eps |S|"): it loops for ever where T has a zero on its diagonal, and
@@ -113,8 +354,9 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     // every lambda is 0, or the pencil is singular with M.
     if (A.isZero(0.0)) {
         const Eigen::SelfAdjointEigenSolver<Mat> m(B, Eigen::EigenvaluesOnly);
-        out.singular = !(m.eigenvalues().cwiseAbs().minCoeff() > tolB);
-        return out;  // lambda all 0, largest 0
+        out.singular = !(m.eigenvalues().cwiseAbs().minCoeff() > roundingB) && ExactlySingular(K, M, N);
+        for (int k = 0; k < N; ++k) out.cluster[static_cast<std::size_t>(k)] = 0;  // one value, n times
+        return out;  // lambda all 0, scale 0 (|K| is 0), largest 0
     }
 
     Eigen::RealQZ<Mat> qz(N);
@@ -142,8 +384,11 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     // In the pencil's own units.
     const auto unscaled = [&](double x) { return TimesPowerOfTwo(x, ek - em); };
     std::size_t finite = 0;
-    std::array<Eigenvalue, 4> values{};
+    std::array<Eigenvalue, 4> values{};  // in the balanced pair's units
     bool schurOfInverse = false;
+    // A block whose alpha and beta are both small enough that the pencil may
+    // be singular, which the singular values decide once all are read.
+    bool maybeSingular = false;
     if (qz.info() != Eigen::Success) {
         // Eigenvalues +-x +-iy of one modulus can stall it in every order,
         // even with Eigen's random shifts taking hundreds of sweeps. Where M is
@@ -155,7 +400,7 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
             const Eigen::EigenSolver<Mat> schur(lu.solve(A), false);
             if (schur.info() == Eigen::Success) {
                 for (int k = 0; k < N; ++k)
-                    values[finite++] = {unscaled(schur.eigenvalues()(k).real()), unscaled(schur.eigenvalues()(k).imag())};
+                    values[finite++] = {schur.eigenvalues()(k).real(), schur.eigenvalues()(k).imag()};
                 schurOfInverse = true;
             }
         }
@@ -183,12 +428,11 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
         while (i < N) {
             if (i == N - 1 || S(i + 1, i) == 0.0) {
                 const double alpha = S(i, i), beta = T(i, i);
-                if (std::fabs(beta) <= tolB) {
-                    out.singular = out.singular || std::fabs(alpha) <= tolA;
+                maybeSingular = maybeSingular || (std::fabs(beta) <= tolB && std::fabs(alpha) <= tolA);
+                if (std::fabs(beta) <= roundingB)
                     ++out.infinite;
-                } else {
-                    values[finite++] = {unscaled(alpha / beta), 0.0};
-                }
+                else
+                    values[finite++] = {alpha / beta, 0.0};
                 ++i;
                 continue;
             }
@@ -197,10 +441,11 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
             // GeneralizedEigenSolver forms it: beta = ta tb, alpha from
             // S2 = S diag(tb, ta), no division until the end.
             const double ta = T(i, i), tb = T(i + 1, i + 1);
-            if (std::min(std::fabs(ta), std::fabs(tb)) <= tolB) {
+            maybeSingular = maybeSingular ||
+                            (std::min(std::fabs(ta), std::fabs(tb)) <= tolB && S.template block<2, 2>(i, i).norm() <= tolA);
+            if (std::min(std::fabs(ta), std::fabs(tb)) <= roundingB) {
                 // Both are huge (a conjugate pair has one modulus): infinite
-                // to within rounding, and singular if S's block is negligible too.
-                out.singular = out.singular || S.template block<2, 2>(i, i).norm() <= tolA;
+                // to within rounding.
                 out.infinite += 2;
             } else {
                 const double beta = ta * tb;
@@ -208,22 +453,90 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
                 const double s10 = S(i + 1, i) * tb, s11 = S(i + 1, i + 1) * ta;
                 const double p = 0.5 * (s00 - s11);
                 const double z = std::sqrt(std::fabs(p * p + s10 * s01));
-                const double re = unscaled((s11 + p) / beta), im = std::fabs(unscaled(z / beta));
+                const double re = (s11 + p) / beta, im = std::fabs(z / beta);
                 values[finite++] = {re, -im};
                 values[finite++] = {re, im};
             }
             i += 2;
         }
     }
-    // By real part, then imaginary part; an insertion sort, as four need.
+    // A block with alpha and beta both small: the pencil is singular, or
+    // nearly so and regular, which the block alone cannot tell: its alpha and
+    // beta came out below 1.7e-12 of the norms on exactly singular pencils,
+    // and near 1e-11 on a regular one that a change of 1e-11 makes singular.
+    // Only a pencil singular to within rounding everywhere is tried for
+    // being singular exactly; one that is not has its other eigenvalues as
+    // determined as ever, and this one's as its own s allows.
+    if (maybeSingular && SingularEverywhere<N>(A, B) && ExactlySingular(K, M, N)) {
+        out.singular = true;
+        return out;
+    }
+    out.unitScale = static_cast<double>(std::min(NormBelow(K, N) / NormAbove(M, N),
+                                                 static_cast<long double>(A.norm() / std::sqrt(double{N}) / B.norm()) *
+                                                     std::ldexp(1.0L, ek - em)));
+    for (std::size_t k = 0; k < finite; ++k) {
+        const Complex polished = Polished<N>(A, B, Complex(values[k].re, values[k].im));
+        values[k] = {polished.real(), polished.imag()};
+    }
+    std::array<double, 4> scale{};
+    for (std::size_t k = 0; k < finite; ++k)
+        scale[k] = Conditioning<N>(A, B, Complex(values[k].re, values[k].im), ek - em, d, K, M);
+    // In the pencil's own units, by real part, then imaginary part; an
+    // insertion sort, as four need. The balanced pair's own values stay
+    // beside them.
+    std::array<Eigenvalue, 4> balanced = values;
+    for (std::size_t k = 0; k < finite; ++k) values[k] = {unscaled(values[k].re) + 0.0, unscaled(values[k].im) + 0.0};
     const auto before = [](const Eigenvalue& x, const Eigenvalue& y) { return x.re < y.re || (x.re == y.re && x.im < y.im); };
     for (std::size_t k = 1; k < finite; ++k)
-        for (std::size_t j = k; j > 0 && before(values[j], values[j - 1]); --j) std::swap(values[j], values[j - 1]);
+        for (std::size_t j = k; j > 0 && before(values[j], values[j - 1]); --j) {
+            std::swap(values[j], values[j - 1]);
+            std::swap(balanced[j], balanced[j - 1]);
+            std::swap(scale[j], scale[j - 1]);
+        }
     for (std::size_t k = 0; k < finite; ++k) {
-        out.lambda[k] = {values[k].re + 0.0, values[k].im + 0.0};  // a -0 shows as 0
+        out.lambda[k] = values[k];  // a -0 shows as 0
+        out.scale[k] = scale[k];
         out.largest = std::max(out.largest, std::hypot(values[k].re, values[k].im));
     }
-    for (std::size_t k = finite; k < N; ++k) out.lambda[k] = {std::numeric_limits<double>::infinity(), 0.0};
+    for (std::size_t k = finite; k < N; ++k) {
+        out.lambda[k] = {std::numeric_limits<double>::infinity(), 0.0};
+        out.scale[k] = HUGE_VAL;
+    }
+    // Clusters: eigenvalues closer to each other than the rule tells apart.
+    // A defective eigenvalue of multiplicity m comes out of any backward
+    // stable method as m values about eps^(1/m) apart, each with an s of
+    // about eps^(1/m - 1), so that they always fall in one. Nearest pairs
+    // first; a merge stands only where the cluster's mean is itself an
+    // eigenvalue to within rounding, as that of a defective eigenvalue's
+    // values is: two defective eigenvalues far apart have vast s too, but
+    // no eigenvalue between them.
+    for (std::size_t k = 0; k < N; ++k) out.cluster[k] = static_cast<int>(k);
+    std::array<std::array<std::size_t, 2>, 15> pairs{};  // n (n - 1) / 2 at most, n <= 6
+    std::size_t pairCount = 0;
+    for (std::size_t i = 0; i < finite; ++i)
+        for (std::size_t j = i + 1; j < finite; ++j) {
+            const double apart = std::hypot(out.lambda[i].re - out.lambda[j].re, out.lambda[i].im - out.lambda[j].im);
+            if (apart <= 0.5 * ClusterNoise * std::min(out.scale[i], out.scale[j])) pairs[pairCount++] = {i, j};
+        }
+    const auto apart = [&](const std::array<std::size_t, 2>& p) {
+        return std::hypot(out.lambda[p[0]].re - out.lambda[p[1]].re, out.lambda[p[0]].im - out.lambda[p[1]].im);
+    };
+    for (std::size_t k = 1; k < pairCount; ++k)
+        for (std::size_t j = k; j > 0 && apart(pairs[j]) < apart(pairs[j - 1]); --j) std::swap(pairs[j], pairs[j - 1]);
+    for (std::size_t p = 0; p < pairCount; ++p) {
+        const int keep = std::min(out.cluster[pairs[p][0]], out.cluster[pairs[p][1]]);
+        const int gone = std::max(out.cluster[pairs[p][0]], out.cluster[pairs[p][1]]);
+        if (keep == gone) continue;
+        Complex mean = 0.0;
+        int members = 0;
+        for (std::size_t k = 0; k < finite; ++k)
+            if (out.cluster[k] == keep || out.cluster[k] == gone) mean += Complex(balanced[k].re, balanced[k].im), ++members;
+        bool exact = false;
+        NullVector<N>(A, B, mean / static_cast<double>(members), &exact);
+        if (!exact) continue;
+        for (std::size_t k = 0; k < finite; ++k)
+            if (out.cluster[k] == gone) out.cluster[k] = keep;
+    }
     return out;
 }
 
@@ -236,6 +549,32 @@ GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M
     case 3: return Solve<3>(K, M);
     default: return Solve<4>(K, M);
     }
+}
+
+std::array<Eigenvalue, 4> ShownEigenvalues(const GeneralEigenvalues& e)
+{
+    const std::size_t n = static_cast<std::size_t>(e.n);
+    std::array<Eigenvalue, 4> shown = e.lambda;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!std::isfinite(e.lambda[k].re)) continue;
+        const std::size_t first = static_cast<std::size_t>(e.cluster[k]);
+        long double re = 0.0L, im = 0.0L;
+        int members = 0;
+        for (std::size_t j = 0; j < n; ++j)
+            if (e.cluster[j] == e.cluster[k]) re += e.lambda[j].re, im += e.lambda[j].im, ++members;
+        Eigenvalue mean{static_cast<double>(re / members), static_cast<double>(im / members)};
+        double radius = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+            if (e.cluster[j] == e.cluster[k])
+                radius = std::max(radius, std::hypot(e.lambda[j].re - mean.re, e.lambda[j].im - mean.im));
+        if (members == 1) radius = 0.5 * ClusterNoise * e.scale[first];
+        if (std::fabs(mean.im) <= radius) mean.im = 0.0;
+        shown[k] = {mean.re + 0.0, mean.im + 0.0};
+    }
+    const auto before = [](const Eigenvalue& x, const Eigenvalue& y) { return x.re < y.re || (x.re == y.re && x.im < y.im); };
+    for (std::size_t k = 1; k < n; ++k)
+        for (std::size_t j = k; j > 0 && before(shown[j], shown[j - 1]); --j) std::swap(shown[j], shown[j - 1]);
+    return shown;
 }
 
 }  // namespace varno

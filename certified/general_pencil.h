@@ -13,15 +13,26 @@
 // T = Q^T B Z triangular; each 1 x 1 block gives lambda = S_ii / T_ii, each
 // 2 x 2 block a complex pair. The computed S and T are exact for a pair
 // within a small multiple of eps of (A, B), relative to their norms. So:
-//   - singular pencil: a block with S and T both below Negligible times the
-//     norms of A and B. Setting them to zero, a relative change of at most
-//     Negligible, makes det(K - lambda M) vanish for every lambda: no
-//     eigenvalue is determined. On exactly singular pencils such a block
-//     came out below 1.7e-12 in every one of 120,000 tries (n = 2 ... 4,
-//     units 1e-9 ... 1e9); on well-posed pencils no block comes near.
-//   - infinite eigenvalue: T below Negligible times |B| (but not S): M is
-//     singular to within that change. Beyond it, the rounding of T alone
-//     could move lambda by more than 1e-6 of itself.
+//   - infinite eigenvalue: T at rounding level (RoundingNoise n times |B|):
+//     M is singular to within the rounding of computing T. Above that, the
+//     finite lambda = S_ii / T_ii moves under that rounding by no more than
+//     its own conditioning allows, however large it is.
+//   - singular pencil: det(K - lambda M) vanishes for every lambda to within
+//     rounding, which the smallest singular value of A - t B tells at three
+//     values of t. It is asked only where a block has S and T both below
+//     Negligible of the norms: on exactly singular pencils they came out
+//     below 1.7e-12 in every one of 120,000 tries (n = 2 ... 4, units
+//     1e-9 ... 1e9), while a regular pencil within 1e-11 of a singular one
+//     gives blocks of that size too.
+//
+// Each finite eigenvalue comes with its conditioning in the units typed,
+// s = (|K| + |lambda| |M|) |x|^2 / |x^T M x| with x its eigenvector (for a
+// symmetric pencil also its left one, transposed): QZ's value is within a few
+// units of rounding of s of the true one. Eigenvalues closer to each other
+// than the rule (1e-12 s) tells apart form a cluster: a defective eigenvalue
+// of multiplicity m comes out as m values about eps^(1/m) apart, which are no
+// better an answer than the exact multiple root. Their mean is well
+// conditioned, and stands for each of them.
 #pragma once
 
 #include <array>
@@ -33,6 +44,12 @@ namespace varno {
 
 // Relative to the norms of the scaled matrices: 2^-36, about 1.5e-11.
 inline constexpr double Negligible = 1.4551915228366852e-11;
+// Rounding level relative to the norms of the scaled matrices, per degree of
+// freedom: 16 eps.
+inline constexpr double RoundingNoise = 16.0 * 2.220446049250313e-16;
+// Two eigenvalues closer than half this many times the smaller of their s
+// are one cluster; a shown value is right within this many times s.
+inline constexpr double ClusterNoise = 1e-12;
 
 struct GeneralEigenvalues {
     int n = 0;
@@ -42,11 +59,22 @@ struct GeneralEigenvalues {
     // Ordered by real part, then imaginary part; each infinite one as
     // (+inf, 0), last. Slots beyond n are zero.
     std::array<Eigenvalue, 4> lambda{};
-    double largest = 0.0;  // max |lambda| over the finite ones
+    std::array<double, 4> scale{};  // s of each finite one in the units typed; +inf for an infinite one
+    std::array<int, 4> cluster{};   // the first index of each one's cluster (its own where alone)
+    double largest = 0.0;           // max |lambda| over the finite ones
+    // |K| / |M| in the units typed, a lower bound: the smallest s any
+    // eigenvector can give an eigenvalue is this plus its magnitude.
+    double unitScale = 0.0;
 };
 
 // Reads the upper triangles of the leading n x n blocks, which stand for
 // symmetric matrices; every entry must be finite.
 GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M, int n);
+
+// The values to show for them, n of them: each cluster's mean in place of its
+// members, real where its imaginary part is within the cluster's radius (a
+// lone value: within half of ClusterNoise times its s); ordered by real part,
+// then imaginary part, the infinite ones last as (+inf, 0).
+std::array<Eigenvalue, 4> ShownEigenvalues(const GeneralEigenvalues& e);
 
 }  // namespace varno

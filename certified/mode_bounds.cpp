@@ -209,8 +209,10 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
             Group& group = groupsStore[g];
             residuals[g] = GroupResidual(p, f, x, theta, group.first, group.count);
             group.radius = residuals[g].radius;
-            group.lo = static_cast<Long>(theta[U(group.first)]) - group.radius;
-            group.hi = static_cast<Long>(theta[U(group.first + group.count - 1)]) + group.radius;
+            // A quotient may have moved past its neighbour's within a group.
+            const auto [low, high] = std::minmax_element(theta.begin() + group.first, theta.begin() + group.first + group.count);
+            group.lo = static_cast<Long>(*low) - group.radius;
+            group.hi = static_cast<Long>(*high) + group.radius;
         }
         merged = false;
         for (std::size_t g = 0; g + 1 < groupCount; ++g)
@@ -226,20 +228,50 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
     }
     const std::span<const Group> groups(groupsStore.data(), groupCount);
     std::array<Long, 4> bound{};
+    const Long infinity = std::numeric_limits<Long>::infinity();
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const Group& group = groups[g];
         for (int k = group.first; k < group.first + group.count; ++k) bound[U(k)] = group.radius;
-        if (group.count != 1) continue;
-        // Kato-Temple about the Rayleigh quotient rq, which lies within
-        // rqShift of theta: no other eigenvalue lies in (a, b).
-        const Residual& r = residuals[g];
-        const Long a = g > 0 ? groups[g - 1].hi : -std::numeric_limits<Long>::infinity();
-        const Long b = g + 1 < groups.size() ? groups[g + 1].lo : std::numeric_limits<Long>::infinity();
-        const Long t = static_cast<Long>(theta[U(group.first)]);
-        const Long gap = std::min(b - t, t - a) - r.rqShift;
-        if (gap > 0.0L && r.epsilon < gap) {
-            const Long temple = 2.0L * (r.epsilon * r.epsilon / gap + r.rqShift);
-            bound[U(group.first)] = std::min(bound[U(group.first)], temple);
+        const Long left = g > 0 ? groups[g - 1].hi : -infinity;
+        const Long right = g + 1 < groups.size() ? groups[g + 1].lo : infinity;
+        // Each vector alone: some eigenvalue lies within its own radius of
+        // its theta, orthonormal or not. Where those intervals are disjoint
+        // and clear of the other groups', each holds one of the group's
+        // eigenvalues, and so exactly one: a close pair is then bounded as
+        // two lone eigenvalues are, not by the pair's common radius.
+        std::array<Residual, 4> own{};
+        own[0] = residuals[g];
+        // The members in ascending theta: a quotient may have moved past its
+        // neighbour's.
+        std::array<int, 4> order{0, 1, 2, 3};
+        for (int c = 1; c < group.count; ++c)
+            for (int j = c; j > 0 && theta[U(group.first + order[U(j)])] < theta[U(group.first + order[U(j - 1)])]; --j)
+                std::swap(order[U(j)], order[U(j - 1)]);
+        const auto at = [&](int c) { return static_cast<Long>(theta[U(group.first + order[U(c)])]); };
+        bool apart = true;
+        if (group.count > 1) {
+            for (int c = 0; c < group.count; ++c) own[U(c)] = GroupResidual(p, f, x, theta, group.first + c, 1);
+            for (int c = 0; c < group.count && apart; ++c) {
+                const Long before = c > 0 ? at(c - 1) + own[U(order[U(c - 1)])].radius : left;
+                apart = before < at(c) - own[U(order[U(c)])].radius;
+            }
+            apart = apart && at(group.count - 1) + own[U(order[U(group.count - 1)])].radius < right;
+        }
+        if (!apart) continue;
+        for (int c = 0; c < group.count; ++c) {
+            // Kato-Temple about the Rayleigh quotient rq, which lies within
+            // rqShift of theta: no other eigenvalue lies in (a, b).
+            const int k = group.first + order[U(c)];
+            const Residual& r = own[U(order[U(c)])];
+            const Long t = at(c);
+            const Long a = c > 0 ? at(c - 1) + own[U(order[U(c - 1)])].radius : left;
+            const Long b = c + 1 < group.count ? at(c + 1) - own[U(order[U(c + 1)])].radius : right;
+            bound[U(k)] = std::min(bound[U(k)], r.radius);
+            const Long gap = std::min(b - t, t - a) - r.rqShift;
+            if (gap > 0.0L && r.epsilon < gap) {
+                const Long temple = 2.0L * (r.epsilon * r.epsilon / gap + r.rqShift);
+                bound[U(k)] = std::min(bound[U(k)], temple);
+            }
         }
     }
     return bound;

@@ -51,7 +51,15 @@ struct Eigenpairs {
     std::array<Vector4, 4> x{};
     std::array<Long, 4> bound{};
     std::array<double, 4> lambda{};
+    std::array<double, 4> lambdaBound{};  // the bound of lambda, in the units typed
 };
+
+// The double at or above x.
+double RoundUp(Long x)
+{
+    const auto d = static_cast<double>(x);
+    return static_cast<Long>(d) < x ? std::nextafter(d, HUGE_VAL) : d;
+}
 
 // lambda in the units typed for theta in scaled ones ("+ 0.0": never "-0").
 double ShownLambda(const DefinitePencil& p, double theta)
@@ -172,37 +180,140 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
     }
 }
 
-}  // namespace
+// Each bound from nu's in scaled units to lambda's in the units typed,
+// rounded up. The lambda shown may differ from the theta the bound is about
+// where it rounds into or below the subnormal range (or, inverted, by the
+// division's rounding): that difference is part of its bound.
+void LambdaBounds(const DefinitePencil& p, Eigenpairs& e)
+{
+    const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
+    for (int k = 0; k < p.n; ++k) {
+        const Long b = e.bound[U(k)];
+        const Long nu = static_cast<Long>(e.theta[U(k)]);
+        const double lambda = e.lambda[U(k)];
+        if (!p.Inverted()) {
+            e.lambdaBound[U(k)] = std::isfinite(lambda) ? RoundUp(b * unit + std::fabs(static_cast<Long>(lambda) - nu * unit))
+                                                        : HUGE_VAL;
+        } else if (std::isinf(lambda) || !(std::fabs(nu) > b)) {
+            e.lambdaBound[U(k)] = HUGE_VAL;  // lambda may be infinite
+        } else {
+            // The true lambda lies between the ends of 1 / ([nu - b, nu + b]
+            // unit), each formed in long double to within 1e-18 of itself;
+            // the lambda shown, rounded to double, may sit anywhere in there.
+            const Long shown = static_cast<Long>(lambda);
+            const Long near = 1.0L / ((nu + std::copysign(b, nu)) * unit);
+            const Long far = 1.0L / ((nu - std::copysign(b, nu)) * unit);
+            e.lambdaBound[U(k)] = RoundUp(std::max(std::fabs(far - shown), std::fabs(shown - near)) + 1e-18L * std::fabs(far));
+        }
+    }
+}
 
-ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
+// A diagonal pencil: its eigenvalues are the quotients K_ii / M_ii, correctly
+// rounded, +inf where M_ii is 0, each bounded by its own rounding: the
+// remainder K_ii - lambda M_ii, which a fused multiply-add gives exactly, over
+// M_ii. Its vectors are the unit vectors.
+bool DiagonalPairs(const DefinitePencil& p, const Matrix10& K, const Matrix10& M, Eigenpairs& e)
 {
     const int n = p.n;
+    for (int i = 1; i <= n; ++i)
+        for (int j = i + 1; j <= n; ++j)
+            if (K[U(i)][U(j)] != 0.0 || M[U(i)][U(j)] != 0.0) return false;
+    for (int k = 0; k < n; ++k) {
+        const double kk = K[U(k + 1)][U(k + 1)];
+        const double mk = M[U(k + 1)][U(k + 1)];
+        const double lambda = mk == 0.0 ? HUGE_VAL : kk / mk + 0.0;
+        e.x[U(k)] = {};
+        e.x[U(k)][U(k)] = 1.0;
+        e.theta[U(k)] = p.Inverted() ? ScaledNu(p, mk / kk) : ScaledNu(p, lambda);
+        e.lambda[U(k)] = lambda;
+        e.bound[U(k)] = 0.0L;
+        double bound = 0.0;
+        if (mk == 0.0) {
+            bound = 0.0;  // exactly infinite
+        } else if (std::fabs(lambda) >= DBL_MIN && std::isfinite(lambda * mk)) {
+            const double remainder = std::fma(-lambda, mk, kk);  // exact
+            bound = remainder == 0.0 ? 0.0 : RoundUp(std::fabs(static_cast<Long>(remainder) / static_cast<Long>(mk)));
+        } else {
+            // Beyond the double range, or at or below its subnormal end.
+            bound = static_cast<Long>(lambda) * static_cast<Long>(mk) == static_cast<Long>(kk)
+                        ? 0.0
+                        : std::isfinite(lambda) ? DBL_TRUE_MIN : HUGE_VAL;
+        }
+        e.lambdaBound[U(k)] = bound;
+    }
+    return true;
+}
+
+// The eigenpairs of a definite pencil with their bounds: a diagonal pencil's
+// own, dsygv's route where it serves, the count and inverse iteration
+// otherwise.
+Eigenpairs PairsOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M)
+{
     Eigenpairs e;
+    if (DiagonalPairs(p, K, M, e)) return e;
     if (!RoutePairs(p, e)) CountedPairs(p, e);
-    const std::array<double, 4>& theta = e.theta;
+    LambdaBounds(p, e);
+    return e;
+}
+
+}  // namespace
+
+ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M)
+{
+    const int n = p.n;
+    const Eigenpairs e = PairsOf(p, K, M);
     const std::array<Vector4, 4>& x = e.x;
-    const std::array<Long, 4>& bound = e.bound;
 
     ModalResult result;
     result.n = n;
-    result.massDefinite = !p.Inverted();
-    const double sign = p.definite == DefiniteMatrix::MinusM ? -1.0 : 1.0;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     result.totalMass = nan;
+    // The mass matrix: M or -M where it is the definite one; where K or -K
+    // is, M or -M where it is semidefinite (a degree of freedom without
+    // mass), as every mu = 1 / lambda then has one sign, that of M's
+    // quadratic form relative to the definite matrix.
+    double sign = p.definite == DefiniteMatrix::MinusM ? -1.0 : 1.0;
+    result.massDefinite = !p.Inverted();
+    if (p.Inverted()) {
+        bool nonNegative = true, nonPositive = true;
+        for (int k = 0; k < n; ++k) {
+            nonNegative = nonNegative && static_cast<Long>(e.theta[U(k)]) >= -e.bound[U(k)];
+            nonPositive = nonPositive && static_cast<Long>(e.theta[U(k)]) <= e.bound[U(k)];
+        }
+        const double definiteSign = p.definite == DefiniteMatrix::K ? 1.0 : -1.0;
+        if (nonNegative != nonPositive) {  // not all of them zero
+            result.massDefinite = true;
+            sign = nonNegative ? definiteSign : -definiteSign;
+        }
+    }
+    result.negativeMass = result.massDefinite && sign < 0.0;
     if (result.massDefinite) {
         result.totalMass = 0.0;
         for (int i = 1; i <= n; ++i)
             for (int j = 1; j <= n; ++j) result.totalMass += sign * M[U(i)][U(j)];
     }
-    const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit, exactly
     for (int k = 0; k < n; ++k) {
         Mode& mode = result.modes[U(k)];
         mode.lambda = e.lambda[U(k)];
+        mode.bound = e.lambdaBound[U(k)];
+        // The vector in the units typed; where the pencil was congruence-scaled,
+        // brought to a largest component of 1 before any form is taken of it.
         Vector4 v = x[U(k)];
+        if (std::any_of(p.congruence.begin(), p.congruence.end(), [](int power) { return power != 0; })) {
+            double big = 0.0;
+            for (int i = 0; i < n; ++i) {
+                v[U(i)] = TimesPowerOfTwo(v[U(i)], p.congruence[U(i)]);
+                big = std::max(big, std::fabs(v[U(i)]));
+            }
+            for (int i = 0; i < n; ++i) v[U(i)] /= big;
+        }
+        // K x = inf M x, M x = 0: a mode of the degrees of freedom without
+        // mass. (Where M is definite, inf is an eigenvalue beyond the double
+        // range.)
+        const bool massless = p.Inverted() && std::isinf(mode.lambda);
         Vector4 mv{};  // (+-M) v
-        if (result.massDefinite) {
-            // x^T (+-M) x = 1 in the units typed: the scaled B differs by a
-            // power of two, so the form is taken afresh.
+        if (result.massDefinite && !massless) {
+            // x^T (+-M) x = 1 in the units typed.
             double q = 0.0;
             for (int i = 0; i < n; ++i) {
                 for (int j = 0; j < n; ++j) mv[U(i)] += (sign * M[U(i + 1)][U(j + 1)]) * v[U(j)];
@@ -214,30 +325,19 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
             double big = 0.0;
             for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(v[U(i)]));
             for (int i = 0; i < n; ++i) v[U(i)] /= big;
+            // A mode without mass: what is left of the other components at
+            // rounding level is 0.
+            if (massless)
+                for (int i = 0; i < n; ++i)
+                    if (std::fabs(v[U(i)]) <= 64.0 * n * DBL_EPSILON) v[U(i)] = 0.0;
         }
         if (FixSign(v, n))
             for (double& c : mv) c = -c;
+        for (int i = 0; i < n; ++i) v[U(i)] += 0.0;  // never "-0"
         mode.vector = v;
 
-        // The bound, from nu's in scaled units to lambda's in the units typed.
-        const Long b = bound[U(k)];
-        const Long nu = static_cast<Long>(theta[U(k)]);
-        if (!p.Inverted()) {
-            mode.bound = static_cast<double>(b * unit);
-        } else if (std::isinf(mode.lambda) || !(std::fabs(nu) > b)) {
-            mode.bound = HUGE_VAL;  // lambda may be infinite
-        } else {
-            // The true lambda lies between the ends of 1 / ([nu - b, nu + b]
-            // unit), each formed in long double to within 1e-18 of itself;
-            // the lambda shown, rounded to double, may sit anywhere in there.
-            const Long lambda = static_cast<Long>(mode.lambda);
-            const Long near = 1.0L / ((nu + std::copysign(b, nu)) * unit);
-            const Long far = 1.0L / ((nu - std::copysign(b, nu)) * unit);
-            mode.bound = static_cast<double>(std::max(std::fabs(far - lambda), std::fabs(lambda - near)) +
-                                             1e-18L * std::fabs(far));
-        }
         mode.omega = mode.hertz = mode.period = mode.participation = mode.effectiveMass = nan;
-        if (!result.massDefinite) continue;
+        if (!result.massDefinite || massless) continue;
         // A lambda beyond the double range has an infinite bound too, and is
         // as far from a rigid-body mode as can be.
         if (mode.lambda > mode.bound || mode.lambda == HUGE_VAL) {
@@ -260,11 +360,18 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M)
     return result;
 }
 
+std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M)
+{
+    std::array<double, 4> lambda = PairsOf(p, K, M).lambda;
+    SortAscending(lambda, p.n);
+    return lambda;
+}
+
 std::optional<ModalResult> ModesOf(const Matrix10& K, const Matrix10& M, int n)
 {
     const PencilClass c = ClassifyPencil(K, M, n);
     if (c.definiteness != Definiteness::Safe) return std::nullopt;
-    return ModesOf(c.pencil, M);
+    return ModesOf(c.pencil, K, M);
 }
 
 }  // namespace varno

@@ -2,7 +2,9 @@
 // and what a structural engineer reads off them: natural frequencies,
 // periods, participation factors and effective modal masses.
 //
-// Two routes, the first where it serves:
+// A diagonal pencil's eigenvalues are its quotients K_ii / M_ii, correctly
+// rounded, each bounded by its own rounding. Otherwise two routes, the first
+// where it serves:
 //
 // - dsygv's route (RouteEigenpairs): the eigenvectors come with the
 //   eigenvalues from the reduction to a symmetric matrix, and the bounds
@@ -19,12 +21,16 @@
 //   in the definite matrix; the bounds in long double.
 //
 // Eigenvalues ascending, +inf last (an infinite eigenvalue where K is the
-// definite matrix). Where M or -M is the definite one, x^T (+-M) x = 1; where
-// only K or -K is, the largest component is 1. The largest component is
-// positive; of components equal in magnitude to within 1e-9, the first.
+// definite matrix). Where M or -M is definite, or semidefinite beside a
+// definite K or -K, x^T (+-M) x = 1 for a finite lambda; otherwise, and for
+// an infinite lambda, the largest component is 1, and components at rounding
+// level of it are 0. The largest component is positive; of components equal
+// in magnitude to within 1e-9, the first.
 //
 // Bounds: the true eigenvalue of the pencil as typed lies within bound of
-// the one given. For B positive definite and any x and theta, some
+// the one given; each bound is rounded up to a double, and holds the
+// rounding of lambda itself into or below the subnormal range. A bound is 0
+// only where lambda is exact. For B positive definite and any x and theta, some
 // eigenvalue lies within |r|_{B^-1} / |x|_B of theta, r = A x - theta B x
 // (the residual bound for B^-1/2 A B^-1/2); for a group of close eigenvalues
 // with B-orthonormal vectors, as many eigenvalues lie within the block
@@ -49,7 +55,8 @@ struct Mode {
     double lambda = 0.0;  // +inf for an infinite eigenvalue
     double bound = 0.0;   // the true lambda lies in [lambda - bound, lambda + bound]; inf where unbounded
     std::array<double, 4> vector{};  // the first n set
-    // NaN where not defined, and always where M is not the definite matrix:
+    // NaN where not defined: always where M (or -M) is neither definite nor
+    // semidefinite beside a definite K (or -K), and for a mode without mass:
     double omega = 0.0;          // sqrt(lambda), rad/s; 0 for a rigid-body mode
     double hertz = 0.0;          // omega / 2 pi
     double period = 0.0;         // 1 / hertz; NaN for a rigid-body mode
@@ -59,12 +66,24 @@ struct Mode {
 
 struct ModalResult {
     int n = 0;
-    bool massDefinite = false;  // M or -M is the definite matrix: vectors mass-normalised, frequencies defined
-    double totalMass = 0.0;     // r^T M r (or r^T (-M) r) where massDefinite, else NaN
+    // M or -M is definite, or semidefinite beside a definite K or -K (a
+    // degree of freedom without mass): vectors of finite lambda
+    // mass-normalised, frequencies defined; a mode with lambda = inf has no
+    // mass, and its vector a largest component of 1.
+    bool massDefinite = false;
+    double totalMass = 0.0;  // r^T M r (or r^T (-M) r) where massDefinite, else NaN
+    bool negativeMass = false;  // -M, not M, is the mass matrix
     std::array<Mode, 4> modes{};
 };
 
-ModalResult ModesOf(const DefinitePencil& p, const Matrix10& M);
+// K and M are the store's, as typed.
+ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M);
+
+// The pencil's eigenvalues lambda, ascending, +inf last: each the one double
+// shown for it everywhere (the Modes window, the batch command's
+// "eigenvalues" and "modes", a mended report), which lies within the bound
+// ModesOf gives it.
+std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M);
 
 // The same for the leading n x n blocks of a store whose lower triangles
 // mirror the upper ones; empty unless one of M, -M, K, -K is safely definite.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "certified/general_pencil.h"
+#include "certified/modes.h"
 #include "certified/proof.h"
 #include "core/matrix_store.h"
 #include "driver/general_check.h"
@@ -66,24 +67,24 @@ bool RefuseNotFinite(const MatrixStore& store, ReportChannel& channel)
     return false;
 }
 
-// One report of the eigenvalues of a pencil that is not definite, in order:
-// the real form of the report for n when they are real to within
-// RealFormNoise, else its complex form. The channel receives them with their
-// imaginary parts either way.
+// One report of the eigenvalues of a pencil that is not definite, in order
+// (certified/general_pencil.h's ShownEigenvalues): the real form of the
+// report for n when every one of them is real, else its complex form.
 void ShowGeneralReport(ProgramState& state, ReportChannel& channel, const GeneralEigenvalues& qz)
 {
     const int n = qz.n;
-    const std::array<Eigenvalue, 4>& l = qz.lambda;
+    const std::array<Eigenvalue, 4> l = ShownEigenvalues(qz);
     bool real = true;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k)
-        real = real && std::fabs(l[k].im) <= RealFormNoise * qz.largest;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) real = real && l[k].im == 0.0;
     const ReportForm form = n == 4 ? (real ? QuarticForm : QuarticComplexForm) : (real ? LowOrderRealForm : LowOrderComplexForm);
     ShowEigenvalueReport(channel, n == 4 ? state.text.QuarticReportText : state.text.ReportText,
                          std::span<const Eigenvalue>(l.data(), static_cast<std::size_t>(n)), form);
 }
 
-// A pencil that is not definite: keep what the solver showed where it is
-// right by the rule of driver/general_check.h, else replace it.
+// A pencil that is not safely definite: keep what the solver showed where it
+// is right by the rule of driver/general_check.h, else replace it. A refusal
+// is never right: a pencil with an eigenvalue at infinity (M singular) still
+// has its finite ones, shown beside "inf".
 Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, ReportChannel& channel)
 {
     const int n = state.store.Dimension;
@@ -96,8 +97,7 @@ Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, Repo
         channel.ShowMessage(SingularPencilMessage);
         return Outcome::Mended;
     }
-    // An infinite eigenvalue: a refusal as singular M is right; numbers are not.
-    if (qz.infinite > 0 ? HeldRefusal(held) : HeldOutputMatches(held, qz)) {
+    if (HeldOutputMatches(held, qz)) {
         held.ReleaseTo(channel, state.text);
         return Outcome::ClosedForm;
     }
@@ -138,17 +138,12 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     default: SolveFourByFour(state, held); break;
     }
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
-    if (pencil.definiteness == Definiteness::None) return CheckGeneralPencil(state, held, channel);
-    if (pencil.definiteness != Definiteness::Safe) {
+    if (pencil.definiteness != Definiteness::Safe) return CheckGeneralPencil(state, held, channel);
+    if (HeldOutputRight(held, pencil.pencil)) {
         held.ReleaseTo(channel, state.text);
         return Outcome::ClosedForm;
     }
-    ProvedOnDemand proved(pencil.pencil);
-    if (HeldOutputRight(held, pencil.pencil, proved)) {
-        held.ReleaseTo(channel, state.text);
-        return Outcome::ClosedForm;
-    }
-    ShowMendedReport(state, channel, n, LambdaOf(pencil.pencil, proved.Get()));
+    ShowMendedReport(state, channel, n, CertifiedLambda(pencil.pencil, store.K, store.M));
     return Outcome::Mended;
 }
 
@@ -164,13 +159,14 @@ std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store)
                 return values;
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
     if (pencil.definiteness == Definiteness::Safe) {
-        const std::array<double, 4> lambda = LambdaOf(pencil.pencil, PencilEigenvalues(pencil.pencil));
+        const std::array<double, 4> lambda = CertifiedLambda(pencil.pencil, store.K, store.M);
         for (int k = 0; k < n; ++k) values.push_back({lambda[static_cast<std::size_t>(k)], 0.0});
         return values;
     }
     const GeneralEigenvalues qz = GeneralPencilEigenvalues(store.K, store.M, n);
     if (!qz.converged || qz.singular) return values;
-    values.assign(qz.lambda.begin(), qz.lambda.begin() + n);
+    const std::array<Eigenvalue, 4> shown = ShownEigenvalues(qz);
+    values.assign(shown.begin(), shown.begin() + n);
     return values;
 }
 

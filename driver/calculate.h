@@ -30,22 +30,25 @@ void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel);
 // What a calculation showed: nothing computed (the validation refused a
 // matrix, an entry is not finite, or no dimension is chosen); the solver's
 // own output; or, where that output was wrong (a refusal, a complex form,
-// wrong digits), one report of the eigenvalues found by counting (a definite
-// pencil) or by QZ (any other) instead, or the message that the pencil is
+// wrong digits), one report of the eigenvalues of the modes (a definite
+// pencil) or of QZ (any other) instead, or the message that the pencil is
 // singular.
 enum class Outcome { Refused, ClosedForm, Mended };
 
 // The command itself: reset the flag, read the selections, symmetrise,
 // validate, refuse an entry that is not finite, and run the solver for n.
-// What the solver would show is held back and checked first, unless one of
-// M, -M, K, -K is definite only at rounding level. It never closes anything.
+// What the solver would show is held back and checked first: by counting
+// where one of M, -M, K, -K is safely definite, against QZ otherwise. It
+// never closes anything.
 Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel);
 
 // The n eigenvalues of the leading blocks of a symmetrised store at full
-// precision, as (re, im), ordered by real part, infinities last: those the
-// count proves where M, -M, K or -K is safely definite, the QZ reference's
-// otherwise. Empty where n is out of range, an entry is not finite, QZ gave
-// up or the pencil is singular: no eigenvalue to give.
+// precision, as (re, im), ordered by real part, infinities last: where M,
+// -M, K or -K is safely definite the ones the modes give, each within its
+// bound (certified/modes.h), QZ's otherwise, a cluster's mean for each of its
+// members. The very doubles a mended report shows. Empty where n is out of
+// range, an entry is not finite, QZ gave up or the pencil is singular: no
+// eigenvalue to give.
 std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store);
 
 }  // namespace varno

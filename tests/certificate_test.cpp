@@ -209,9 +209,10 @@ TEST(Certificate, ReportedFaults)
     } rows[] = {
         {"small_eigenvalue_of_ill_conditioned_m", "3.2632027153831373 1.0181222204372395; 5.464985243476212",
          "0.8453097117122569 -0.3616091854435981; 0.15469028828784306",
-         "Eigenvalues \n\n lambda1=       2.866 \n lambda2=   5.861e+13", true},
-        {"subnormal_pivot_keeps_the_refusal", "1 0 0; 2 0; 0", "1 0 0; 1 0; 1e-310",
-         "Error:  determinant of M matrix = 0 ", false},
+         "Eigenvalues \n\n lambda1=       2.866 \n lambda2=    5.86e+13", true},
+        // M = diag(1, 1, 1e-310) is definite in any units: 0, 1, 2.
+        {"subnormal_pivot_counted", "1 0 0; 2 0; 0", "1 0 0; 1 0; 1e-310",
+         "Eigenvalues \n\n lambda1=           0 \n lambda2=           1 \n lambda3=           2", true},
         {"m_indefinite_at_rounding_level", "2.7063438551331775 0.25420526362939694; 1.1791128647065108",
          "3.1913149061237327 3.5193530154628054; 3.881110455029135",
          "Eigenvalues \n\n lambda1=      0.2506 \n lambda2=         inf", true},

@@ -24,7 +24,7 @@ check worked_json 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=           
 check negative_rows_after_k 0 $'Eigenvalues \n\n lambda1=          -1 \n lambda2=           1' -- -k "-1 0; 0 2" -m "1 0; 0 2"
 check file "0" "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- "$examples/two_mass.txt"
 check stdin 0 "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- - < "$examples/two_mass.txt"
-check singular_m 1 'Error:  determinant of M matrix = 0 ' -- -k "1 0; 0 -2" -m "1 1; 1 1"
+check singular_pencil 1 ' The problem is singular: det(K - lambda M) = 0 for every lambda.' -- -k "1 0; 0 0" -m "1 0; 0 0"
 check empty_k 1 ' Please enter K matrix coefficients.' -- -k "0 0; 0" -m "1 0; 1"
 check wrong_row_length 2 '' -- -k "1 2 3; 4 5 6 7; 8" -m "1 0 0; 1 0; 1"
 check missing_m 2 '' -- -k "1 0; 1"
@@ -47,8 +47,8 @@ check tiny_m_2 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=      1e+150 \
   --json -k "1 0; 1" -m "1e-150 0; 1e-150"
 # Many problems on standard input: headers, and the worst exit status.
 check stream_stdin 1 "$(printf '# problem 1 (line 1)\n%s\n\n# problem 2 (line 7)\n%s' \
-  "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" "$("$cli" -k "1 0; -2" -m "1 1; 1")")" -- - \
-  < <(printf 'K\n2 0\n6\nM\n1 0\n2\nK\n1 0\n-2\nM\n1 1\n1\n')
+  "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" "$("$cli" -k "1 0; 0" -m "1 0; 0")")" -- - \
+  < <(printf 'K\n2 0\n6\nM\n1 0\n2\nK\n1 0\n0\nM\n1 0\n0\n')
 check directory 2 '' -- /tmp
 check misread 0 "$("$cli" -k "3000 -1000; 1000" -m "1 0; 5")" -- -k "3000 -1000; 1000" -m "1 0,5; 5"
 check misread_strict 2 '' -- --strict -k "3000 -1000; 1000" -m "1,5 0; 5"

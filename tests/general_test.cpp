@@ -67,14 +67,18 @@ TEST(GeneralPencil, WorkedExamples)
         {"infinite_entry_of_a_definite_looking_pencil", "1 -1e999; 1", "1 0; 1", " K(1,2) is not a finite number.",
          false, 1},
         {"singular_pencil_has_no_eigenvalues", "1 0 0; -1 0; 0", "0 1 0; 0 0; 0", SingularPencilMessage, true, 1},
-        // Rows summing to zero in decimal, not quite in binary.
-        {"singular_pencil_within_rounding", "0.1 -0.3 0.2; 0.5 -0.2; 0", "0.7 0.1 -0.8; -0.4 0.3; 0.5",
-         SingularPencilMessage, true, 1},
+        // Rows summing to zero in decimal, not quite in binary: regular, with
+        // two eigenvalues as determined as any and a third that may be inf.
+        {"nearly_singular_pencil_is_regular", "0.1 -0.3 0.2; 0.5 -0.2; 0", "0.7 0.1 -0.8; -0.4 0.3; 0.5",
+         "Eigenvalues \n\n lambda1=      -1.157 \n lambda2=     -0.1193 \n lambda3=         inf", true, 0},
         // A degree of freedom in other units: balanced, not taken for noise.
         {"badly_scaled_dof_not_taken_for_singular", "1 0 0; -2 0; 1e-13", "1 0 0; 1 0; -1e-13",
          "Eigenvalues \n\n lambda1=          -2 \n lambda2=          -1 \n lambda3=           1", false, 0},
-        {"infinite_eigenvalue_keeps_the_refusal", "1 0 0; -1 0; 1", "0 1 0; 0 0; 0",
-         "Error:  determinant of M matrix = 0 ", false, 1},
+        // M singular, the pencil regular: no refusal, but its eigenvalues.
+        {"refusal_of_a_regular_pencil_mended", "1 0 0; -1 0; 1", "0 1 0; 0 0; 0",
+         "Eigenvalues \n\n lambda1=           0\t+j (          -1)\n lambda2=           0 \t+j (           1)\n "
+         "lambda3=         inf \t+j (           0)",
+         true, 0},
         {"infinite_eigenvalue_shown_as_inf", "1 0 0; 2 0; -1", "1 0 0; -1 0; 1e-17",
          "Eigenvalues \n\n lambda1=          -2 \n lambda2=           1 \n lambda3=         inf", true, 0},
         {"right_closed_form_kept", "2 0; -3", "1 0; -1", "Eigenvalues \n\n lambda1=           3 \n lambda2=           2",
@@ -123,13 +127,16 @@ TEST(GeneralPencil, NonFiniteEntriesNamed)
     EXPECT_EQ(h.channel.messages, std::vector<std::string>{PleaseEnterK});
 }
 
-// The check on its own: one to one, as the report shows the values.
+// The check on its own: one to one, as the report shows the values, each
+// within half of 1e-12 of its own s, or printing as it does.
 TEST(GeneralPencil, ShownValuesMatchedOneToOne)
 {
     GeneralEigenvalues pair;  // -1 +- 2j and 3
     pair.n = 3;
     pair.lambda = {{{-1, -2}, {-1, 2}, {3, 0}, {}}};
-    pair.largest = 3;
+    pair.scale = {2, 2, 2e6, 0};
+    pair.cluster = {0, 1, 2, 3};
+    pair.unitScale = 1;
     const struct {
         const char* name;
         std::vector<Eigenvalue> shown;
@@ -137,18 +144,31 @@ TEST(GeneralPencil, ShownValuesMatchedOneToOne)
         bool match;
     } rows[] = {
         {"exact", {{-1, 2}, {-1, -2}, {3, 0}}, true, true},
-        {"within_tolerance", {{-1 + 2e-6, -2}, {-1, 2 - 2e-6}, {3 + 2e-6, 0}}, true, true},
-        {"beyond_tolerance", {{-1 + 4e-6, -2}, {-1, 2}, {3, 0}}, true, false},
+        {"within_its_own_s", {{-1 + 9e-13, -2}, {-1, 2 - 9e-13}, {3 + 9e-7, 0}}, true, true},
+        {"beyond_its_own_s", {{-1, 2}, {-1, -2}, {3 + 1.1e-6, 0}}, true, false},
+        {"printing_the_same", {{-1.00001, -2}, {-1, 2.00001}, {3, 0}}, true, true},
+        {"printing_otherwise", {{-1.001, -2}, {-1, 2}, {3, 0}}, true, false},
         {"pair_shown_real", {{-1, -2}, {-1, 2}, {3, 0}}, false, false},
         {"one_value_for_both", {{-1, 2}, {-1, 2}, {3, 0}}, true, false},
         {"nan", {{-1, 2}, {-1, -2}, {Nan, 0}}, true, false},
         {"a_value_missing", {{-1, 2}, {-1, -2}}, true, false},
     };
-    for (const auto& row : rows) EXPECT_EQ(ShownValuesMatch(row.shown, row.complex, pair), row.match) << row.name;
+    for (const auto& row : rows) EXPECT_EQ(ShownValuesMatch(row.shown, row.complex, 4, pair), row.match) << row.name;
     GeneralEigenvalues infinite = pair;
     infinite.infinite = 1;
     infinite.lambda[2] = {Inf, 0};
-    EXPECT_FALSE(ShownValuesMatch(rows[0].shown, true, infinite)) << "numbers for an infinite eigenvalue";
+    EXPECT_FALSE(ShownValuesMatch(rows[0].shown, true, 4, infinite)) << "numbers for an infinite eigenvalue";
+    // A cluster is judged by its mean, within 1e-12 of |K| / |M| + |mean|.
+    GeneralEigenvalues triple;
+    triple.n = 3;
+    triple.lambda = {{{4.99999, -1e-5}, {4.99999, 1e-5}, {5.00002, 0}, {}}};
+    triple.scale = {1e9, 1e9, 1e9, 0};
+    triple.cluster = {0, 0, 0, 3};
+    triple.unitScale = 1;
+    const std::vector<Eigenvalue> exact{{5, 0}, {5, 0}, {5, 0}};
+    EXPECT_TRUE(ShownValuesMatch(exact, false, 5, triple));
+    EXPECT_FALSE(ShownValuesMatch(std::vector<Eigenvalue>{{4.99999, -1e-5}, {4.99999, 1e-5}, {5.00002, 0}}, true, 5, triple))
+        << "split values of a cluster";
 
     HoldingChannel refused;  // a refusal is never right for a regular pencil
     refused.ShowRefusal("Error:  determinant of M matrix = 0 ");

@@ -57,7 +57,8 @@ TEST(Modes, TwoMassChainByHand)
     }
 }
 
-// What each kind of pencil defines: frequencies only where M is definite, a
+// What each kind of pencil defines: frequencies only where M is definite
+// (or semidefinite beside a definite K), a
 // rigid-body mode without a period, an unstable one without a frequency,
 // and an infinite eigenvalue without a bound.
 TEST(Modes, WhatIsDefined)
@@ -70,7 +71,11 @@ TEST(Modes, WhatIsDefined)
     } rows[] = {
         {"free_free", {3, {{1, -1, 0}, {-1, 2, -1}, {0, -1, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, 0.0, true, true, false},
         {"unstable", {2, {{-4, 0}, {0, 9}}, {{1, 0}, {0, 1}}}, -4.0, true, false, false},
-        {"buckling", {2, {{4e5, -2e5}, {-2e5, 4e5}}, {{1, 0}, {0, 0}}}, 3e5, false, false, false},
+        // M semidefinite beside a definite K: the second degree of freedom
+        // has no mass, and the finite mode is a vibration mode
+        {"massless_dof", {2, {{4e5, -2e5}, {-2e5, 4e5}}, {{1, 0}, {0, 0}}}, 3e5, true, true, true},
+        // M of both signs beside a definite K: a buckling pencil, no masses
+        {"buckling", {2, {{4e5, -2e5}, {-2e5, 4e5}}, {{1, 0}, {0, -0.5}}}, -2e5 - std::sqrt(2.8e11), false, false, false},
         // mu = 0 to within rounding: an infinite lambda, not 1 / rounding
         {"rank_one_geometric", {2, {{4e5, -2e5}, {-2e5, 4e5}}, {{0.3, 0.21}, {0.21, 0.147}}}, 1 / 2.19e-6, false, false, false},
         // lambda = 0 and 2e600: a speck of rounding times 2^1993 is still 0
@@ -103,7 +108,7 @@ TEST(Modes, WhatIsDefined)
             EXPECT_EQ(m.hertz, 0.0) << row.name;
         }
     }
-    for (const auto& row : {rows[2], rows[3], rows[4]}) {
+    for (const auto& row : {rows[2], rows[4], rows[5]}) {  // an infinite eigenvalue each
         const MatrixStore s = StoreOf(row.p);
         const auto modes = ModesOf(s.K, s.M, 2);
         EXPECT_EQ(modes->modes[1].lambda, HUGE_VAL) << row.name;
@@ -158,7 +163,7 @@ TEST(Modes, BoundsHoldWhereEntriesSpanAHugeRange)
         Problem p;
         long double truth[3];  // ascending
     } rows[] = {
-        {"n2_1e100", {2, {{1e100, 0}, {0, 1}}, {{1, 0}, {0, 3}}}, {1.0L / 3, 1e100L}},
+        {"n2_1e100", {2, {{1e100, 0}, {0, 1}}, {{1, 0}, {0, 3}}}, {1.0L / 3, static_cast<long double>(1e100)}},
         {"n2_1e150", {2, {{1e150, 0}, {0, 1}}, {{1, 0}, {0, 3}}}, {1.0L / 3, static_cast<long double>(1e150)}},
         {"n2_1e300", {2, {{1e300, 0}, {0, 1}}, {{1, 0}, {0, 3}}}, {1.0L / 3, static_cast<long double>(1e300)}},
         // rounding terms deep in the subnormal range

@@ -65,8 +65,10 @@ const QuarticCase Cases[] = {
     {"pure_quartic_minus_16", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -4, 0}, {0, 0, 0, 4}},
      {{0, 0, 0, 1}, {0, 0, 1, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {1, 0, 0, 0, -16},
      {ComplexReport({{{-2, 0}, {0, -2}, {0, 2}, {2, 0}}})}},
-    {"singular_m", {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
-     {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, 1, -1}, {QuarticLeadingMessage}},
+    // The closed form refuses a singular M; the pencil is regular: 1 and
+    // three infinite eigenvalues.
+    {"singular_m_mended", {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
+     {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, 1, -1}, {Report(1, HUGE_VAL, HUGE_VAL, HUGE_VAL)}},
     // K definite: lambda = 1 / mu, and mu = 0 three times.
     {"singular_m_definite_k_mended", {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}},
      {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, {0, 0, 0, -1, 1}, {Report(1, HUGE_VAL, HUGE_VAL, HUGE_VAL)}},
@@ -106,6 +108,19 @@ TEST_P(Quartic, CoefficientsAndReports)
 
 INSTANTIATE_TEST_SUITE_P(Cases, Quartic, ::testing::ValuesIn(Cases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// The solver's own refusal of a singular M, which the check replaces.
+TEST(Quartic, SingularMRefusedBySolver)
+{
+    Harness h;
+    const double k[4][4] = {{1, 0, 0, 0}, {0, -1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+    const double m[4][4] = {{1, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    h.Load(k, m);
+    Symmetrise(h.state.store);
+    RecordingChannel solver;
+    SolveFourByFour(h.state, solver);
+    EXPECT_EQ(solver.messages, std::vector<std::string>{QuarticLeadingMessage});
+}
 
 TEST(Quartic, MinorsOfTheFirstColumnExpansion)
 {

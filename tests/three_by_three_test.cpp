@@ -67,13 +67,24 @@ TEST(ThreeByThree, ComplexPairUsesTheComplexForm)
     EXPECT_NEAR(std::fabs(run.roots.Root1Im), 1.0, 1e-15);
 }
 
-TEST(ThreeByThree, SingularMShowsOnlyTheError)
+// The solver refuses a singular M; the pencil is regular, and its
+// eigenvalues 2, 3 and infinity are shown instead.
+TEST(ThreeByThree, SingularMRefusedBySolverAndMended)
 {
     const Grid3 k = {{1, 0, 0}, {0, -2, 0}, {0, 0, 3}};  // not definite either: nothing to count
     const Grid3 m = {{1, 1, 0}, {0, 1, 0}, {0, 0, 1}};
+    Harness h;
+    h.Load(k, m);
+    ProgramState state = h.state;
+    state.store.Dimension = 3;
+    Symmetrise(state.store);
+    RecordingChannel solver;
+    SolveThreeByThree(state, solver);
+    EXPECT_EQ(solver.messages, std::vector<std::string>{SingularMMessage});
+    EXPECT_EQ(state.roots.Root1Re, 0.0);  // root registers keep what they had
     const auto run = Solve(k, m);
-    EXPECT_EQ(run.messages, std::vector<std::string>{SingularMMessage});
-    EXPECT_EQ(run.roots.Root1Re, 0.0);  // root registers keep what they had
+    EXPECT_EQ(run.messages,
+              std::vector<std::string>{"Eigenvalues \n\n lambda1=           2 \n lambda2=           3 \n lambda3=         inf"});
 }
 
 TEST(ThreeByThree, SmallEigenvaluesWarnThenReportCorrectly)

@@ -27,7 +27,10 @@ const TwoCase Cases[] = {
      "Eigenvalues \n\n lambda1=           1 \n lambda2=           1"},
     {"complex_pair", {{1, 0}, {0, -1}}, {{0, 1}, {0, 0}}, -1, 0, -1,
      "Eigenvalues \n\n lambda1=           0\t+j(           1)\n lambda2=           0 \t+j(          -1)"},
-    {"singular_m", {{1, 0}, {0, -2}}, {{1, 1}, {0, 1}}, 0, 1, -2, SingularMMessage},
+    // The closed form refuses a singular M; the pencil is regular, with 2 and
+    // an infinite eigenvalue.
+    {"singular_m_mended", {{1, 0}, {0, -2}}, {{1, 1}, {0, 1}}, 0, 1, -2,
+     "Eigenvalues \n\n lambda1=           2 \n lambda2=         inf"},
     // With K definite, lambda = 1 / mu: one eigenvalue is 0.5, the other infinite.
     {"singular_m_definite_k", {{1, 0}, {0, 1}}, {{1, 1}, {0, 1}}, 0, -2, 1,
      "Eigenvalues \n\n lambda1=         0.5 \n lambda2=         inf"},
@@ -69,20 +72,23 @@ TEST(TwoByTwo, ComplexPairValues)
 
 // |det M| exactly 1e-200 passes; the next double below it is singular.
 // Near 1e-200 the closed form refuses, or its b^2 and c underflow and it
-// shows 0.5, 0.5. Shown, all of that is wrong: K is definite, so lambda =
-// 1 / mu, and M's 1e-200 lies far below its rounding (|M| = 1), so that the
-// one mu is 0 to within rounding: 2e-200 and an infinite eigenvalue.
+// shows 0.5, 0.5. Shown, all of that is wrong: the pencil is diagonal, and
+// its eigenvalues are the quotients, 2e-200 and +-1, whatever units the
+// degrees of freedom are in.
 TEST(TwoByTwo, LeadingCoefficientThreshold)
 {
     const double below = std::nextafter(1e-200, 0.0);
     const struct {
         double detM;
         std::string closedForm;
+        std::string shown;
     } rows[] = {
-        {1e-200, "Eigenvalues \n\n lambda1=         0.5 \n lambda2=         0.5"},
-        {below, SingularMMessage},
-        {-1e-200, "Eigenvalues \n\n lambda1=        -0.5 \n lambda2=        -0.5"},
-        {-below, SingularMMessage},
+        {1e-200, "Eigenvalues \n\n lambda1=         0.5 \n lambda2=         0.5",
+         "Eigenvalues \n\n lambda1=      2e-200 \n lambda2=           1"},
+        {below, SingularMMessage, "Eigenvalues \n\n lambda1=      2e-200 \n lambda2=           1"},
+        {-1e-200, "Eigenvalues \n\n lambda1=        -0.5 \n lambda2=        -0.5",
+         "Eigenvalues \n\n lambda1=          -1 \n lambda2=      2e-200"},
+        {-below, SingularMMessage, "Eigenvalues \n\n lambda1=          -1 \n lambda2=      2e-200"},
     };
     for (const auto& row : rows) {
         Harness h;
@@ -95,9 +101,7 @@ TEST(TwoByTwo, LeadingCoefficientThreshold)
         SolveTwoByTwo(state, closedForm);
         EXPECT_EQ(closedForm.messages, std::vector<std::string>{row.closedForm}) << row.detM;
         const Outcome outcome = varno::Calculate(h.state, h.grid, h.channel);
-        EXPECT_EQ(h.channel.messages,
-                  std::vector<std::string>{"Eigenvalues \n\n lambda1=      2e-200 \n lambda2=         inf"})
-            << row.detM;
+        EXPECT_EQ(h.channel.messages, std::vector<std::string>{row.shown}) << row.detM;
         EXPECT_EQ(outcome, Outcome::Mended) << row.detM;
     }
 }

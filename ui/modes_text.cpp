@@ -16,10 +16,6 @@ std::string Defined(double value, int digits)
     return std::isnan(value) ? std::string(NotDefinedText) : FormatG(value, 0, digits);
 }
 
-// Whether -M rather than M is the definite matrix. Either way its diagonal
-// has one sign.
-bool NegativeMass(const MatrixStore& store) { return store.M[1][1] < 0.0; }
-
 }  // namespace
 
 ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome)
@@ -34,8 +30,11 @@ ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome)
     if (!modes->massDefinite) {
         note = "M is not definite, so there are no frequencies or masses. Shapes scaled to a largest component of 1.";
     } else {
-        note = NegativeMass(store) ? "\u2212M is definite: shapes normalised so that x\u1d40(\u2212M)x = 1."
+        note = modes->negativeMass ? "\u2212M is definite: shapes normalised so that x\u1d40(\u2212M)x = 1."
                                    : "Shapes normalised so that x\u1d40Mx = 1.";
+        bool massless = false;
+        for (int k = 0; k < modes->n; ++k) massless = massless || std::isinf(modes->modes[static_cast<std::size_t>(k)].lambda);
+        if (massless) note += " A mode without mass (\u03bb = \u221e) to a largest component of 1.";
         note += " Total mass " + FormatG(modes->totalMass, 0, Digits) +
                 " kg, every degree of freedom moving together.";
     }

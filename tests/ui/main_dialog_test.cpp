@@ -98,7 +98,8 @@ class MainDialogTest : public QObject {
     // masses 10 and 5 kg.
     void calculateChain() { calculate(2, {"3000", "-1000", "1000"}, {"10", "0", "5"}); }
     // A buckling pencil: only K is definite, M singular.
-    void calculateBuckling() { calculate(2, {"4e5", "-2e5", "4e5"}, {"1", "0", "0"}); }
+    // K definite, M (a geometric stiffness) of both signs.
+    void calculateBuckling() { calculate(2, {"4e5", "-2e5", "4e5"}, {"1", "0", "-0.5"}); }
     // Neither M, -M, K nor -K definite.
     void calculateIndefinite() { calculate(2, {"1", "0", "-1"}, {"0", "1", "0"}); }
     ui::ModesWindow* openModes()
@@ -964,7 +965,7 @@ private slots:
             const QStringList cells = buckling[r].split(QLatin1Char('\t'));
             for (int c = 3; c < 8; ++c) QCOMPARE(cells[c], QString::fromUtf8(ui::NotDefinedText));
         }
-        QCOMPARE(window->plot()->chart()->series()[0]->name(), QStringLiteral("Mode 1: \u03bb = 300000"));
+        QCOMPARE(window->plot()->chart()->series()[0]->name(), QStringLiteral("Mode 1: \u03bb = -729150"));
     }
 
     void savePlotWritesPngAndSvg()
