@@ -100,13 +100,13 @@ std::array<Complex, N> NullVector(const Eigen::Matrix<double, N, N>& A, const Ei
 {
     std::array<std::array<Complex, N>, N> c{};
     std::array<int, N> column{};
-    double big = 0.0;
+    // The rounding of A - lambda B is relative to |A| + |lambda| |B|, not to
+    // its own entries, which cancel where the two are nearly proportional.
+    const double big = A.cwiseAbs().maxCoeff() + std::abs(lambda) * B.cwiseAbs().maxCoeff();
     for (int i = 0; i < N; ++i) {
         column[static_cast<std::size_t>(i)] = i;
-        for (int j = 0; j < N; ++j) {
+        for (int j = 0; j < N; ++j)
             c[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = A(i, j) - lambda * B(i, j);
-            big = std::max(big, std::abs(c[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]));
-        }
     }
     const double tiny = big > 0.0 ? DBL_EPSILON * big : DBL_MIN;
     for (std::size_t k = 0; k < N; ++k) {
