@@ -11,9 +11,12 @@
 // Bunch-Kaufman's otherwise. Either is exact for a matrix within a few
 // hundred units of rounding of A - sigma B, that is, for a pencil within
 // rounding of the one typed in, whatever B's condition. So a proved claim
-// "nu_k in [lo, hi]" is uncertain only by nu_k's own conditioning, about
-// eps * s_k with s_k = (|A| + |nu_k| |B|) |x_k|^2 / |x_k^T B x_k|: a small
-// eigenvalue is held to its own size, not to the largest one's.
+// "nu_k in [lo, hi]" is uncertain, to first order, only by nu_k's own
+// conditioning, about eps * s_k with s_k = (|A| + |nu_k| |B|) |x_k|^2 /
+// |x_k^T B x_k|: a small eigenvalue is held to its own size, not to the
+// largest one's. Where the perturbation is not small against the gaps (s_k
+// vast, eigenvalues hundreds of orders of magnitude below the largest) the
+// claim is only as good as the normwise one.
 #pragma once
 
 #include <span>

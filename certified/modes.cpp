@@ -174,8 +174,17 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
         // not be bounded, as theta may then be another eigenvalue's (M all
         // but singular), where the count's is right to its own conditioning.
         // The others are theta's.
+        //
+        // So does one where theta left the bracket the counts prove and its
+        // own bound cannot tell it from the counted value: where the
+        // eigenvalue lies deep below the pencil's scale (near the underflow
+        // of the scaled units), the solves lose it and theta is noise that
+        // only its vast bound covers.
+        const double t = e.theta[U(k)];
+        const bool bracketed = t >= proved.scaledLo[U(k)] && t <= proved.scaledHi[U(k)];
+        const bool unresolved = !bracketed && !(static_cast<Long>(std::fabs(t - proved.scaledNu[U(k)])) > e.bound[U(k)]);
         const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)])) ||
-                             std::isinf(e.bound[U(k)]);
+                             std::isinf(e.bound[U(k)]) || unresolved;
         e.lambda[U(k)] = decided ? certified[U(k)] : ShownLambda(p, e.theta[U(k)]);
     }
 }

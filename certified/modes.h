@@ -14,7 +14,10 @@
 //   eigenvalues' intervals do not meet, and each bound is within 1e-12 of
 //   the eigenvalue's scale, which proves it right to its own conditioning.
 // - Otherwise: the eigenvalues the count proves (PencilEigenvalues), each
-//   then its vector's Rayleigh quotient, and the vectors by inverse
+//   then its vector's Rayleigh quotient where that lies within the count's
+//   bracket or its own bound rules the counted value out (deep below the
+//   pencil's scale the solves lose the vector, and the quotient is noise
+//   that only its vast bound covers), and the vectors by inverse
 //   iteration on A - nu B with the Bunch-Kaufman factors the count uses,
 //   each made B-orthogonal to those of nearby eigenvalues, so that a
 //   repeated eigenvalue gets a basis of its eigenspace that is orthonormal

@@ -57,6 +57,8 @@ ProvedEigenvalues Unscaled(const DefinitePencil& p, Lane nu, Lane lo, Lane hi)
     ProvedEigenvalues e;
     for (int k = 0; k < p.n; ++k) {
         e.scaledNu[U(k)] = nu[U(k)];
+        e.scaledLo[U(k)] = lo[U(k)];
+        e.scaledHi[U(k)] = hi[U(k)];
         e.nu[U(k)] = TimesPowerOfTwo(nu[U(k)], -p.shift) + 0.0;  // + 0.0: never "-0"
         e.lo[U(k)] = TimesPowerOfTwo(lo[U(k)], -p.shift);
         e.hi[U(k)] = TimesPowerOfTwo(hi[U(k)], -p.shift);

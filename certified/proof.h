@@ -25,6 +25,8 @@ struct ProvedEigenvalues {
     std::array<double, 4> lo{};
     std::array<double, 4> hi{};
     std::array<double, 4> scaledNu{};  // nu * 2^shift, which never overflows: 1 / nu may be in range where nu is not
+    std::array<double, 4> scaledLo{};  // lo and hi in the same units
+    std::array<double, 4> scaledHi{};
     // Passes of four counts spent: a proof of all n candidates takes one
     // (n = 2) or two, dsygv's route where the candidates from the
     // characteristic polynomial fail one more, and

@@ -100,8 +100,9 @@ struct BatchRun {
     bool mended = false;  // the reports are the checked-and-mended one, not the closed form's
     RecordingChannel channel;
     BatchExtras extras;  // what was asked for
-    // The n eigenvalues at full precision, ordered by real part; empty where
-    // no eigenvalue report was shown, or there is none to give.
+    // The n eigenvalues, each the one double shown for it everywhere, ordered
+    // by real part; empty where no eigenvalue report was shown, or there is
+    // none to give.
     std::vector<Eigenvalue> eigenvalues;
     // The modes of a definite pencil that showed a report; empty otherwise.
     std::optional<ModalResult> modes;

@@ -22,7 +22,7 @@ constexpr std::string_view Usage =
     "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
     "FILE: a line K, K's rows, a line M, M's rows, as many problems as you like; '-' reads standard input\n"
     "  --json          one JSON object per problem (JSON Lines for many), with the\n"
-    "                  eigenvalues at full precision\n"
+    "                  eigenvalues as doubles that read back exactly\n"
     "  --modes         natural frequencies, mode shapes, error bounds and effective\n"
     "                  masses, where M, -M, K or -K is definite\n"
     "  --strict        an entry not read whole (\"1,5\" is read as 1) is an error, not a warning\n"

@@ -161,7 +161,7 @@ TEST(GeneralPencil, ShownValuesMatchedOneToOne)
     // A cluster is judged by its mean, within 1e-12 of |K| / |M| + |mean|.
     GeneralEigenvalues triple;
     triple.n = 3;
-    triple.lambda = {{{4.99999, -1e-5}, {4.99999, 1e-5}, {5.00002, 0}, {}}};
+    triple.lambda = {{{4.99999, -1e-5}, {4.99999, 1e-5}, {5.00002, 3e-6}, {}}};  // a mean 1e-6 off the real axis
     triple.scale = {1e9, 1e9, 1e9, 0};
     triple.cluster = {0, 0, 0, 3};
     triple.unitScale = 1;
@@ -169,6 +169,15 @@ TEST(GeneralPencil, ShownValuesMatchedOneToOne)
     EXPECT_TRUE(ShownValuesMatch(exact, false, 5, triple));
     EXPECT_FALSE(ShownValuesMatch(std::vector<Eigenvalue>{{4.99999, -1e-5}, {4.99999, 1e-5}, {5.00002, 0}}, true, 5, triple))
         << "split values of a cluster";
+    for (std::size_t k = 0; k < 3; ++k) {  // shown as the real mean, three times
+        EXPECT_EQ(ShownEigenvalues(triple)[k].im, 0.0);
+        EXPECT_NEAR(ShownEigenvalues(triple)[k].re, 5.0, 1e-12);
+    }
+    // Where a value's conditioning could not be told, only QZ's own value is
+    // right, however vast its s came out.
+    GeneralEigenvalues vast = pair;
+    vast.scale = {2, 2, HUGE_VAL, 0};
+    EXPECT_FALSE(ShownValuesMatch(std::vector<Eigenvalue>{{-1, 2}, {-1, -2}, {4, 0}}, true, 4, vast));
 
     HoldingChannel refused;  // a refusal is never right for a regular pencil
     refused.ShowRefusal("Error:  determinant of M matrix = 0 ");
