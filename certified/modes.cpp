@@ -183,9 +183,14 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
         const double t = e.theta[U(k)];
         const bool bracketed = t >= proved.scaledLo[U(k)] && t <= proved.scaledHi[U(k)];
         const bool unresolved = !bracketed && !(static_cast<Long>(std::fabs(t - proved.scaledNu[U(k)])) > e.bound[U(k)]);
+        // And so does one whose theta would come out beyond the double range
+        // where the counted value does not: a quotient of rounding noise
+        // beside an eigenvalue that is 0, hundreds of orders of magnitude
+        // below the others.
+        const double shown = ShownLambda(p, t);
         const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)])) ||
-                             std::isinf(e.bound[U(k)]) || unresolved;
-        e.lambda[U(k)] = decided ? certified[U(k)] : ShownLambda(p, e.theta[U(k)]);
+                             std::isinf(e.bound[U(k)]) || unresolved || !std::isfinite(shown);
+        e.lambda[U(k)] = decided ? certified[U(k)] : shown;
     }
 }
 

@@ -1,0 +1,85 @@
+// Reading the eigenvalues of a regular pencil within rounding of a singular
+// one, where QZ in one order of the degrees of freedom can lose the
+// determined ones.
+#pragma once
+
+#include <Eigen/Core>
+#include <Eigen/Eigenvalues>
+#include <array>
+#include <cmath>
+#include <cstddef>
+
+#include "core/framework.h"
+
+namespace varno::pencil {
+
+// Fractional parts of square roots: a direction with no pattern a pencil
+// typed in could share.
+constexpr std::array<double, 4> NoPattern{0.4142135623730951, 0.7320508075688772, 0.2360679774997897,
+                                          0.6457513110645906};
+
+// QZ on the pair in each order of its degrees of freedom (from(i, attempt)
+// gives row i's source), and on H A H, H B H; the reading whose finite
+// values most of the others share, each within 1e-9 of its scale.
+template <int N, typename From, typename Read>
+void Consensus(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double, N, N>& B, const From& from,
+               const Read& read, std::array<Eigenvalue, 4>& values, std::size_t& finite, int& infinite)
+{
+    using Mat = Eigen::Matrix<double, N, N>;
+    struct Reading {
+        std::array<Eigenvalue, 4> values{};
+        std::size_t finite = 0;
+        int infinite = 0;
+    };
+    std::array<Reading, N + 2> readings{};
+    std::size_t count = 0;
+    Eigen::Matrix<double, N, 1> v;
+    for (int k = 0; k < N; ++k) v(k) = NoPattern[static_cast<std::size_t>(k)];
+    const Mat H = Mat::Identity() - (2.0 / v.squaredNorm()) * v * v.transpose();
+    for (int attempt = 0; attempt <= N + 1; ++attempt) {
+        Mat pa, pb;
+        if (attempt <= N) {
+            for (int r = 0; r < N; ++r)
+                for (int c = 0; c < N; ++c) {
+                    pa(r, c) = A(attempt == 0 ? r : from(r, attempt), attempt == 0 ? c : from(c, attempt));
+                    pb(r, c) = B(attempt == 0 ? r : from(r, attempt), attempt == 0 ? c : from(c, attempt));
+                }
+        } else {
+            pa = H * A * H;
+            pb = H * B * H;
+        }
+        Eigen::RealQZ<Mat> qz(N);
+        qz.setMaxIterations(24);
+        qz.compute(pa, pb, false);
+        if (qz.info() != Eigen::Success) continue;
+        read(qz);
+        readings[count++] = {values, finite, infinite};
+    }
+    const double unit = A.norm() / B.norm();
+    std::size_t best = 0;
+    int bestSupport = -1;
+    for (std::size_t c = 0; c < count; ++c) {
+        int support = 0;
+        for (std::size_t k = 0; k < readings[c].finite; ++k) {
+            const Eigenvalue& x = readings[c].values[k];
+            std::size_t agree = 0;
+            for (std::size_t o = 0; o < count; ++o) {
+                if (o == c) continue;
+                for (std::size_t j = 0; j < readings[o].finite; ++j)
+                    if (std::hypot(x.re - readings[o].values[j].re, x.im - readings[o].values[j].im) <=
+                        1e-9 * (unit + std::hypot(x.re, x.im))) {
+                        ++agree;
+                        break;
+                    }
+            }
+            support += 2 * agree >= count - 1 ? 1 : 0;
+        }
+        if (support > bestSupport) bestSupport = support, best = c;
+    }
+    if (count == 0) return;
+    values = readings[best].values;
+    finite = readings[best].finite;
+    infinite = readings[best].infinite;
+}
+
+}  // namespace varno::pencil
