@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "core/version.h"
 #include "ui/dialog_units.h"
 #include "ui/main_dialog.h"
 
@@ -19,7 +20,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setPixmap(ui::ApplicationIcon().pixmap(32, 32));
     icon->setGeometry(units.rect(11, 17, 20, 20));
     icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    (new QLabel(QStringLiteral("varno Version 1.1"), this))->setGeometry(units.rect(40, 10, 119, 8));
+    (new QLabel(QStringLiteral("varno Version " VARNO_VERSION), this))->setGeometry(units.rect(40, 10, 119, 8));
     (new QLabel(QString::fromUtf8(ui::AboutSecondLine), this))->setGeometry(units.rect(40, 25, 119, 8));
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setGeometry(units.rect(178, 7, 32, 14));

@@ -1,10 +1,12 @@
-// The application object: runs the main dialog once, modally.
+// The application object: runs the main dialog once, modally, on the file
+// named on the command line if there is one.
 #pragma once
 
 #include <QApplication>
 
 #include "core/program_state.h"
 #include "ui/message_box.h"
+#include "ui/prompts.h"
 
 namespace varno::app {
 
@@ -19,6 +21,7 @@ public:
 private:
     ProgramState state_;  // the program-wide store, registers and buffers
     ui::MessageBoxChannel channel_;
+    ui::DesktopPrompts prompts_;
 };
 
 }  // namespace varno::app

@@ -15,7 +15,6 @@
 namespace varno {
 namespace {
 
-constexpr std::size_t MaxDimension = 4;
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -49,21 +48,12 @@ std::size_t Utf8Length(std::string_view text)
     return length;
 }
 
-// An entry's text for a one-line message: quoted, control characters and
-// bytes that are not UTF-8 escaped (the text goes to a terminal, and into
-// JSON, which must be UTF-8), and a long one cut short.
-std::string Quoted(std::string_view text)
+// Appends text for a one-line message, control characters and bytes that
+// are not UTF-8 escaped (the text goes to a terminal, and into JSON, which
+// must be UTF-8), and '"' and '\\' too, so that an escape reads one way only.
+void AppendEscaped(std::string& out, std::string_view text)
 {
-    constexpr std::size_t Shown = 40;
-    bool cut = false;
-    if (text.size() > Shown) {
-        std::size_t end = Shown;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;  // not inside a character
-        text = text.substr(0, end);
-        cut = true;
-    }
     static constexpr char Hex[] = "0123456789abcdef";
-    std::string out = "\"";
     for (std::size_t i = 0; i < text.size();) {
         const char ch = text[i];
         const auto c = static_cast<unsigned char>(ch);
@@ -82,6 +72,22 @@ std::string Quoted(std::string_view text)
         }
         ++i;
     }
+}
+
+// An entry's text for a one-line message: quoted, escaped, and a long one
+// cut short.
+std::string Quoted(std::string_view text)
+{
+    constexpr std::size_t Shown = 40;
+    bool cut = false;
+    if (text.size() > Shown) {
+        std::size_t end = Shown;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;  // not inside a character
+        text = text.substr(0, end);
+        cut = true;
+    }
+    std::string out = "\"";
+    AppendEscaped(out, text);
     out += cut ? "...\"" : "\"";
     return out;
 }
@@ -104,21 +110,12 @@ bool ReadWhole(std::string_view entry, double& value)
     return true;
 }
 
-// Reads one matrix of n rows into out, or says in result what is wrong, with
-// the line of the row at fault where the rows came with lines. An entry not
-// read whole is a warning, or with strict the fault.
-bool FillMatrix(std::span<const ProblemLines::Row> rows, std::string_view text, char name, int n,
+// The values of one matrix of n rows from its entry texts. An entry not
+// read whole is a warning, or with strict the fault, with the line of its
+// row where the rows came with lines.
+bool FillMatrix(std::span<const ProblemLines::Row> rows, const UpperTexts& texts, char name, int n,
                 std::array<std::array<double, 4>, 4>& out, bool strict, BatchParse& result)
 {
-    std::array<std::string_view, MaxDimension> views;
-    for (std::size_t r = 0; r < rows.size(); ++r) views[r] = text.substr(rows[r].offset, rows[r].size);
-    UpperTexts texts{};
-    std::size_t failedRow = 0;
-    result.reason = ReadUpperRows(std::span(views.data(), rows.size()), name, n, texts, &failedRow);
-    if (!result.ok()) {
-        result.errorLine = rows[failedRow].line;
-        return false;
-    }
     for (std::size_t r = 0; r < static_cast<std::size_t>(n); ++r)
         for (std::size_t c = r; c < static_cast<std::size_t>(n); ++c) {
             const std::string_view entry = texts[r][c];
@@ -139,11 +136,6 @@ bool FillMatrix(std::span<const ProblemLines::Row> rows, std::string_view text, 
             result.warnings.push_back(line > 0 ? "line " + std::to_string(line) + ": " + note : note);
         }
     return true;
-}
-
-std::string CountError(char name, std::size_t rows)
-{
-    return std::string(1, name) + " has " + std::to_string(rows) + " rows; n must be 2, 3 or 4";
 }
 
 // Whether any of the eight bytes of w is below 0x20, '"' or '\\' (exact
@@ -302,103 +294,24 @@ void AppendJsonModes(std::string& out, const ModalResult& r)
 
 }  // namespace
 
-LineKind ClassifyLine(std::string_view line)
-{
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) return LineKind::Blank;
-    const char c = line.front();
-    if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == '+') return LineKind::Row;  // the common case, at once
-    if (IsBlank(line)) return LineKind::Blank;
-    if (c == '#') return LineKind::Comment;
-    const auto first = line.find_first_not_of(" \t");
-    const std::string_view word = line.substr(first, line.find_last_not_of(" \t") - first + 1);
-    return word == "K" ? LineKind::K : word == "M" ? LineKind::M : LineKind::Row;
-}
-
-void ProblemLines::Fault(std::string why, std::int64_t number)
-{
-    if (!reason.empty()) return;  // the first one stands
-    reason = std::move(why);
-    errorLine = number;
-}
-
-void ProblemLines::Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text)
-{
-    switch (kind) {
-    case LineKind::Blank:
-    case LineKind::Comment: return;
-    case LineKind::K:
-    case LineKind::M: {
-        any = true;
-        const int wanted = kind == LineKind::K ? 0 : 1;
-        if (wanted != section + 1) {
-            Fault(std::string("unexpected \"") + (wanted == 0 ? 'K' : 'M') +
-                      "\"; the file holds a line K, K's rows, a line M, M's rows",
-                  number);
-            return;
-        }
-        section = wanted;
-        if (wanted == 0) kLine = number;
-        return;
-    }
-    case LineKind::Row: break;
-    }
-    any = true;
-    if (section < 0) {
-        Fault("rows before the line \"K\"", number);
-        return;
-    }
-    const auto s = static_cast<std::size_t>(section);
-    const std::size_t index = count[s]++;
-    if (index >= MaxDimension || !reason.empty()) return;  // only counted
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (bytes + line.size() > MaxProblemBytes) {
-        Fault("the rows of this problem hold more than 1 MiB", number);
-        return;
-    }
-    rows[s][index] = {text.size(), line.size(), number};
-    text.append(line);
-    bytes += line.size();
-}
-
-void ProblemLines::AddOversizeRow(std::int64_t number)
-{
-    any = true;
-    if (section < 0) {
-        Fault("rows before the line \"K\"", number);
-        return;
-    }
-    ++count[static_cast<std::size_t>(section)];
-    Fault("the rows of this problem hold more than 1 MiB", number);
-}
-
-BatchParse ProblemLines::Read(std::string_view text, bool strict) const
+BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bool strict)
 {
     BatchParse result;
-    if (!reason.empty()) {
-        result.reason = reason;
-        result.errorLine = errorLine;
-        return result;
-    }
-    if (section < 1) {
-        result.reason = section < 0 ? "no line \"K\" in the input" : "no line \"M\" in the input";
-        return result;
-    }
-    for (std::size_t m = 0; m < 2; ++m) {
-        if (count[m] < 2 || count[m] > MaxDimension) {
-            result.reason = CountError(m == 0 ? 'K' : 'M', count[m]);
-            return result;
-        }
-    }
-    if (count[0] != count[1]) {
-        result.reason = "K has " + std::to_string(count[0]) + " rows but M has " + std::to_string(count[1]);
-        return result;
-    }
-    result.problem.n = static_cast<int>(count[0]);
-    if (FillMatrix(std::span(rows[0].data(), count[0]), text, 'K', result.problem.n, result.problem.K, strict, result))
-        FillMatrix(std::span(rows[1].data(), count[1]), text, 'M', result.problem.n, result.problem.M, strict, result);
+    std::array<UpperTexts, 2> texts{};
+    result.reason = lines.Check(text, texts, result.errorLine);
+    if (!result.ok()) return result;
+    result.problem.n = static_cast<int>(lines.count[0]);
+    if (FillMatrix(lines.rows[0], texts[0], 'K', result.problem.n, result.problem.K, strict, result))
+        FillMatrix(lines.rows[1], texts[1], 'M', result.problem.n, result.problem.M, strict, result);
     if (!result.ok()) result.warnings.clear();  // a problem not run has nothing to warn of
     return result;
+}
+
+std::string EscapedName(std::string_view name)
+{
+    std::string out;
+    AppendEscaped(out, name);
+    return out;
 }
 
 BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows, bool strict)
@@ -409,11 +322,11 @@ BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows, bo
     for (std::size_t m = 0; m < 2; ++m)
         for (const std::string_view row : SplitRows(m == 0 ? kRows : mRows, false)) {
             const std::size_t index = lines.count[m]++;
-            if (index >= MaxDimension) continue;
+            if (index >= ProblemLines::Kept) continue;
             lines.rows[m][index] = {text.size(), row.size(), 0};
             text.append(row);
         }
-    return lines.Read(text, strict);
+    return ReadProblemLines(lines, text, strict);
 }
 
 std::string BatchParse::Message() const
@@ -434,7 +347,7 @@ BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine, bool 
         start = end + 1;
         lines.Add(ClassifyLine(line), line, ++number, rows);
     }
-    return lines.Read(rows, strict);
+    return ReadProblemLines(lines, rows, strict);
 }
 
 BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras extras)

@@ -12,6 +12,7 @@
 
 #include "certified/modes.h"
 #include "core/memory_grid.h"
+#include "core/problem_lines.h"
 #include "core/program_state.h"
 
 namespace varno {
@@ -42,51 +43,19 @@ struct BatchParse {
 // entry not read whole makes the problem malformed instead of a warning.
 BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows, bool strict = false);
 
-// What a line of a FILE is: the one test for it, wherever lines are read. A
-// final CR is ignored; "K" and "M" may have blanks and tabs around them.
-enum class LineKind { Blank, Comment, K, M, Row };
-LineKind ClassifyLine(std::string_view line);
-
 // A line "K", its rows one per line, a line "M", its rows. Empty lines and
 // lines starting with '#' are ignored, and so is a UTF-8 byte-order mark at
 // the start. firstLine numbers text's first line.
 BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine = 1, bool strict = false);
 
-// A problem whose rows hold more text than this is malformed: what is read
-// into memory stays bounded whatever the input.
-inline constexpr std::size_t MaxProblemBytes = std::size_t{1} << 20;
+// The problem whose lines were read, or what is wrong with it; text as given
+// to lines.Add.
+BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bool strict);
 
-// The lines of one problem as they are read, before any entry is converted:
-// all that needs keeping of it, and all that converting it needs. The rows'
-// texts live in a separate buffer, at the offsets recorded here.
-struct ProblemLines {
-    struct Row {
-        std::size_t offset = 0;
-        std::size_t size = 0;
-        std::int64_t line = 0;
-    };
-    std::int64_t kLine = 0;  // its line "K"; 0 before it
-    int section = -1;        // -1 before "K", 0 in K's rows, 1 in M's
-    bool any = false;        // a line "K", "M" or a row was seen
-    std::array<std::size_t, 2> count{};             // rows of K and of M
-    std::array<std::array<Row, 4>, 2> rows{};       // the first four of each, kept
-    std::size_t bytes = 0;                          // of the rows kept
-    std::string reason;                             // the first fault in line order
-    std::int64_t errorLine = 0;
-
-    // Takes the next line (without its '\n') of kind, numbered number, and
-    // keeps what it needs of it at the end of text.
-    void Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text);
-    // A row of more than MaxProblemBytes, seen but not kept.
-    void AddOversizeRow(std::int64_t number);
-    // M has as many rows as K, and K has 2, 3 or 4: nothing later can belong to it.
-    bool Complete() const { return section == 1 && count[0] >= 2 && count[0] <= 4 && count[1] == count[0]; }
-    // The problem itself, or what is wrong with it; text as given to Add.
-    BatchParse Read(std::string_view text, bool strict) const;
-
-private:
-    void Fault(std::string why, std::int64_t number);
-};
+// A name (a path) for a one-line message: control characters and bytes that
+// are not UTF-8 escaped as entry texts are, so that nothing in it acts on
+// the terminal.
+std::string EscapedName(std::string_view name);
 
 // What a run adds to the reports: JSON always gives the eigenvalues at full
 // precision, and --modes the modes; neither is worked out unless asked for.

@@ -12,21 +12,27 @@
 #include "cli/batch.h"
 #include "cli/fd_io.h"
 #include "cli/progress.h"
+#include "core/model_import.h"
+#include "core/version.h"
 
 namespace {
 
 constexpr std::string_view Usage =
     "usage: varno-cli [--json] [--modes] [--strict] -k ROWS -m ROWS\n"
+    "       varno-cli [--json] [--modes] --k-file KFILE --m-file MFILE\n"
     "       varno-cli [--json] [--modes] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
     "       varno-cli --version\n"
     "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
     "FILE: a line K, K's rows, a line M, M's rows, as many problems as you like; '-' reads standard input\n"
+    "KFILE, MFILE: K and M as other programs write them, by extension or else by content:\n"
+    "  .mtx Matrix Market coordinate, .sti/.mas CalculiX, .csv/.tsv/.txt rows, full or upper triangle\n"
     "  --json          one JSON object per problem (JSON Lines for many), with the\n"
     "                  eigenvalues as doubles that read back exactly\n"
     "  --modes         natural frequencies, mode shapes, error bounds and effective\n"
     "                  masses, where M, -M, K or -K is definite\n"
     "  --strict        an entry not read whole (\"1,5\" is read as 1) is an error, not a warning\n"
     "  --stream        every answer headed, each written as soon as its M has its n rows\n"
+    "                  (a malformed problem as soon as nothing to come could mend it)\n"
     "  -j N            N worker threads (default: as many as the cores it may use)\n"
     "  --progress      a progress line on standard error; by default only on a terminal,\n"
     "  --no-progress   and only when FILE is a file\n";
@@ -49,9 +55,9 @@ int RunFile(const std::string& path, const varno::StreamOptions& options, std::o
     int fd = STDIN_FILENO;
     if (path != "-") {
         fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Fail("cannot read " + path + ": " + std::strerror(errno));
+        if (fd < 0) return Fail("cannot read " + varno::EscapedName(path) + ": " + std::strerror(errno));
     }
-    varno::FdSource in(fd, path == "-" ? "standard input" : path);
+    varno::FdSource in(fd, path == "-" ? "standard input" : varno::EscapedName(path));
     varno::FdSink out(STDOUT_FILENO, "standard output");
     const std::int64_t size = in.Size();
     // On a terminal the line helps; in a log or for a pipe of unknown length it does not.
@@ -86,6 +92,8 @@ int main(int argc, char** argv)
     std::optional<std::string> kRows;
     std::optional<std::string> mRows;
     std::optional<std::string> file;
+    std::optional<std::string> kFile;
+    std::optional<std::string> mFile;
     for (int a = 1; a < argc; ++a) {
         const std::string_view arg = argv[a];
         if (arg == "--json") {
@@ -122,6 +130,11 @@ int main(int argc, char** argv)
             std::optional<std::string>& rows = arg == "-k" ? kRows : mRows;
             if (rows) return Fail(std::string(arg) + " given more than once");
             rows = argv[++a];
+        } else if (arg == "--k-file" || arg == "--m-file") {
+            if (a + 1 >= argc) return Fail(std::string(arg) + " needs a file");
+            std::optional<std::string>& path = arg == "--k-file" ? kFile : mFile;
+            if (path) return Fail(std::string(arg) + " given more than once");
+            path = argv[++a];
         } else if (arg.size() > 1 && arg.front() == '-') {
             return Fail("unknown option " + std::string(arg) + " (see --help)");
         } else if (file) {
@@ -134,14 +147,30 @@ int main(int argc, char** argv)
 
     if (file) {
         if (kRows || mRows) return Fail("give either FILE or -k and -m, not both");
+        if (kFile || mFile) return Fail("give either FILE or --k-file and --m-file, not both");
         return RunFile(*file, options, progress);
     }
-    if (!kRows || !mRows) {
-        if (kRows || mRows) return Fail(kRows ? "-m ROWS is missing" : "-k ROWS is missing");
-        return Fail("no problem given: -k ROWS -m ROWS or FILE (see --help)");
+    varno::BatchParse parsed;
+    if (kFile || mFile) {
+        if (kRows || mRows) return Fail("give K and M either both as ROWS or both as files");
+        if (!kFile || !mFile) return Fail(kFile ? "--m-file is missing" : "--k-file is missing");
+        const varno::ImportedModel model =
+            varno::ImportModelFiles(*kFile, *mFile, varno::EscapedName(*kFile), varno::EscapedName(*mFile));
+        if (!model.ok()) return Fail(model.error);
+        parsed.problem.n = model.n;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(model.n); ++i)
+            for (std::size_t j = i; j < static_cast<std::size_t>(model.n); ++j) {
+                parsed.problem.K[i][j] = model.K[i + 1][j + 1];
+                parsed.problem.M[i][j] = model.M[i + 1][j + 1];
+            }
+    } else {
+        if (!kRows || !mRows) {
+            if (kRows || mRows) return Fail(kRows ? "-m ROWS is missing" : "-k ROWS is missing");
+            return Fail("no problem given: -k ROWS -m ROWS or FILE (see --help)");
+        }
+        parsed = varno::ParseRowsArguments(*kRows, *mRows, options.strict);
+        if (!parsed.ok()) return Fail(parsed.Message());
     }
-    const varno::BatchParse parsed = varno::ParseRowsArguments(*kRows, *mRows, options.strict);
-    if (!parsed.ok()) return Fail(parsed.Message());
     for (const std::string& warning : parsed.warnings) Err().Write("varno-cli: " + warning + "\n");
 
     varno::ProgramState state;

@@ -58,7 +58,7 @@ struct Batch {
 void Answer(Batch& batch, const StreamOptions& options, bool alone)
 {
     for (const Unit& unit : batch.units) {
-        const BatchParse parse = unit.lines.Read(batch.text, options.strict);
+        const BatchParse parse = ReadProblemLines(unit.lines, batch.text, options.strict);
         if (!parse.ok()) {
             batch.malformed = true;
             if (alone) {
@@ -171,7 +171,7 @@ public:
     {
         std::string chunk(ReadSize, '\0');
         bool first = true;
-        while (!failed_) {
+        while (!failed_ && !refused_) {
             if (options_.stream && !first && in.WouldWait()) Drain();
             if (failed_) break;
             std::size_t got = 0;
@@ -199,6 +199,10 @@ public:
                 break;
             }
             Take(std::string_view(chunk.data() + start, got - start));
+            if (refused_) {  // not a file of problems: nothing after its first line is read
+                if (open_.any) FinishOpen();
+                Finish();
+            }
         }
         if (!readError_.empty() && !failed_) {
             // What was read whole is answered; the problem being read is not.
@@ -227,7 +231,7 @@ private:
     void Take(std::string_view bytes)
     {
         std::size_t pos = 0;
-        while (pos < bytes.size() && !failed_) {
+        while (pos < bytes.size() && !failed_ && !refused_) {
             const void* found = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
             if (skip_ != Skip::None) {
                 if (found == nullptr) return;
@@ -256,6 +260,11 @@ private:
     {
         const bool fresh = carry_.empty();
         carry_.append(part);
+        if (FirstLine() && !MayStartProblems(carry_)) {  // a row, and /dev/zero has no line end to wait for
+            ClearCarry();
+            Line("x");
+            return;
+        }
         if (fresh && carry_.front() == '#') {  // a comment: nothing of it is needed
             ClearCarry();
             skip_ = Skip::Comment;
@@ -288,9 +297,9 @@ private:
     void EndSkippedLine()
     {
         ++lineNumber_;
-        if (skip_ == Skip::Oversize) {
+        if (skip_ == Skip::Oversize && !skipping_) {
             open_.AddOversizeRow(lineNumber_);
-            if (options_.stream && open_.Complete()) FinishOpen();
+            if (options_.stream) FinishWhenDecided();
         }
         skip_ = Skip::None;
     }
@@ -300,9 +309,30 @@ private:
         ++lineNumber_;
         const LineKind kind = ClassifyLine(line);
         if (kind == LineKind::Blank || kind == LineKind::Comment) return;
+        if (kind != LineKind::K && FirstLine()) refused_ = true;  // an input that is no file of problems
+        if (kind == LineKind::K)
+            skipping_ = false;
+        else if (skipping_)
+            return;
         if (kind == LineKind::K && open_.section >= 0) FinishOpen();  // a new problem begins
         open_.Add(kind, line, lineNumber_, openText_);
-        if (options_.stream && kind == LineKind::Row && open_.Complete()) FinishOpen();
+        if (options_.stream && kind != LineKind::K) FinishWhenDecided();
+    }
+
+    // Before any line that counts: the first must start a problem.
+    bool FirstLine() const { return problems_ == 0 && !open_.any; }
+
+    // With stream, a problem is answered as soon as its answer is certain:
+    // whole, or malformed whatever follows; the rest of a malformed one, up
+    // to the next "K", is passed over.
+    void FinishWhenDecided()
+    {
+        if (open_.Complete()) {
+            FinishOpen();
+        } else if (open_.CertainlyMalformed(openText_)) {
+            FinishOpen();
+            skipping_ = true;
+        }
     }
 
     void EndOfInput()
@@ -443,6 +473,8 @@ private:
     std::string pending_;
     std::string readError_;
     bool failed_ = false;  // the output could not be written
+    bool refused_ = false;   // the first line cannot start a problem
+    bool skipping_ = false;  // the lines of a problem already answered as malformed
     bool malformed_ = false;
     bool withoutReport_ = false;
 };

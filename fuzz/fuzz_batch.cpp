@@ -45,14 +45,20 @@ void Check(const varno::BatchParse& parsed)
     }
 }
 
-// How many lines read "K", by the reader's own test of a line.
+// How many problems the reader answers: one a line that reads "K", by its
+// own test of a line; only the one where the first line that counts is not
+// "K", for then nothing after it is read.
 int KLines(std::string_view text)
 {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     int count = 0;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
-        count += varno::ClassifyLine(text.substr(start, end - start)) == varno::LineKind::K;
+        const varno::LineKind kind = varno::ClassifyLine(text.substr(start, end - start));
+        if (count == 0 && kind != varno::LineKind::K && kind != varno::LineKind::Blank &&
+            kind != varno::LineKind::Comment)
+            return 1;
+        count += kind == varno::LineKind::K;
         start = end + 1;
     }
     return count;

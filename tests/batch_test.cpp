@@ -58,8 +58,10 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
         {"1 2 3; 4 5 6 7; 8", "1 0 0; 1 0; 1", "row 2 of K has 4 entries; expected 2 or 3"},
         {"1 0; 1", "1 2; 3 4 5; ", "row 2 of M has 3 entries; expected 1 or 2"},
         {"1 0; 1", "1; 3", "row 1 of M has 1 entry; expected 2"},
-        {"1", "1", "K has 1 rows; n must be 2, 3 or 4"},
-        {"1 0; 1", "", "M has 0 rows; n must be 2, 3 or 4"},
+        {"1", "1", "K has 1 row; n must be 2, 3 or 4"},
+        {"1 0; 1", "", "M has 0 rows; n is 2, so 2 rows of M are missing"},
+        {"1 0 0; 1 0; 1", "1 0 0", "M has 1 row; n is 3, so 2 rows of M are missing"},
+        {"", "1 0; 1", "K has no rows"},
         {"1 0 0 0 0; 1 0 0 0; 1 0 0; 1 0; 1", "1", "K has 5 rows; n must be 2, 3 or 4"},
         {"1 0 0; 1 0; 1", "1 0; 1", "K has 3 rows but M has 2"},
     };
@@ -385,7 +387,8 @@ TEST(ProblemStream, StreamFormAndEnd)
     const std::string extraRow = "K\n2 0\n6\nM\n1 0\n2\n5 5\nK\n2 0\n6\nM\n1 0\n2\n";
     EXPECT_EQ(RunProblemText(extraRow, out, err, {.json = true, .stream = true}), 2);
     EXPECT_TRUE(out.starts_with("{\"line\": 1, \"n\": 2")) << out;
-    EXPECT_TRUE(out.ends_with("\n{\"line\": 8, \"error\": \"rows before the line \\\"K\\\"\"}\n")) << out;
+    EXPECT_NE(out.find("\n{\"line\": 7, \"error\": \"rows before the line \\\"K\\\"\"}\n{\"line\": 8, \"n\": 2"),
+              std::string::npos) << out;
     EXPECT_EQ(err, "varno-cli: line 7: rows before the line \"K\"\n");
     // No problem at all: one message, as ever.
     out.clear();
@@ -393,6 +396,82 @@ TEST(ProblemStream, StreamFormAndEnd)
     EXPECT_EQ(RunProblemText("# nothing\n", out, err, {.json = true, .stream = true}), 2);
     EXPECT_EQ(out, "");
     EXPECT_EQ(err, "varno-cli: no line \"K\" in the input\n");
+}
+
+// With stream, a malformed problem is answered as soon as no line to come
+// could mend it, before more is read; what is left of it is passed over.
+TEST(ProblemStream, MalformedAnsweredAsSoonAsCertain)
+{
+    const struct {
+        const char* first;  // written, then the answer waited for
+        const char* rest;
+        const char* answer;
+    } cases[] = {
+        {"K\n2 -1; 2\nM\n", "1 0; 1\n",
+         "K has 1 row; n must be 2, 3 or 4; \";\" does not separate rows in a file, where each row has a line of its own"},
+        {"K\n1 2 3\n4\nM\n", "1 0\n1\n", "row 1 of K has 3 entries; expected 2"},
+        {"K\n2 0\n6\nM\n1 2 3\n", "2\n", "row 1 of M has 3 entries; expected 2"},
+    };
+    struct Pipe : ByteSource {
+        std::vector<std::string_view> pieces;
+        const std::string* out = nullptr;
+        std::vector<std::string> answered;  // the output when each piece was asked for
+        std::ptrdiff_t Read(char* data, std::size_t) override
+        {
+            answered.push_back(*out);
+            if (answered.size() > pieces.size()) return 0;
+            const std::string_view piece = pieces[answered.size() - 1];
+            std::copy(piece.begin(), piece.end(), data);
+            return static_cast<std::ptrdiff_t>(piece.size());
+        }
+        bool WouldWait() override { return true; }
+    };
+    struct Text : ByteSink {
+        std::string text;
+        bool Write(std::string_view t) override { return text += t, true; }
+    };
+    for (const auto& c : cases) {
+        Text out, err;
+        Pipe in;
+        in.pieces = {c.first, c.rest};
+        in.out = &out.text;
+        EXPECT_EQ(RunProblemStream(in, out, err, {.stream = true}), 2);
+        const std::string answer = "# problem 1 (line 1)\n" + std::string(c.answer) + "\n\n";
+        ASSERT_EQ(in.answered.size(), 3u);
+        EXPECT_EQ(in.answered[1], answer) << c.first;
+        EXPECT_EQ(out.text, answer) << c.first;
+    }
+}
+
+// An input whose first line is no line "K" is refused there: NULs without
+// end, as /dev/zero gives them, are read no further than their first piece.
+TEST(ProblemStream, RefusedAtItsFirstLine)
+{
+    struct Zeros : ByteSource {
+        int reads = 0;
+        std::ptrdiff_t Read(char* data, std::size_t size) override
+        {
+            if (++reads > 100) return 0;
+            std::fill_n(data, size, '\0');
+            return static_cast<std::ptrdiff_t>(size);
+        }
+    };
+    struct Text : ByteSink {
+        std::string text;
+        bool Write(std::string_view t) override { return text += t, true; }
+    };
+    Zeros in;
+    Text out, err;
+    EXPECT_EQ(RunProblemStream(in, out, err, {}), 2);
+    EXPECT_EQ(in.reads, 1);
+    EXPECT_EQ(err.text, "varno-cli: line 1: rows before the line \"K\"\n");
+    // The same whole line, however it comes in pieces.
+    for (const std::size_t chunk : {std::size_t{1}, std::size_t{1} << 16}) {
+        std::string text, message;
+        EXPECT_EQ(RunProblemText("M\nK\n2 0\n6\nM\n1 0\n2\n", text, message, {}, chunk), 2);
+        EXPECT_EQ(message, "varno-cli: line 1: unexpected \"M\"; the file holds a line K, K's rows, a line M, M's rows\n");
+        EXPECT_EQ(text, "");  // nothing after it answered
+    }
 }
 
 // A read that fails half-way: what was read whole is answered, then one

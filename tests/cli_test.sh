@@ -80,6 +80,26 @@ expect directory_message $?
 "$cli" "$examples/beam4.txt" >/dev/full 2>"$work/err"
 [[ $? -ne 0 && $(cat "$work/err") == "varno-cli: cannot write standard output: No space left on device" ]]
 expect full_disk $?
+# A fault is named for what it is; a name, however odd, stays on one line.
+printf 'K\n2 0\n6\nM\n1 0\n' >"$work/short_m.txt"
+"$cli" "$work/short_m.txt" 2>"$work/err"
+[[ $? -eq 2 && $(cat "$work/err") == 'varno-cli: line 5: M has 1 row; n is 2, so a row of M is missing' ]]
+expect missing_m_row $?
+printf 'K\nK\n2 0\n6\nM\n1 0\n2\n' | "$cli" - 2>"$work/err" >/dev/null
+[[ $? -eq 2 && $(cat "$work/err") == 'varno-cli: line 1: K has no rows' ]]; expect doubled_k $?
+"$cli" $'/nonexistent/a\nb\e[2J' 2>"$work/err"
+[[ $(cat "$work/err") == 'varno-cli: cannot read /nonexistent/a\x0ab\x1b[2J: No such file or directory' ]]
+expect escaped_name $?
+# Input that never has a line end is refused at its first line, not read for ever.
+timeout 60 "$cli" /dev/zero 2>"$work/err"
+[[ $? -eq 2 && $(cat "$work/err") == 'varno-cli: line 1: rows before the line "K"' ]]; expect dev_zero $?
+timeout 60 "$cli" - </dev/zero 2>"$work/err"; [[ $? -eq 2 ]]; expect nul_stdin $?
+# K and M from other programs' files: the answer to the same rows.
+printf '%%%%MatrixMarket matrix coordinate real symmetric\n2 2 3\n1 1 3000\n2 1 -1000\n2 2 1000\n' >"$work/k.mtx"
+printf '1 1 10\n2 2 5\n' >"$work/job.mas"
+check model_files 0 "$("$cli" --modes -k "3000 -1000; 1000" -m "10 0; 5")" -- \
+  --modes --k-file "$work/k.mtx" --m-file "$work/job.mas"
+check model_file_malformed 2 '' -- --k-file "$work/k.mtx" --m-file "$work/short_m.txt"
 for option in --help --version; do
   "$cli" $option >/dev/full 2>"$work/err"
   [[ $? -eq 2 && $(cat "$work/err") == "varno-cli: cannot write standard output: No space left on device" ]]

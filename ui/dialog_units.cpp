@@ -1,9 +1,20 @@
 #include "ui/dialog_units.h"
 
 #include <QFontMetrics>
+#include <QScreen>
+#include <QWidget>
 #include <cmath>
 
 namespace varno::ui {
+
+QSize BoundedToScreen(const QWidget& window, QSize wanted)
+{
+    const QScreen* screen = window.screen();
+    if (screen == nullptr) return wanted;
+    const int line = window.fontMetrics().height();
+    const QSize room = screen->availableGeometry().size() - QSize(line, 3 * line);
+    return wanted.boundedTo(room).expandedTo(window.minimumSize());
+}
 
 int PixelStep(double ratio)
 {

@@ -10,7 +10,13 @@
 #include <QString>
 #include <vector>
 
+class QWidget;
+
 namespace varno::ui {
+
+// wanted, made no larger than what the screen of window leaves for a
+// window, with room for a title bar; never below the window's minimum size.
+QSize BoundedToScreen(const QWidget& window, QSize wanted);
 
 // A single-line text and the width, in dialog units, of the control that holds it.
 struct TextInWidth {

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -12,6 +14,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <algorithm>
 
 #include "ui/cell_text.h"
 
@@ -207,6 +210,15 @@ void CellEdit::keyPressEvent(QKeyEvent* event)
     QLineEdit::keyPressEvent(event);
 }
 
+void CellEdit::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    QLineEdit::dragEnterEvent(event);
+}
+
 void CellEdit::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu* menu = createCellMenu();
@@ -223,6 +235,32 @@ QItemSelectionModel::SelectionFlags ChoiceList::selectionCommand(const QModelInd
     const bool deselects = index.isValid() && selectionModel()->isSelected(index) &&
                            (flags.testFlag(QItemSelectionModel::Deselect) || flags.testFlag(QItemSelectionModel::Toggle));
     return clears || deselects ? QItemSelectionModel::NoUpdate : flags;
+}
+
+void ChoiceList::paintEvent(QPaintEvent* event)
+{
+    QListWidget::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(viewport());
+    const int width = std::max(2, fontMetrics().height() / 8);
+    QPen pen(palette().color(QPalette::Highlight), width);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const int half = width / 2;
+    painter.drawRect(viewport()->rect().adjusted(half, half, -(width - half), -(width - half)));
+}
+
+void ChoiceList::focusInEvent(QFocusEvent* event)
+{
+    QListWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void ChoiceList::focusOutEvent(QFocusEvent* event)
+{
+    QListWidget::focusOutEvent(event);
+    viewport()->update();
 }
 
 }  // namespace varno::ui

@@ -57,6 +57,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A dropped file is for the window to open, not text for the cell.
+    void dragEnterEvent(QDragEnterEvent* event) override;
 
 private:
     bool fits(const QString& text) const;
@@ -70,7 +72,10 @@ private:
 };
 
 // A single-selection list that a user's click or key can move but never
-// empty once it has a selection (Qt lets Ctrl+click clear it).
+// empty once it has a selection (Qt lets Ctrl+click clear it). With the
+// focus it draws a frame in the highlight colour inside its border: the
+// styles' own mark on the current row is faint, or missing before a row is
+// chosen, on light and dark palettes alike.
 class ChoiceList final : public QListWidget {
     Q_OBJECT
 
@@ -80,6 +85,9 @@ public:
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 };
 
 }  // namespace varno::ui

@@ -1,25 +1,40 @@
 #include "ui/main_dialog.h"
 
 #include <QAbstractScrollArea>
+#include <QAction>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <type_traits>
 
 #include "core/form.h"
 #include "core/matrix_store.h"
 #include "core/number_text.h"
+#include "core/version.h"
 #include "driver/calculate.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"
+#include "ui/help_window.h"
 #include "ui/modes_window.h"
+#include "ui/prompts.h"
 
 // Resources of a static library must be registered by hand, outside any
 // namespace.
@@ -61,6 +76,50 @@ QColor MarkTint(const QColor& base)
     return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue()));
 }
 
+// Passes every message on, after telling the dialog once, before the first
+// box opens, whether it is an eigenvalue report: what follows the
+// calculation (the Modes window) is then up to date while the box is open.
+class AnnouncingChannel final : public ReportChannel {
+public:
+    AnnouncingChannel(ReportChannel& target, std::function<void(bool report)> before)
+        : target_(target), before_(std::move(before))
+    {
+    }
+    void ShowMessage(const std::string& text) override
+    {
+        Announce(false);
+        target_.ShowMessage(text);
+    }
+    void ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form) override
+    {
+        Announce(true);
+        target_.ShowReport(text, values, form);
+    }
+    void ShowRefusal(const std::string& text) override
+    {
+        Announce(false);
+        target_.ShowRefusal(text);
+    }
+    bool DefersReportText() const override { return target_.DefersReportText(); }
+    bool announcedReport() const { return report_; }
+
+private:
+    void Announce(bool report)
+    {
+        if (announced_) return;
+        announced_ = true;
+        report_ = report;
+        before_(report);
+    }
+
+    ReportChannel& target_;
+    std::function<void(bool)> before_;
+    bool announced_ = false;
+    bool report_ = false;
+};
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
 }  // namespace
 
 DialogUnits TemplateUnits(const QFont& font, double pixelRatio)
@@ -76,7 +135,7 @@ DialogUnits TemplateUnits(const QFont& font, double pixelRatio)
                               {QStringLiteral("Select Dimension"), 66, title},
                               {QStringLiteral("Select Action"), 97, title},
                               {QStringLiteral("Edit K matrix"), 67, 2 * title},
-                              {QStringLiteral("varno Version 1.1"), 119},
+                              {QStringLiteral("varno Version " VARNO_VERSION), 119},
                               {QString::fromUtf8(AboutSecondLine), 119}},
                        PixelStep(pixelRatio));
 }
@@ -90,12 +149,19 @@ QIcon ApplicationIcon()
     return icon;
 }
 
-CMainDialog::CMainDialog(ProgramState& state, ReportChannel& channel, AboutOpener openAbout)
-    : QDialog(nullptr), state_(state), channel_(channel), openAbout_(std::move(openAbout)), units_(font())
+CMainDialog::CMainDialog(ProgramState& state, ReportChannel& channel, Prompts& prompts, AboutOpener openAbout)
+    : QDialog(nullptr),
+      state_(state),
+      channel_(channel),
+      prompts_(prompts),
+      openAbout_(std::move(openAbout)),
+      units_(font())
 {
     InitResources();
     Build();
     OnInitDialog();
+    session_.MarkSaved(state_.store);
+    UpdateTitle();
 }
 
 template <class W>
@@ -111,34 +177,53 @@ W* CMainDialog::Place(W* widget, int id, int x, int y, int w, int h)
 
 void CMainDialog::Build()
 {
-    setWindowTitle(QStringLiteral("varno      version 1.1"));
+    UpdateTitle();
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
     units_ = TemplateUnits(font(), devicePixelRatioF());
-    resize(units_.size(368, 290));
-    setMinimumSize(size());
+    // The template keeps its size on a page of its own; the window around it
+    // can be smaller (the page scrolls) or larger (it stays in the middle).
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setAlignment(Qt::AlignCenter);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    page_ = new QWidget;
+    page_->setFixedSize(units_.size(368, 290));
+    scroll_->setWidget(page_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_);
+    setMinimumSize(units_.size(100, 60));
+    // Where the screen is too small one way, room for the scroll bar the
+    // other way, so that it needs no second one.
+    QSize wanted = page_->size();
+    const QSize fitted = BoundedToScreen(*this, wanted);
+    if (fitted.height() < wanted.height()) wanted.rwidth() += scroll_->verticalScrollBar()->sizeHint().width();
+    if (fitted.width() < wanted.width()) wanted.rheight() += scroll_->horizontalScrollBar()->sizeHint().height();
+    resize(BoundedToScreen(*this, wanted));
 
     // Template order, which is also the tab order.
-    calculate_ = Place(new QPushButton(QStringLiteral("Calculate"), this), NoId, 229, 257, 50, 14);
+    calculate_ = Place(new QPushButton(QStringLiteral("Calculate"), page_), NoId, 229, 257, 50, 14);
     calculate_->setDefault(true);
-    exit_ = Place(new QPushButton(QStringLiteral("Exit"), this), NoId, 295, 258, 50, 14);
-    Place(new QLabel(QStringLiteral("This program calculates the eigenvalues of:"), this), NoId, 11, 15, 138, 8);
-    auto* picture = new QLabel(this);
+    exit_ = Place(new QPushButton(QStringLiteral("Exit"), page_), NoId, 295, 258, 50, 14);
+    Place(new QLabel(QStringLiteral("This program calculates the eigenvalues of:"), page_), NoId, 11, 15, 138, 8);
+    auto* picture = new QLabel(page_);
     const QPixmap equation = EquationPixmap(palette().color(QPalette::WindowText));
     picture->setPixmap(equation);
     picture->setAccessibleName(QString::fromUtf8(EquationDescription));
     Place(picture, NoId, 51, 30, 51, 11);
     // A static bitmap takes the size of its picture.
     picture->resize(units_.grown(equation.deviceIndependentSize().toSize()));
-    Place(new QGroupBox(this), NoId, 7, 7, 149, 66);
+    Place(new QGroupBox(page_), NoId, 7, 7, 149, 66);
     auto* where =
-        Place(new QLabel(QStringLiteral("where K and M are symmetric matrices with real coefficients."), this), NoId,
+        Place(new QLabel(QStringLiteral("where K and M are symmetric matrices with real coefficients."), page_), NoId,
               14, 46, 136, 20);
     where->setWordWrap(true);
     where->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Place(new QGroupBox(QStringLiteral("Select Dimension"), this), NoId, 166, 26, 66, 76);
+    Place(new QGroupBox(QStringLiteral("Select Dimension"), page_), NoId, 166, 26, 66, 76);
 
-    dimensionList_ = Place(new ChoiceList(this), id::DimensionList, 179, 42, 37, 46);
+    dimensionList_ = Place(new ChoiceList(page_), id::DimensionList, 179, 42, 37, 46);
     dimensionList_->setAccessibleName(QStringLiteral("Select Dimension"));
     const auto cellRects = [] {
         // (x, y) of each cell, row by row through the upper triangle.
@@ -150,31 +235,43 @@ void CMainDialog::Build()
     }();
     for (std::size_t k = 0; k < cells_.size(); ++k) {
         const int cell = id::FirstCell + static_cast<int>(k);
-        auto* edit = Place(new CellEdit(this), cell, cellRects[k].first, cellRects[k].second, 45, 14);
+        auto* edit = Place(new CellEdit(page_), cell, cellRects[k].first, cellRects[k].second, 45, 14);
         edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         edit->setMaxLength(1 << 20);
         connect(edit, &QLineEdit::textChanged, this, [this, cell] { OnCellChange(cell); });
+        connect(edit, &QLineEdit::textEdited, this, [this, cell](const QString& text) {
+            if (state_.store.ActionIndex == 0 || state_.store.ActionIndex == 1)
+                typed_.Typed(state_.store.ActionIndex == 0 ? Which::K : Which::M, cell, text.toStdString());
+            ShowNote(cell);
+        });
         edit->readsAsMatrix = [this](const QString& text) { return PastesAsMatrix(state_, text.toStdString()); };
-        edit->pasteMatrix = [this](const QString& text) { return MatrixPasted(state_, *this, text.toStdString()); };
+        edit->pasteMatrix = [this](const QString& text) {
+            pasting_ = true;
+            const bool pasted = MatrixPasted(state_, *this, text.toStdString());
+            pasting_ = false;
+            return pasted;
+        };
         edit->matrixText = [this] { return QString::fromStdString(ShownMatrixText(state_)); };
         cells_[k] = edit;
     }
     const int columnX[6] = {51, 103, 156, 207, 257, 308};
     const int rowY[6] = {142, 161, 180, 198, 214, 230};
     for (int k = 0; k < 6; ++k)
-        Place(new QLabel(QString::number(k + 1), this), id::FirstColumnLabel + k, columnX[k], 126, 8, 8);
+        Place(new QLabel(QString::number(k + 1), page_), id::FirstColumnLabel + k, columnX[k], 126, 8, 8);
     for (int k = 0; k < 6; ++k)
-        Place(new QLabel(QString::number(k + 1), this), id::FirstRowLabel + k, 17, rowY[k], 8, 8);
+        Place(new QLabel(QString::number(k + 1), page_), id::FirstRowLabel + k, 17, rowY[k], 8, 8);
 
-    actionList_ = Place(new ChoiceList(this), id::ActionList, 258, 44, 67, 36);
+    actionList_ = Place(new ChoiceList(page_), id::ActionList, 258, 44, 67, 36);
     actionList_->setAccessibleName(QStringLiteral("Select Action"));
-    Place(new QGroupBox(QStringLiteral("Select Action"), this), id::ActionGroup, 243, 26, 97, 76);
-    Place(new QGroupBox(QStringLiteral("Enter K matrix coefficients"), this), id::KGroup, 7, 113, 344, 135);
-    Place(new QGroupBox(QStringLiteral("Enter M matrix coefficients"), this), id::MGroup, 7, 114, 344, 135);
-    Place(new QGroupBox(this), NoId, 7, 76, 150, 26);
-    Place(new QLabel(QString::fromUtf8(CreditLine), this), NoId, 14, 86, 133, 8);
-    modes_ = Place(new QPushButton(QString::fromUtf8(ModesButtonText), this), NoId, 163, 257, 50, 14);
+    Place(new QGroupBox(QStringLiteral("Select Action"), page_), id::ActionGroup, 243, 26, 97, 76);
+    Place(new QGroupBox(QStringLiteral("Enter K matrix coefficients"), page_), id::KGroup, 7, 113, 344, 135);
+    Place(new QGroupBox(QStringLiteral("Enter M matrix coefficients"), page_), id::MGroup, 7, 114, 344, 135);
+    Place(new QGroupBox(page_), NoId, 7, 76, 150, 26);
+    Place(new QLabel(QString::fromUtf8(CreditLine), page_), NoId, 14, 86, 133, 8);
+    modes_ = Place(new QPushButton(QString::fromUtf8(ModesButtonText), page_), NoId, 163, 257, 50, 14);
     modes_->setEnabled(false);  // until a calculation has modes
+    file_ = Place(new QPushButton(QString::fromUtf8(FileButtonText), page_), NoId, 7, 257, 50, 14);
+    BuildFileMenu();
 
     for (QWidget* widget : placed_) {
         // Group boxes are frames behind their contents, not containers.
@@ -185,6 +282,7 @@ void CMainDialog::Build()
     }
     calculate_->setAccessibleName(QStringLiteral("Calculate"));
     exit_->setAccessibleName(QStringLiteral("Exit"));
+    file_->setAccessibleName(QStringLiteral("File"));
     modes_->setAccessibleName(QStringLiteral("Modes"));
     for (QListWidget* list : std::initializer_list<QListWidget*>{dimensionList_, actionList_}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -203,6 +301,7 @@ void CMainDialog::Build()
     }
     setTabOrder(previous, actionList_);
     setTabOrder(actionList_, modes_);
+    setTabOrder(modes_, file_);
 
     connect(calculate_, &QPushButton::clicked, this, &CMainDialog::OnOK);
     connect(exit_, &QPushButton::clicked, this, &CMainDialog::reject);
@@ -210,7 +309,7 @@ void CMainDialog::Build()
     connect(dimensionList_, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnDimensionChange);
     connect(actionList_, &QListWidget::itemSelectionChanged, this, &CMainDialog::OnActionChange);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(help, &QShortcut::activated, this, [this] { OnSysCommand(AboutCommand); });
+    connect(help, &QShortcut::activated, this, &CMainDialog::ShowHelp);
 }
 
 void CMainDialog::OnInitDialog()
@@ -244,6 +343,8 @@ void CMainDialog::SetCellText(int cell, std::string_view text)
         const QSignalBlocker blocker(edit);
         edit->setProgramText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
+    if (pasting_ && (state_.store.ActionIndex == 0 || state_.store.ActionIndex == 1))
+        typed_.Typed(state_.store.ActionIndex == 0 ? Which::K : Which::M, cell, std::string(text));
     OnCellChange(cell);
 }
 
@@ -265,7 +366,11 @@ void CMainDialog::SelectActionRow(int row)
     actionList_->setCurrentRow(row);
 }
 
-void CMainDialog::OnDimensionChange() { DimensionChanged(state_, *this); }
+void CMainDialog::OnDimensionChange()
+{
+    DimensionChanged(state_, *this);
+    setWindowModified(problemModified());
+}
 
 void CMainDialog::OnActionChange()
 {
@@ -277,15 +382,42 @@ void CMainDialog::OnCellChange(int cell)
 {
     CellChanged(state_.store, state_.text, *this, cell);
     ShowNote(cell);
+    setWindowModified(problemModified());
 }
 
 void CMainDialog::OnOK()
 {
-    const Outcome outcome = Calculate(state_, *this, channel_);
+    // Without a dimension the calculation would refuse both matrices in
+    // turn and leave a grid without cells: one message, and the form as it is.
+    if (ListSelection(id::DimensionList) < 0) {
+        channel_.ShowMessage(SelectDimensionMessage);
+        dimensionList_->setFocus();
+        return;
+    }
+    // The modes are known once the checks have run, before any report is
+    // shown: the eigenvalue report's box then opens over the window's new
+    // contents.
+    AnnouncingChannel announcing(channel_, [this](bool report) {
+        ShowModesView(ModesAfterCalculation(state_.store, report ? Outcome::ClosedForm : Outcome::Refused));
+    });
+    const Outcome outcome = Calculate(state_, *this, announcing);
     NameCells();  // a refused matrix is shown in its place
-    modesView_ = ModesAfterCalculation(state_.store, outcome);
+    if (!announcing.announcedReport()) ShowModesView(ModesAfterCalculation(state_.store, outcome));
+}
+
+void CMainDialog::ShowModesView(ModesView view)
+{
+    modesView_ = std::move(view);
     modes_->setEnabled(modesView_.result.has_value());
     if (modesWindow_ != nullptr) modesWindow_->ShowModes(modesView_);
+}
+
+void CMainDialog::ShowHelp()
+{
+    if (help_ == nullptr) help_ = new HelpWindow(this);
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
 }
 
 void CMainDialog::OpenModes()
@@ -300,7 +432,12 @@ void CMainDialog::OpenModes()
 void CMainDialog::ShowNote(int cell)
 {
     CellEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
-    const QString note = QString::fromStdString(CellTextNote(edit->text().toStdString()));
+    const std::string text = edit->text().toStdString();
+    std::string own = CellTextNote(text);
+    // A text the program wrote reads whole; the one typed before may not have.
+    if (own.empty() && (state_.store.ActionIndex == 0 || state_.store.ActionIndex == 1))
+        own = typed_.NoteFor(state_.store.ActionIndex == 0 ? Which::K : Which::M, cell, ParseCellText(text));
+    const QString note = QString::fromStdString(own);
     edit->setNote(note);
     QPalette colours = palette();
     if (!note.isEmpty()) colours.setColor(QPalette::Base, MarkTint(colours.color(QPalette::Base)));
@@ -325,6 +462,188 @@ void CMainDialog::changeEvent(QEvent* event)
     QDialog::changeEvent(event);
 }
 void CMainDialog::accept() { OnOK(); }
+
+void CMainDialog::reject()
+{
+    if (MayLeave()) QDialog::reject();
+}
+
+bool CMainDialog::problemModified() const { return session_.Modified(state_.store); }
+
+bool CMainDialog::MayLeave()
+{
+    return session_.MayLeave(
+        state_.store, [this] { return prompts_.AskSaveChanges(FromStd(session_.DisplayName())); },
+        [this] { return Save(); });
+}
+
+void CMainDialog::UpdateTitle()
+{
+    setWindowTitle(QStringLiteral("%1[*] \u2014 varno version " VARNO_VERSION).arg(FromStd(session_.DisplayName())));
+    setWindowModified(problemModified());
+}
+
+void CMainDialog::BuildFileMenu()
+{
+    fileMenu_ = new QMenu(this);
+    openAction_ = new QAction(QStringLiteral("&Open\u2026"), this);
+    openAction_->setShortcut(QKeySequence::Open);
+    saveAction_ = new QAction(QStringLiteral("&Save"), this);
+    saveAction_->setShortcut(QKeySequence::Save);
+    saveAsAction_ = new QAction(QStringLiteral("Save &As\u2026"), this);
+    saveAsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    // On the window too, so that their keys work with the menu closed.
+    addActions({openAction_, saveAction_, saveAsAction_});
+    connect(openAction_, &QAction::triggered, this, [this] { Open(); });
+    connect(saveAction_, &QAction::triggered, this, [this] { Save(); });
+    connect(saveAsAction_, &QAction::triggered, this, [this] { SaveAs(); });
+    file_->setMenu(fileMenu_);
+    FillFileMenu();
+}
+
+void CMainDialog::FillFileMenu()
+{
+    fileMenu_->clear();
+    fileMenu_->addActions({openAction_, saveAction_, saveAsAction_});
+    fileMenu_->addSeparator();
+    if (recent_.empty()) fileMenu_->addAction(QStringLiteral("No recent files"))->setEnabled(false);
+    const QFontMetrics metrics(fileMenu_->font());
+    for (std::size_t k = 0; k < recent_.size(); ++k) {
+        const QString path = FromStd(recent_[k]);
+        const QFileInfo info(path);
+        // The name whole, its folder shortened in the middle: the menu stays
+        // within the screen at any scale.
+        const QString folder = metrics.elidedText(info.path(), Qt::ElideMiddle, 40 * metrics.averageCharWidth());
+        const auto escaped = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
+        QAction* action = fileMenu_->addAction(
+            QStringLiteral("&%1 %2 \u2013 %3").arg(k + 1).arg(escaped(info.fileName()), escaped(folder)));
+        action->setToolTip(path);
+        connect(action, &QAction::triggered, this, [this, path] { OpenFile(path); });
+    }
+    fileMenu_->setToolTipsVisible(true);
+}
+
+void CMainDialog::setRecentFiles(std::vector<std::string> recent, RecentSink sink)
+{
+    if (recent.size() > RecentCount) recent.resize(RecentCount);
+    recent_ = std::move(recent);
+    recentSink_ = std::move(sink);
+    FillFileMenu();
+}
+
+void CMainDialog::Remember(const QString& path)
+{
+    recent_ = WithRecent(std::move(recent_), QFileInfo(path).absoluteFilePath().toStdString());
+    if (recentSink_) recentSink_(recent_);
+    FillFileMenu();
+}
+
+bool CMainDialog::Open()
+{
+    const QString folder = session_.path().empty() ? QString() : QFileInfo(FromStd(session_.path())).path();
+    const QString path = prompts_.FileToOpen(folder);
+    return !path.isEmpty() && OpenFile(path);
+}
+
+bool CMainDialog::OpenFile(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        channel_.ShowMessage(QStringLiteral("Cannot open %1: %2.").arg(path, file.errorString()).toStdString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    const ProblemFileRead read = ReadProblemFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!read.ok()) {
+        channel_.ShowMessage(QStringLiteral("Cannot open %1:\n%2").arg(name, FromStd(read.error)).toStdString());
+        return false;
+    }
+    std::size_t pick = 0;
+    if (read.problems.size() > 1) {
+        QStringList items;
+        for (const FileProblem& problem : read.problems)
+            items << QStringLiteral("Line %1: n = %2").arg(problem.line).arg(problem.n);
+        const int chosen = prompts_.PickProblem(name, items);
+        if (chosen < 0 || chosen >= items.size()) return false;
+        pick = static_cast<std::size_t>(chosen);
+    }
+    if (!MayLeave()) return false;
+    Load(read.problems[pick]);
+    session_.setPath(QFileInfo(path).absoluteFilePath().toStdString());
+    session_.MarkSaved(state_.store);
+    UpdateTitle();
+    Remember(path);
+    return true;
+}
+
+void CMainDialog::Load(const FileProblem& problem)
+{
+    typed_.Clear();
+    state_.store.K = problem.K;
+    state_.store.M = problem.M;
+    // Texts misread in the file are marked in their cells, as if typed.
+    std::size_t k = 0;
+    for (int i = 1; i <= problem.n; ++i)
+        for (int j = i; j <= problem.n; ++j, ++k) {
+            typed_.Typed(Which::K, CellAt(i, j), problem.kTexts[k]);
+            typed_.Typed(Which::M, CellAt(i, j), problem.mTexts[k]);
+        }
+    {
+        const QSignalBlocker dimension(dimensionList_);
+        const QSignalBlocker action(actionList_);
+        dimensionList_->setCurrentRow(problem.n - 2);
+        actionList_->setCurrentRow(0);
+    }
+    OnDimensionChange();
+    OnActionChange();  // shows K, each cell written back to the very value read
+}
+
+bool CMainDialog::Save() { return session_.path().empty() ? SaveAs() : SaveTo(FromStd(session_.path())); }
+
+bool CMainDialog::SaveAs()
+{
+    const QString suggested = session_.path().empty() ? QStringLiteral("untitled.varno") : FromStd(session_.path());
+    const QString path = prompts_.FileToSave(suggested);
+    return !path.isEmpty() && SaveTo(path);
+}
+
+bool CMainDialog::SaveTo(const QString& path)
+{
+    const int n = state_.store.Dimension;
+    if (n < 2 || n > 4) {
+        channel_.ShowMessage(SelectDimensionMessage);
+        return false;
+    }
+    const std::string text = WriteProblemFile(state_.store.K, state_.store.M, n, ProgramVersion);
+    QSaveFile file(path);
+    const auto size = static_cast<qint64>(text.size());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size || !file.commit()) {
+        channel_.ShowMessage(QStringLiteral("Cannot save %1: %2.").arg(path, file.errorString()).toStdString());
+        return false;
+    }
+    session_.setPath(QFileInfo(path).absoluteFilePath().toStdString());
+    session_.MarkSaved(state_.store);
+    UpdateTitle();
+    Remember(path);
+    return true;
+}
+
+void CMainDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() && urls.front().isLocalFile()) event->acceptProposedAction();
+}
+
+void CMainDialog::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
+    event->acceptProposedAction();
+    // Not inside the drop: the program the file came from waits for it to end,
+    // and opening may ask questions first.
+    QTimer::singleShot(0, this, [this, path = urls.front().toLocalFile()] { OpenFile(path); });
+}
 
 void CMainDialog::OnSysCommand(int command)
 {
@@ -357,6 +676,8 @@ void CMainDialog::contextMenuEvent(QContextMenuEvent* event)
     add(tr("Ma&ximize"), ScMaximize, !maximised);
     menu.addSeparator();
     add(tr("&Close"), ScClose);
+    menu.addSeparator();
+    connect(menu.addAction(QStringLiteral("&Help\tF1")), &QAction::triggered, this, &CMainDialog::ShowHelp);
     menu.addSeparator();
     add(QString::fromUtf8(AboutMenuText), AboutCommand);
     menu.exec(event->globalPos());

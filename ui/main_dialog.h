@@ -7,23 +7,33 @@
 #include <QIcon>
 #include <array>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "core/framework.h"
+#include "core/problem_file.h"
 #include "core/program_state.h"
 #include "ui/dialog_units.h"
 #include "ui/modes_text.h"
+#include "ui/session.h"
+#include "ui/typed_texts.h"
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPushButton;
+class QScrollArea;
 
 namespace varno::ui {
 
 class CellEdit;
 class ChoiceList;
+class HelpWindow;
 class ModesWindow;
+class Prompts;
 
 // The accessible text of the equation picture.
 inline constexpr const char* EquationDescription = "K x = \u03bb M x";
@@ -39,6 +49,12 @@ inline constexpr int ScRestore = 0xF120;
 
 // The button that opens the Modes window, left of "Calculate".
 inline constexpr const char* ModesButtonText = "&Modes\u2026";
+
+// The button whose menu holds Open, Save, Save As and the recent files.
+inline constexpr const char* FileButtonText = "&File";
+
+// Calculate or Save before a dimension is chosen.
+inline constexpr const char* SelectDimensionMessage = " Please select the dimension n (2, 3 or 4) first.";
 
 inline constexpr const char* CreditLine = "Free software by the varno developers";
 inline constexpr const char* AboutSecondLine = "Closed-form eigenvalue solver";
@@ -56,7 +72,9 @@ class CMainDialog final : public QDialog, public GridView {
 public:
     using AboutOpener = std::function<void(QWidget* parent)>;
 
-    CMainDialog(ProgramState& state, ReportChannel& channel, AboutOpener openAbout);
+    using RecentSink = std::function<void(const std::vector<std::string>& recent)>;
+
+    CMainDialog(ProgramState& state, ReportChannel& channel, Prompts& prompts, AboutOpener openAbout);
 
     // GridView
     std::string CellText(int cell) const override;
@@ -68,13 +86,38 @@ public:
     // The window-menu command handler: 16 ... 31 open the About box.
     void OnSysCommand(int command);
     // The "Calculate" command; never closes the dialog. An open Modes window
-    // follows it.
+    // follows it before the first message box opens.
     void OnOK();
     // Opens the Modes window (one, made at the first call) on the modes of
     // the last calculation.
     void OpenModes();
+    // Opens the Help window (one, made at the first call).
+    void ShowHelp();
+
+    // Reads a problem file into the window: one problem, or the one picked
+    // of several. A file that cannot be read leaves the window as it was;
+    // unsaved changes are asked about first. True when a problem was opened.
+    bool OpenFile(const QString& path);
+    // Open..., Save, Save As...: false where nothing was opened or saved.
+    bool Open();
+    bool Save();
+    bool SaveAs();
+    bool SaveTo(const QString& path);
+    bool problemModified() const;
+
+    // The recent files, most recent first; sink hears of every change, to
+    // keep them.
+    void setRecentFiles(std::vector<std::string> recent, RecentSink sink);
+    const std::vector<std::string>& recentFiles() const { return recent_; }
 
     QWidget* control(int id) const;
+    // The template's page, inside a scroll area that is as large as the
+    // window lets it be.
+    QWidget* page() const { return page_; }
+    QPushButton* fileButton() const { return file_; }
+    QMenu* fileMenu() const { return fileMenu_; }
+    // Null until Help is first shown.
+    HelpWindow* helpWindow() const { return help_; }
     QPushButton* calculateButton() const { return calculate_; }
     QPushButton* exitButton() const { return exit_; }
     QPushButton* modesButton() const { return modes_; }
@@ -83,10 +126,14 @@ public:
 
 public slots:
     void accept() override;  // Enter and the default button calculate
+    // Escape, Exit and the close box: asks first where changes would be lost.
+    void reject() override;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void OnInitDialog();
@@ -94,6 +141,16 @@ private:
     void OnActionChange();
     void OnCellChange(int cell);
     void Build();
+    void BuildFileMenu();
+    void FillFileMenu();
+    // Shows the modes what the calculation gives, in the window if open.
+    void ShowModesView(ModesView view);
+    // Replaces the problem by one read from a file.
+    void Load(const FileProblem& problem);
+    // Where the problem is left: true to go on.
+    bool MayLeave();
+    void Remember(const QString& path);
+    void UpdateTitle();
     // Marks a cell whose text is not read as it looks, with the reason as
     // tooltip and accessible description; clears the mark otherwise.
     void ShowNote(int cell);
@@ -104,8 +161,22 @@ private:
 
     ProgramState& state_;
     ReportChannel& channel_;
+    Prompts& prompts_;
     AboutOpener openAbout_;
     DialogUnits units_;
+    Session session_;
+    TypedTexts typed_;
+    bool pasting_ = false;  // a whole matrix is being pasted: its entries count as typed
+    std::vector<std::string> recent_;
+    RecentSink recentSink_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* page_ = nullptr;
+    QPushButton* file_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* openAction_ = nullptr;
+    QAction* saveAction_ = nullptr;
+    QAction* saveAsAction_ = nullptr;
+    HelpWindow* help_ = nullptr;
     std::array<QWidget*, 40> byId_{};  // controls 1000 ... 1039
     std::vector<QWidget*> placed_;  // every control, in template order
     QPushButton* calculate_ = nullptr;

@@ -15,12 +15,17 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
+
+#include "ui/dialog_units.h"
 
 namespace varno::ui {
 namespace {
@@ -36,11 +41,12 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
                    Qt::WindowCloseButtonHint);
     setModal(false);
 
-    note_ = new QLabel(this);
+    contents_ = new QWidget;
+    note_ = new QLabel(contents_);
     note_->setWordWrap(true);
     note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    table_ = new QTableWidget(this);
+    table_ = new QTableWidget(contents_);
     table_->setAccessibleName(QStringLiteral("Modes"));
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -67,7 +73,7 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
     amplitude_->setLabelFormat(QStringLiteral("%.3g"));  // mass-normalised shapes can be small or large
     chart_->addAxis(dof_, Qt::AlignBottom);
     chart_->addAxis(amplitude_, Qt::AlignLeft);
-    view_ = new QChartView(chart_, this);
+    view_ = new QChartView(chart_, contents_);
     view_->setRenderHint(QPainter::Antialiasing);
     view_->setAccessibleName(QString::fromUtf8(ModeShapesName));
     view_->setFocusPolicy(Qt::NoFocus);  // nothing to do there with keys; the table holds the numbers
@@ -86,10 +92,19 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
     buttons->addWidget(save_);
     buttons->addStretch(1);
     buttons->addWidget(close_);
+    auto* inner = new QVBoxLayout(contents_);
+    inner->setContentsMargins(0, 0, 0, 0);
+    inner->addWidget(note_);
+    inner->addWidget(table_);
+    inner->addWidget(view_, 1);
+    // On a small screen the table and the plot scroll; the buttons stay.
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    scroll_->setWidget(contents_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(note_);
-    layout->addWidget(table_);
-    layout->addWidget(view_, 1);
+    layout->addWidget(scroll_, 1);
     layout->addLayout(buttons);
 
     setTabOrder(table_, copy_);
@@ -104,7 +119,23 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
 
     ApplyPalette();
     const int em = fontMetrics().horizontalAdvance(QLatin1Char('M'));
-    resize(em * 64, fontMetrics().height() * 36);
+    resize(BoundedToScreen(*this, QSize(em * 64, fontMetrics().height() * 36)));
+}
+
+void ModesWindow::FitContents()
+{
+    // What the contents need beside the scroll area: the margins, the
+    // buttons and the spacing between.
+    const QMargins margins = layout()->contentsMargins();
+    const QSize buttons = layout()->itemAt(1)->sizeHint();
+    const QSize inner = contents_->minimumSizeHint();
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    const QSize wanted(std::max(inner.width(), buttons.width()) + margins.left() + margins.right(),
+                       inner.height() + buttons.height() + layout()->spacing() + margins.top() + margins.bottom());
+    QSize fitted = BoundedToScreen(*this, size().expandedTo(wanted));
+    // Cut short in height: the contents scroll, and their bar must not hide the table's last column.
+    if (fitted.height() < wanted.height()) fitted = BoundedToScreen(*this, fitted + QSize(bar, 0));
+    resize(fitted);
 }
 
 void ModesWindow::ShowModes(const ModesView& view)
@@ -162,7 +193,7 @@ void ModesWindow::ShowModes(const ModesView& view)
     for (int r = 0; r < table_->rowCount(); ++r) height += table_->rowHeight(r);
     table_->setMinimumWidth(width);
     table_->setFixedHeight(height);
-    resize(size().expandedTo(minimumSizeHint()));
+    FitContents();
     ApplyPalette();  // the new series take the theme's colours
 }
 

@@ -12,6 +12,7 @@ class QChart;
 class QChartView;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 class QValueAxis;
 
@@ -50,8 +51,13 @@ private:
     // Chart colours and fonts from the window's palette and font, so that the
     // plot reads on light and dark themes alike.
     void ApplyPalette();
+    // As large as the contents want, where the screen has room; beyond that
+    // they scroll.
+    void FitContents();
 
     std::optional<ModalResult> result_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* contents_ = nullptr;
     QLabel* note_ = nullptr;
     QTableWidget* table_ = nullptr;
     QChart* chart_ = nullptr;

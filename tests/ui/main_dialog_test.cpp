@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <bit>
+#include <cstring>
 #include <cstdio>
 #include <random>
 #include <set>
@@ -22,14 +23,17 @@
 #include "core/matrix_store.h"
 #include "core/memory_grid.h"
 #include "core/number_text.h"
+#include "core/version.h"
 #include "driver/calculate.h"
 #include "ui/cell_text.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"
+#include "ui/help_window.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui/modes_text.h"
 #include "ui/modes_window.h"
+#include "ui/prompts.h"
 
 #include <QChart>
 #include <QChartView>
@@ -38,15 +42,57 @@
 #include <QLegend>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QMimeData>
+#include <QProcess>
 #include <QTemporaryDir>
 
 using namespace varno;
+
+// The questions answered from a script; no box opens.
+struct ScriptedPrompts final : ui::Prompts {
+    ui::SaveAnswer answer = ui::SaveAnswer::Cancel;
+    QString saveAs;
+    int pick = 0;
+    int asked = 0;
+    QStringList items;
+    ui::SaveAnswer AskSaveChanges(const QString&) override
+    {
+        ++asked;
+        return answer;
+    }
+    QString FileToOpen(const QString&) override { return {}; }
+    QString FileToSave(const QString&) override { return saveAs; }
+    int PickProblem(const QString&, const QStringList& offered) override
+    {
+        items = offered;
+        return pick;
+    }
+};
+
+// Records, and lets a test look at the windows where a box would be open.
+struct PeekingChannel final : ReportChannel {
+    RecordingChannel& records;
+    std::function<void()> peek;
+    explicit PeekingChannel(RecordingChannel& recording) : records(recording) {}
+    void ShowMessage(const std::string& text) override
+    {
+        if (peek) peek();
+        records.ShowMessage(text);
+    }
+    void ShowReport(const std::string& text, std::span<const Eigenvalue> values, ReportForm form) override
+    {
+        if (peek) peek();
+        records.ShowReport(text, values, form);
+    }
+};
 
 class MainDialogTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramState> state;
     std::unique_ptr<RecordingChannel> channel;
+    std::unique_ptr<PeekingChannel> peeking;
+    std::unique_ptr<ScriptedPrompts> prompts;
     std::unique_ptr<ui::CMainDialog> dialog;
     int aboutOpened = 0;
 
@@ -123,8 +169,10 @@ private slots:
     {
         state = std::make_unique<ProgramState>();
         channel = std::make_unique<RecordingChannel>();
+        peeking = std::make_unique<PeekingChannel>(*channel);
+        prompts = std::make_unique<ScriptedPrompts>();
         aboutOpened = 0;
-        dialog = std::make_unique<ui::CMainDialog>(*state, *channel, [this](QWidget*) { ++aboutOpened; });
+        dialog = std::make_unique<ui::CMainDialog>(*state, *peeking, *prompts, [this](QWidget*) { ++aboutOpened; });
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
         QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
@@ -150,7 +198,8 @@ private slots:
 
     void startShowsOnlyTheDimensionChoice()
     {
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("varno      version 1.1"));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Untitled[*] \u2014 varno version " VARNO_VERSION));
+        QVERIFY(!dialog->isWindowModified());
         QVERIFY(shown(id::DimensionList));
         QVERIFY(!shown(id::ActionList));
         QVERIFY(!shown(id::ActionGroup));
@@ -452,6 +501,33 @@ private slots:
         QCOMPARE(edit->palette().color(QPalette::Base), plain);
     }
 
+    // With the focus a list has a frame in the highlight colour, on a light
+    // palette and a dark one; without it, none.
+    void listsShowTheirFocus_data()
+    {
+        QTest::addColumn<QColor>("base");
+        QTest::addColumn<QColor>("highlight");
+        QTest::newRow("light") << QColor(255, 255, 255) << QColor(0, 90, 200);
+        QTest::newRow("dark") << QColor(25, 25, 25) << QColor(255, 160, 0);
+    }
+    void listsShowTheirFocus()
+    {
+        QFETCH(QColor, base);
+        QFETCH(QColor, highlight);
+        QPalette colours = dialog->palette();
+        colours.setColor(QPalette::Base, base);
+        colours.setColor(QPalette::Highlight, highlight);
+        dialog->setPalette(colours);
+        clickRow(id::DimensionList, 0);
+        for (QListWidget* l : {list(id::DimensionList), list(id::ActionList)}) {
+            l->setFocus();
+            const QImage focused = l->viewport()->grab().toImage();
+            QCOMPARE(focused.pixelColor(1, focused.height() - 2), highlight);  // below the rows
+            dialog->exitButton()->setFocus();
+            QCOMPARE(l->viewport()->grab().toImage().pixelColor(1, focused.height() - 2), base);
+        }
+    }
+
     void listsKeepTheirChoice()
     {
         clickRow(id::DimensionList, 1);
@@ -557,23 +633,202 @@ private slots:
         QVERIFY(!dialog->isVisible());
     }
 
-    void calculateRightAfterStart()
+    // Before a dimension is chosen: one message, and the form as it was.
+    // Escape (in a cell too), Exit and the close box ask first where typed
+    // values would be lost, and only there; the answer decides.
+    void closingAsksOnlyWhereChangesWouldBeLost_data()
     {
-        QSignalSpy actionHandler(list(id::ActionList), &QListWidget::itemSelectionChanged);
-        QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
-        // The validation selected the M row from the program: that is no
-        // user's selection, so the action handler must not have run.
-        QCOMPARE(actionHandler.count(), 0);
-        QCOMPARE(channel->messages, (std::vector<std::string>{PleaseEnterK, PleaseEnterM}));
-        QCOMPARE(state->store.Dimension, 1);
-        QCOMPARE(state->store.ErrorFlag, 9);
-        QCOMPARE(dialog->ListSelection(id::ActionList), 1);
-        QVERIFY(shown(id::MGroup));
-        QVERIFY(!shown(id::KGroup));
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<bool>("closed");
+        const int save = int(ui::SaveAnswer::Save), discard = int(ui::SaveAnswer::Discard),
+                  cancel = int(ui::SaveAnswer::Cancel);
+        QTest::newRow("nothing typed") << "exit" << false << cancel << true << true;
+        QTest::newRow("escape in a cell, cancel") << "escape" << true << cancel << true << false;
+        QTest::newRow("close box, discard") << "close" << true << discard << true << true;
+        QTest::newRow("exit, save") << "exit" << true << save << true << true;
+        QTest::newRow("save fails") << "exit" << true << save << false << false;
+    }
+    void closingAsksOnlyWhereChangesWouldBeLost()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, typed);
+        QFETCH(int, answer);
+        QFETCH(bool, writable);
+        QFETCH(bool, closed);
+        QTemporaryDir dir;
+        prompts->answer = ui::SaveAnswer(answer);
+        prompts->saveAs = dir.filePath(writable ? QStringLiteral("p.varno") : QStringLiteral("no/such/dir/p.varno"));
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        if (typed) {
+            cell(1, 1)->setFocus();
+            QTest::keyClicks(cell(1, 1), QStringLiteral("2"));
+        }
+        QCOMPARE(dialog->isWindowModified(), typed);
+        if (how == QLatin1String("escape"))
+            QTest::keyClick(cell(1, 1), Qt::Key_Escape);
+        else if (how == QLatin1String("close"))
+            dialog->close();
+        else
+            QTest::mouseClick(dialog->exitButton(), Qt::LeftButton);
+        QCOMPARE(prompts->asked, typed ? 1 : 0);
+        QCOMPARE(dialog->isVisible(), !closed);
+        QCOMPARE(K(1, 1), typed ? 2.0 : 0.0);
+        QCOMPARE(QFileInfo::exists(prompts->saveAs), answer == int(ui::SaveAnswer::Save) && writable);
+        if (!writable) {  // one message naming the reason
+            QCOMPARE(channel->messages.size(), std::size_t{1});
+            QVERIFY2(QString::fromStdString(channel->messages[0]).contains(QStringLiteral("No such file")),
+                     channel->messages[0].c_str());
+        }
+    }
+
+    // Typed, saved, opened in a fresh window by a drop: the same values, the
+    // same answer, and the batch command gives it for the file too.
+    void problemRoundTripsThroughAFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("chain.varno"));
+        calculate(3, {"3000", "-1000", "0.1", "1000", "1e-300", "7"}, {"10", "0", "0", "5", "0", "2.5"});
+        QCOMPARE(channel->messages.size(), std::size_t{1});
+        prompts->saveAs = path;
+        QVERIFY(dialog->SaveAs());
+        QVERIFY(!dialog->isWindowModified());
+        QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("chain.varno[*]")));
+        QCOMPARE(dialog->recentFiles(), (std::vector<std::string>{QFileInfo(path).absoluteFilePath().toStdString()}));
+
+        ProgramState freshState;
+        RecordingChannel freshChannel;
+        ScriptedPrompts freshPrompts;
+        ui::CMainDialog fresh(freshState, freshChannel, freshPrompts, {});
+        fresh.show();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        static_cast<QObject&>(fresh).event(&drop);  // past the application, which drops a drop without a drag
+        QTRY_COMPARE(freshState.store.Dimension, 3);
+        QCOMPARE(fresh.ListSelection(id::ActionList), 0);
+        for (int i = 1; i <= 3; ++i)
+            for (int j = i; j <= 3; ++j) {
+                const auto r = static_cast<std::size_t>(i), c = static_cast<std::size_t>(j);
+                QCOMPARE(std::bit_cast<std::uint64_t>(freshState.store.K[r][c]), std::bit_cast<std::uint64_t>(K(i, j)));
+                QCOMPARE(std::bit_cast<std::uint64_t>(freshState.store.M[r][c]), std::bit_cast<std::uint64_t>(M(i, j)));
+            }
+        QVERIFY(!fresh.isWindowModified());
+        fresh.OnOK();
+        QCOMPARE(freshChannel.messages, channel->messages);
+
+        QProcess cli;
+        cli.start(QStringLiteral(VARNO_CLI), {path});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()),
+                 QString::fromStdString(channel->messages[0]) + QStringLiteral("\n\n"));
+    }
+
+    // A file of several problems: the one picked, offered by line and n.
+    void severalProblemsOfferAChoice()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("two.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("K\n2 0\n6\nM\n1 0\n2\n\nK\n1 0 0\n2 0\n3\nM\n1 0 0\n1 0\n1\n");
+        file.close();
+        prompts->pick = -1;  // none picked: nothing opened
+        QVERIFY(!dialog->OpenFile(path));
+        QCOMPARE(state->store.Dimension, 0);
+        prompts->pick = 1;
+        QVERIFY(dialog->OpenFile(path));
+        QCOMPARE(prompts->items, (QStringList{QStringLiteral("Line 1: n = 2"), QStringLiteral("Line 8: n = 3")}));
+        QCOMPARE(state->store.Dimension, 3);
+        QCOMPARE(K(3, 3), 3.0);
+    }
+
+    // A malformed file, or none: one message naming the line or the reason,
+    // the matrices as they were.
+    void unreadableFileChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("malformed") << QByteArray("K\n1 2\n3\nM\n1 0\n") << QStringLiteral("line 5: ");
+        QTest::newRow("missing") << QByteArray() << QStringLiteral("No such file");
+    }
+    void unreadableFileChangesNothing()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, said);
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        typeInto(cell(1, 2), QStringLiteral("4.5"));
+        const ProgramState before = *state;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("bad.varno"));
+        if (!content.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        QVERIFY(!dialog->OpenFile(path));
+        QCOMPARE(channel->messages.size(), std::size_t{1});
+        QVERIFY2(QString::fromStdString(channel->messages[0]).contains(said), channel->messages[0].c_str());
+        QVERIFY(std::memcmp(&before.store.K, &state->store.K, sizeof before.store.K) == 0);
+        QVERIFY(std::memcmp(&before.store.M, &state->store.M, sizeof before.store.M) == 0);
+        QCOMPARE(cell(1, 2)->text(), QStringLiteral("4.5"));
+        QVERIFY(dialog->isWindowModified());
+        QCOMPARE(prompts->asked, 0);
+    }
+
+    // A misread cell keeps its mark, naming the text typed, through a switch
+    // to the other matrix and back, until it is typed into again.
+    void misreadMarkSurvivesASwitch()
+    {
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        QLineEdit* edit = cell(1, 2);
+        const QColor plain = edit->palette().color(QPalette::Base);
+        typeInto(edit, QStringLiteral("1,5"));
+        for (int round = 0; round < 2; ++round) {
+            clickRow(id::ActionList, 1);
+            QCOMPARE(cell(1, 2)->toolTip(), QString());
+            clickRow(id::ActionList, 0);
+            QCOMPARE(edit->toolTip(), QStringLiteral("typed \"1,5\": read as 1"));
+            QVERIFY(edit->palette().color(QPalette::Base) != plain);
+        }
+        dialog->SetCellText(CellAt(1, 2), "2");  // another value, not typed: the mark goes
+        QCOMPARE(edit->toolTip(), QString());
+        dialog->SetCellText(CellAt(1, 2), "1");
+        QCOMPARE(edit->toolTip(), QString());
+        typeInto(edit, QStringLiteral("1,5"));
+        typeInto(edit, QStringLiteral("1"));
+        clickRow(id::ActionList, 1);
+        clickRow(id::ActionList, 0);
+        QCOMPARE(edit->toolTip(), QString());
+        QCOMPARE(edit->palette().color(QPalette::Base), plain);
+    }
+
+    void commandsBeforeADimensionSayOnce_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::newRow("calculate") << false;
+        QTest::newRow("save") << true;
+    }
+    void commandsBeforeADimensionSayOnce()
+    {
+        QFETCH(bool, save);
+        QTemporaryDir dir;
+        if (save)
+            QVERIFY(!dialog->SaveTo(dir.filePath(QStringLiteral("p.varno"))));
+        else
+            QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        QCOMPARE(channel->messages, (std::vector<std::string>{ui::SelectDimensionMessage}));
+        QVERIFY(shownGrid().empty());
         QVERIFY(!shown(id::ActionList));
-        QCOMPARE(cell(1, 1)->text(), QStringLiteral("             0"));
+        QCOMPARE(dialog->ListSelection(id::ActionList), -1);
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("p.varno"))));
         clickRow(id::DimensionList, 1);
-        QCOMPARE(dialog->ListSelection(id::ActionList), 1);
+        clickRow(id::ActionList, 0);
         QVERIFY(!cell(3, 3)->isHidden());
     }
 
@@ -586,6 +841,7 @@ private slots:
         for (const auto& [i, j] : std::vector<std::pair<int, int>>{{1, 1}, {1, 2}, {1, 3}, {2, 2}, {2, 3}, {3, 3}})
             expected.push_back(cell(i, j));
         expected.push_back(list(id::ActionList));
+        expected.push_back(dialog->fileButton());
         expected.push_back(dialog->calculateButton());
         for (QWidget* next : expected) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -606,8 +862,9 @@ private slots:
             QCOMPARE(aboutOpened, before);
         }
         QVERIFY(dialog->isVisible());
-        QTest::keyClick(dialog.get(), Qt::Key_F1);
-        QCOMPARE(aboutOpened, 17);
+        QTest::keyClick(dialog.get(), Qt::Key_F1);  // Help, not About
+        QCOMPARE(aboutOpened, 16);
+        QVERIFY(dialog->helpWindow() != nullptr && dialog->helpWindow()->isVisible() && !dialog->helpWindow()->isModal());
     }
 
     void contextMenuEndsWithTheAboutEntry()
@@ -635,7 +892,7 @@ private slots:
         QStringList texts;
         for (const QLabel* label : about.findChildren<QLabel*>())
             if (!label->text().isEmpty()) texts << label->text();
-        QVERIFY(texts.contains(QStringLiteral("varno Version 1.1")));
+        QVERIFY(texts.contains(QStringLiteral("varno Version " VARNO_VERSION)));
         QTimer::singleShot(0, &about, [&about] { QTest::keyClick(&about, Qt::Key_Return); });
         QCOMPARE(about.exec(), int(QDialog::Accepted));
     }
@@ -675,6 +932,7 @@ private slots:
             {0, "Calculate", 229, 257, 50, 14},
             {0, "Exit", 295, 258, 50, 14},
             {0, "&Modes\u2026", 163, 257, 50, 14},
+            {0, "&File", 7, 257, 50, 14},
             {0, "This program calculates the eigenvalues of:", 11, 15, 138, 8},
             {0, "where K and M are symmetric matrices with real coefficients.", 14, 46, 136, 20},
             {0, "Select Dimension", 166, 26, 66, 76},
@@ -707,7 +965,7 @@ private slots:
             return std::abs(got.left() - want.left()) <= slack && std::abs(got.top() - want.top()) <= slack &&
                    std::abs(got.right() - want.right()) <= slack && std::abs(got.bottom() - want.bottom()) <= slack;
         };
-        QVERIFY(near(QRect(QPoint(), dialog->size()), rect(0, 0, 368, 290)));
+        QVERIFY(near(QRect(QPoint(), dialog->page()->size()), rect(0, 0, 368, 290)));
         const auto textOf = [](QWidget* w) {
             if (auto* b = qobject_cast<QPushButton*>(w)) return b->text();
             if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
@@ -715,7 +973,7 @@ private slots:
             return QString();
         };
         QList<QWidget*> untitled;  // the two frames without a title, matched by place
-        for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        for (QWidget* w : dialog->page()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             if (qobject_cast<QGroupBox*>(w) && textOf(w).isEmpty()) untitled.append(w);
         QCOMPARE(untitled.size(), 2);
         for (const Row& row : rows) {
@@ -725,7 +983,7 @@ private slots:
                 for (QWidget* w : untitled)
                     if (near(w->geometry(), want)) widget = w;
             } else if (row.id == 0) {
-                for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                for (QWidget* w : dialog->page()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
                     if (textOf(w) == QString::fromUtf8(row.text)) widget = w;
             }
             QVERIFY2(widget != nullptr, row.text);
@@ -751,7 +1009,7 @@ private slots:
                 if (std::abs(edge * ratio - std::round(edge * ratio)) > 1e-9) return false;
             return true;
         };
-        for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        for (QWidget* w : dialog->page()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             // A frame line that ends inside a device pixel is lost; a list's
             // viewport and scroll bar sit just inside its frame.
             QRect edges = w->geometry();
@@ -852,7 +1110,8 @@ private slots:
         QVERIFY(dialog->modesButton()->isEnabled());
         QCOMPARE(dialog->modesButton()->text(), QString::fromUtf8("&Modes\u2026"));
         list(id::ActionList)->setFocus();
-        for (QWidget* next : {static_cast<QWidget*>(dialog->modesButton()), static_cast<QWidget*>(dialog->calculateButton())}) {
+        for (QWidget* next : {static_cast<QWidget*>(dialog->modesButton()), static_cast<QWidget*>(dialog->fileButton()),
+                              static_cast<QWidget*>(dialog->calculateButton())}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
@@ -919,6 +1178,18 @@ private slots:
         QTest::keyClick(window, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
         QVERIFY(dialog->isVisible());
+    }
+
+    // The window shows the new modes before the report's box opens over it.
+    void modesFollowBeforeTheReportShows()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        QString seen;
+        peeking->peek = [&] { seen = window->note()->text(); };
+        calculateBuckling();
+        QVERIFY2(seen.startsWith(QStringLiteral("M is not definite")), qPrintable(seen));
     }
 
     // Copy: the table as tab-separated text, checked against the chain

@@ -17,6 +17,7 @@
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui/modes_window.h"
+#include "ui/prompts.h"
 
 namespace {
 
@@ -27,6 +28,14 @@ void Save(QWidget* widget, const QString& path)
     widget->grab().save(path);
     widget->hide();
 }
+
+// Nothing is opened or saved here.
+struct NoPrompts final : varno::ui::Prompts {
+    varno::ui::SaveAnswer AskSaveChanges(const QString&) override { return varno::ui::SaveAnswer::Cancel; }
+    QString FileToOpen(const QString&) override { return {}; }
+    QString FileToSave(const QString&) override { return {}; }
+    int PickProblem(const QString&, const QStringList&) override { return -1; }
+};
 
 void Select(QListWidget* list, int row) { list->setCurrentRow(row); }
 
@@ -62,7 +71,8 @@ int main(int argc, char** argv)
 
     varno::ProgramState state;
     varno::RecordingChannel channel;
-    varno::ui::CMainDialog dialog(state, channel, {});
+    NoPrompts prompts;
+    varno::ui::CMainDialog dialog(state, channel, prompts, {});
     auto* dimension = qobject_cast<QListWidget*>(dialog.control(varno::id::DimensionList));
     auto* action = qobject_cast<QListWidget*>(dialog.control(varno::id::ActionList));
     Save(&dialog, dir + QStringLiteral("/start.png"));

@@ -1,0 +1,175 @@
+#include "core/problem_lines.h"
+
+#include <algorithm>
+#include <span>
+
+namespace varno {
+namespace {
+
+std::string OrdersAllowed()
+{
+    std::string text = "2";
+    for (int k = 3; k <= MaxOrder; ++k) (text += k < MaxOrder ? ", " : " or ") += std::to_string(k);
+    return text;
+}
+
+// Row texts of matrix m as kept, for ReadUpperRows.
+std::size_t RowViews(const ProblemLines& lines, std::size_t m, std::string_view text,
+                     std::array<std::string_view, ProblemLines::Kept>& views)
+{
+    const std::size_t kept = std::min(lines.count[m], ProblemLines::Kept);
+    for (std::size_t r = 0; r < kept; ++r) views[r] = text.substr(lines.rows[m][r].offset, lines.rows[m][r].size);
+    return kept;
+}
+
+}  // namespace
+
+LineKind ClassifyLine(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return LineKind::Blank;
+    const char c = line.front();
+    if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == '+') return LineKind::Row;  // the common case, at once
+    if (IsBlank(line)) return LineKind::Blank;
+    if (c == '#') return LineKind::Comment;
+    const auto first = line.find_first_not_of(" \t");
+    const std::string_view word = line.substr(first, line.find_last_not_of(" \t") - first + 1);
+    return word == "K" ? LineKind::K : word == "M" ? LineKind::M : LineKind::Row;
+}
+
+bool MayStartProblems(std::string_view prefix)
+{
+    if (prefix.starts_with('#') || IsBlank(prefix)) return true;
+    const std::size_t k = prefix.find_first_not_of(" \t");
+    if (prefix[k] != 'K' && prefix[k] != 'M') return false;
+    // After the letter only blanks, and a CR that ends the line.
+    const std::size_t other = prefix.find_first_not_of(" \t", k + 1);
+    return other == std::string_view::npos || (other + 1 == prefix.size() && prefix[other] == '\r');
+}
+
+std::string RowCount(std::size_t rows) { return std::to_string(rows) + (rows == 1 ? " row" : " rows"); }
+
+void ProblemLines::Fault(std::string why, std::int64_t number)
+{
+    if (!reason.empty()) return;  // the first one stands
+    reason = std::move(why);
+    errorLine = number;
+}
+
+void ProblemLines::Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text)
+{
+    switch (kind) {
+    case LineKind::Blank:
+    case LineKind::Comment: return;
+    case LineKind::K:
+    case LineKind::M: {
+        any = true;
+        const int wanted = kind == LineKind::K ? 0 : 1;
+        if (wanted != section + 1) {
+            Fault(std::string("unexpected \"") + (wanted == 0 ? 'K' : 'M') +
+                      "\"; the file holds a line K, K's rows, a line M, M's rows",
+                  number);
+            return;
+        }
+        section = wanted;
+        (wanted == 0 ? kLine : mLine) = number;
+        return;
+    }
+    case LineKind::Row: break;
+    }
+    any = true;
+    if (section < 0) {
+        Fault("rows before the line \"K\"", number);
+        return;
+    }
+    const auto s = static_cast<std::size_t>(section);
+    const std::size_t index = count[s]++;
+    if (index >= Kept || !reason.empty()) return;  // only counted
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (bytes + line.size() > MaxProblemBytes) {
+        Fault("the rows of this problem hold more than 1 MiB", number);
+        return;
+    }
+    rows[s][index] = {text.size(), line.size(), number};
+    text.append(line);
+    bytes += line.size();
+}
+
+void ProblemLines::AddOversizeRow(std::int64_t number)
+{
+    any = true;
+    if (section < 0) {
+        Fault("rows before the line \"K\"", number);
+        return;
+    }
+    ++count[static_cast<std::size_t>(section)];
+    Fault("the rows of this problem hold more than 1 MiB", number);
+}
+
+std::string ProblemLines::Check(std::string_view text, std::array<UpperTexts, 2>& texts, std::int64_t& line) const
+{
+    line = 0;
+    if (!reason.empty()) {
+        line = errorLine;
+        return reason;
+    }
+    if (section < 0) return "no line \"K\" in the input";
+    if (count[0] == 0) {
+        line = kLine;
+        return "K has no rows";
+    }
+    if (section < 1) return "no line \"M\" in the input";
+    std::array<std::array<std::string_view, Kept>, 2> views;
+    const std::array<std::size_t, 2> kept{RowViews(*this, 0, text, views[0]), RowViews(*this, 1, text, views[1])};
+    // Rows typed as after -k, in one line, are the likeliest reason for a
+    // count that is off.
+    const auto hint = [&](std::size_t m) {
+        for (std::size_t r = 0; r < kept[m]; ++r)
+            if (views[m][r].find(';') != std::string_view::npos)
+                return std::string("; \";\" does not separate rows in a file, where each row has a line of its own");
+        return std::string();
+    };
+    const auto order = [](std::size_t r) { return r >= 2 && r <= Kept; };
+    if (!order(count[0])) return "K has " + RowCount(count[0]) + "; n must be " + OrdersAllowed() + hint(0);
+    const auto n = static_cast<int>(count[0]);
+    const auto rowFault = [&](std::size_t m) {
+        std::size_t failed = 0;
+        const std::size_t checked = std::min(kept[m], count[0]);
+        std::string why = ReadUpperRows(std::span(views[m].data(), checked), m == 0 ? 'K' : 'M', n, texts[m], &failed);
+        if (!why.empty()) {
+            line = rows[m][failed].line;
+            why += hint(m);
+        }
+        return why;
+    };
+    if (std::string why = rowFault(0); !why.empty()) return why;
+    if (count[1] < 2 && count[1] < count[0]) {
+        // A row of M at fault was certain before the missing ones were.
+        if (std::string why = rowFault(1); !why.empty()) return why;
+        line = count[1] > 0 ? rows[1][count[1] - 1].line : mLine;
+        const std::size_t missing = count[0] - count[1];
+        return "M has " + RowCount(count[1]) + "; n is " + std::to_string(count[0]) + ", so " +
+               (missing == 1 ? std::string("a row of M is") : std::to_string(missing) + " rows of M are") +
+               " missing" + hint(1);
+    }
+    if (!order(count[1])) return "M has " + RowCount(count[1]) + "; n must be " + OrdersAllowed() + hint(1);
+    if (count[0] != count[1]) return "K has " + RowCount(count[0]) + " but M has " + std::to_string(count[1]);
+    return rowFault(1);
+}
+
+bool ProblemLines::CertainlyMalformed(std::string_view text) const
+{
+    if (!reason.empty()) return true;
+    if (section < 1) return false;
+    if (count[0] < 2 || count[0] > Kept || count[1] > count[0]) return true;
+    const auto n = static_cast<int>(count[0]);
+    for (std::size_t m = 0; m < 2; ++m) {
+        std::array<std::string_view, Kept> views;
+        UpperTexts texts{};
+        const std::size_t kept = std::min(RowViews(*this, m, text, views), count[0]);
+        if (!ReadUpperRows(std::span(views.data(), kept), 'X', n, texts).empty()) return true;
+    }
+    return false;
+}
+
+}  // namespace varno

@@ -1,0 +1,78 @@
+// The lines of the problem file as they are read, one problem at a time:
+// the one reader of the format, shared by the batch command and by the
+// desktop program's Open, so that both take exactly the same files.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/matrix_rows.h"
+
+namespace varno {
+
+// The largest n the program takes: the one place to change when it grows.
+inline constexpr int MaxOrder = 4;
+
+// What a line of a FILE is: the one test for it, wherever lines are read. A
+// final CR is ignored; "K" and "M" may have blanks and tabs around them.
+enum class LineKind { Blank, Comment, K, M, Row };
+LineKind ClassifyLine(std::string_view line);
+
+// Whether a line that begins with prefix may still turn out blank, a
+// comment, "K" or "M": anything else is a row, and an input whose first
+// line is a row is no file of problems.
+bool MayStartProblems(std::string_view prefix);
+
+// A problem whose rows hold more text than this is malformed: what is read
+// into memory stays bounded whatever the input.
+inline constexpr std::size_t MaxProblemBytes = std::size_t{1} << 20;
+
+// "1 row", "3 rows".
+std::string RowCount(std::size_t rows);
+
+// The lines of one problem as they are read, before any entry is converted:
+// all that needs keeping of it, and all that converting it needs. The rows'
+// texts live in a separate buffer, at the offsets recorded here.
+struct ProblemLines {
+    struct Row {
+        std::size_t offset = 0;
+        std::size_t size = 0;
+        std::int64_t line = 0;
+    };
+    static constexpr auto Kept = static_cast<std::size_t>(MaxOrder);
+    std::int64_t kLine = 0;  // its line "K"; 0 before it
+    std::int64_t mLine = 0;  // its line "M"; 0 before it
+    int section = -1;        // -1 before "K", 0 in K's rows, 1 in M's
+    bool any = false;        // a line "K", "M" or a row was seen
+    std::array<std::size_t, 2> count{};          // rows of K and of M
+    std::array<std::array<Row, Kept>, 2> rows{};  // the first MaxOrder of each, kept
+    std::size_t bytes = 0;                        // of the rows kept
+    std::string reason;                           // the first fault in line order
+    std::int64_t errorLine = 0;
+
+    // Takes the next line (without its '\n') of kind, numbered number, and
+    // keeps what it needs of it at the end of text.
+    void Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text);
+    // A row of more than MaxProblemBytes, seen but not kept.
+    void AddOversizeRow(std::int64_t number);
+    // M has as many rows as K, and K has 2 ... MaxOrder: nothing later can belong to it.
+    bool Complete() const
+    {
+        return section == 1 && count[0] >= 2 && count[0] <= Kept && count[1] == count[0];
+    }
+    // The entry texts of K (texts[0]) and M (texts[1]), n = count[0]; or the
+    // first fault, with its line in line (0 where no line is to blame).
+    // text as given to Add.
+    std::string Check(std::string_view text, std::array<UpperTexts, 2>& texts, std::int64_t& line) const;
+    // Whether no line still to come could make the problem whole: a reader
+    // that answers each problem as soon as it can answers it now.
+    bool CertainlyMalformed(std::string_view text) const;
+
+private:
+    void Fault(std::string why, std::int64_t number);
+};
+
+}  // namespace varno

@@ -1,0 +1,93 @@
+// The problem file: what Save writes reads back to the very bits, through
+// Open and through the batch command, and Open takes exactly what the batch
+// command takes, with the same fault on the same line.
+#include "core/problem_file.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "cli/batch.h"
+#include "cli/problem_stream.h"
+
+namespace varno::test {
+namespace {
+
+std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+
+TEST(ProblemFile, WrittenFileReadsBackToTheSameBits)
+{
+    using L = std::numeric_limits<double>;
+    const double tricky[] = {0.1,          -0.0,         L::denorm_min(),  -L::denorm_min(), L::min(),
+                             L::min() / 3, 1e308,        L::max(),         -L::max(),        L::infinity(),
+                             1.0 / 3,      123.456,      1e-5,             0.30000000000000004, -2.5e-310,
+                             9007199254740993.0, 1e23,   4.35,             -1e-300,          0.0};
+    Matrix10 K{}, M{};
+    std::size_t k = 0;
+    for (Matrix10* X : {&K, &M})
+        for (std::size_t i = 1; i <= 4; ++i)
+            for (std::size_t j = i; j <= 4; ++j) (*X)[i][j] = tricky[k++ % std::size(tricky)];
+    const std::string text = WriteProblemFile(K, M, 4, "9.8");
+    EXPECT_TRUE(text.starts_with("# n = 4, written by varno 9.8\nK\n0.1 -0 5e-324 -5e-324\n")) << text;
+    const ProblemFileRead read = ReadProblemFile(text);
+    ASSERT_TRUE(read.ok()) << read.error;
+    ASSERT_EQ(read.problems.size(), 1u);
+    const FileProblem& p = read.problems[0];
+    EXPECT_EQ(p.n, 4);
+    EXPECT_EQ(p.line, 2);
+    const BatchParse batch = ParseProblemFile(text, 1, true);  // strict: not one entry misread
+    ASSERT_TRUE(batch.ok()) << batch.Message();
+    for (std::size_t i = 1; i <= 4; ++i)
+        for (std::size_t j = i; j <= 4; ++j) {
+            EXPECT_EQ(Bits(p.K[i][j]), Bits(K[i][j])) << i << j;
+            EXPECT_EQ(Bits(p.M[i][j]), Bits(M[i][j])) << i << j;
+            EXPECT_EQ(Bits(batch.problem.K[i - 1][j - 1]), Bits(K[i][j])) << i << j;
+            EXPECT_EQ(Bits(batch.problem.M[i - 1][j - 1]), Bits(M[i][j])) << i << j;
+        }
+    EXPECT_EQ(p.kTexts.front(), "0.1");
+}
+
+// Each text as Open reads it and as the batch command answers it.
+TEST(ProblemFile, OpenTakesWhatTheBatchCommandTakes)
+{
+    const struct {
+        std::string text;
+        int problems;
+        const char* error;  // Open's; the batch command's names the same fault
+    } cases[] = {
+        {"\xEF\xBB\xBF# bar\r\n K \r\n2 0\r\n6\r\n\nM\n1 0\n2\nK\n2 1 0\n2 1\n2\nM\n1 0 0\n1 0\n1", 2, ""},
+        {"K\n2 0\n6\nM\n1 0\n", 0, "line 5: M has 1 row; n is 2, so a row of M is missing."},
+        {"K\n2 0 0\n6 0\n1\nM\n", 0, "line 5: M has 0 rows; n is 3, so 3 rows of M are missing."},
+        {"K\nK\n2 0\n6\nM\n1 0\n2\n", 0, "line 1: K has no rows."},
+        {"K\n2 -1; 2\nM\n1 0; 1\n", 0,
+         "line 1: K has 1 row; n must be 2, 3 or 4; \";\" does not separate rows in a file, where each row has a "
+         "line of its own."},
+        {"K\n2 0\n6\nM\n1 0\n2\nK\n1 2\n3 4 5\nM\n1 0\n1\n", 0, "line 9: row 2 of K has 3 entries; expected 1 or 2."},
+        {"1 2\nK\n", 0, "line 1: rows before the line \"K\"."},
+        {"# nothing\n", 0, "line 1: no line \"K\" in the input."},
+        {"K\n1 0\n0 1\n", 0, "line 1: no line \"M\" in the input."},
+        // Lines too long to keep: blanks read as one, anything else is too much.
+        {"K" + std::string(3 << 20, ' ') + "\n2 0\n6\nM\n1 0\n2\n", 1, ""},
+        {"K\n2 0" + std::string(3 << 20, '0') + "\n6\nM\n1 0\n2\n", 0,
+         "line 2: the rows of this problem hold more than 1 MiB."},
+    };
+    for (const auto& c : cases) {
+        const ProblemFileRead read = ReadProblemFile(c.text);
+        EXPECT_EQ(read.error, c.error) << c.text.substr(0, 80);
+        EXPECT_EQ(static_cast<int>(read.problems.size()), c.problems) << c.text.substr(0, 80);
+        std::string out, err;
+        const int status = RunProblemText(c.text, out, err, {});
+        EXPECT_EQ(status == 2, !read.ok()) << c.text.substr(0, 80);
+        if (read.ok()) continue;
+        // The same reason, the batch command's first message.
+        const std::string reason = read.error.substr(read.error.find(": ") + 2, read.error.size() - 1 - read.error.find(": ") - 2);
+        EXPECT_NE(err.substr(0, err.find('\n')).find(reason), std::string::npos) << err;
+        EXPECT_EQ(read.errorLine, std::stoi(read.error.substr(5)));
+    }
+}
+
+}  // namespace
+}  // namespace varno::test

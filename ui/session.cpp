@@ -1,0 +1,56 @@
+#include "ui/session.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace varno::ui {
+
+std::vector<std::uint64_t> Session::Content(const MatrixStore& store)
+{
+    const int n = store.Dimension;
+    std::vector<std::uint64_t> bits;
+    if (n < 2 || n > 4) return bits;
+    bool anything = false;
+    bits.push_back(static_cast<std::uint64_t>(n));
+    for (const Matrix10* x : {&store.K, &store.M})
+        for (std::size_t i = 1; i <= static_cast<std::size_t>(n); ++i)
+            for (std::size_t j = i; j <= static_cast<std::size_t>(n); ++j) {
+                bits.push_back(std::bit_cast<std::uint64_t>((*x)[i][j]));
+                anything = anything || bits.back() != 0;
+            }
+    if (!anything) bits.clear();
+    return bits;
+}
+
+void Session::MarkSaved(const MatrixStore& store) { saved_ = Content(store); }
+
+bool Session::Modified(const MatrixStore& store) const { return Content(store) != saved_; }
+
+bool Session::MayLeave(const MatrixStore& store, const std::function<SaveAnswer()>& ask,
+                       const std::function<bool()>& save) const
+{
+    if (!Modified(store)) return true;
+    switch (ask()) {
+    case SaveAnswer::Save: return save();
+    case SaveAnswer::Discard: return true;
+    case SaveAnswer::Cancel: break;
+    }
+    return false;
+}
+
+std::string Session::DisplayName() const
+{
+    if (path_.empty()) return "Untitled";
+    const std::size_t slash = path_.find_last_of('/');
+    return slash == std::string::npos ? path_ : path_.substr(slash + 1);
+}
+
+std::vector<std::string> WithRecent(std::vector<std::string> recent, const std::string& path)
+{
+    std::erase(recent, path);
+    recent.insert(recent.begin(), path);
+    if (recent.size() > RecentCount) recent.resize(RecentCount);
+    return recent;
+}
+
+}  // namespace varno::ui
