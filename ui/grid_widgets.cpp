@@ -28,6 +28,20 @@ constexpr int LineEditMargin = 2;
 // without being measured.
 constexpr qsizetype NeverFits = 1000;
 
+int FocusFrameWidth(const QWidget& widget) { return std::max(2, widget.fontMetrics().height() / 8); }
+
+// The focus frame of lists and buttons, in the highlight colour, just inside area.
+void DrawFocusFrame(QPainter& painter, const QWidget& widget, const QRect& area)
+{
+    const int width = FocusFrameWidth(widget);
+    QPen pen(widget.palette().color(QPalette::Highlight), width);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const int half = width / 2;
+    painter.drawRect(area.adjusted(half, half, -(width - half), -(width - half)));
+}
+
 }  // namespace
 
 CellEdit::CellEdit(QWidget* parent) : QLineEdit(parent)
@@ -46,6 +60,12 @@ void CellEdit::setProgramText(const QString& text)
 void CellEdit::setNote(const QString& note)
 {
     note_ = note;
+    updateHints();
+}
+
+void CellEdit::setPlace(const QString& place)
+{
+    place_ = place;
     updateHints();
 }
 
@@ -70,8 +90,12 @@ QString CellEdit::shownText() const
 void CellEdit::updateHints()
 {
     const CellHints hints = HintsForCell(text(), note_, overflows());
-    setToolTip(hints.toolTip);
-    setAccessibleDescription(hints.description);
+    const auto placed = [this](const QString& hint) -> QString {
+        if (place_.isEmpty()) return hint;
+        return hint.isEmpty() ? place_ : QString(place_ + QLatin1Char('\n') + hint);
+    };
+    setToolTip(placed(hints.toolTip));
+    setAccessibleDescription(placed(hints.description));
 }
 
 // The caret at the start, so that a long text shows from its first character.
@@ -242,13 +266,17 @@ void ChoiceList::paintEvent(QPaintEvent* event)
     QListWidget::paintEvent(event);
     if (!hasFocus()) return;
     QPainter painter(viewport());
-    const int width = std::max(2, fontMetrics().height() / 8);
-    QPen pen(palette().color(QPalette::Highlight), width);
-    pen.setJoinStyle(Qt::MiterJoin);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    const int half = width / 2;
-    painter.drawRect(viewport()->rect().adjusted(half, half, -(width - half), -(width - half)));
+    DrawFocusFrame(painter, *this, viewport()->rect());
+}
+
+void FocusButton::paintEvent(QPaintEvent* event)
+{
+    QPushButton::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(this);
+    // Clear of the bevel's outline, which marks the default button.
+    const int inset = FocusFrameWidth(*this) + 1;
+    DrawFocusFrame(painter, *this, rect().adjusted(inset, inset, -inset, -inset));
 }
 
 void ChoiceList::focusInEvent(QFocusEvent* event)

@@ -1,9 +1,11 @@
-// The two kinds of controls of the grid that behave beyond their Qt defaults:
-// cells that take a whole pasted matrix, and lists that keep their choice.
+// The controls of the main window that behave beyond their Qt defaults:
+// cells that take a whole pasted matrix, lists that keep their choice, and
+// buttons and lists that show their focus on any palette.
 #pragma once
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <functional>
 
 namespace varno::ui {
@@ -42,6 +44,9 @@ public:
     // description; they also give the whole text when it is longer than the
     // cell.
     void setNote(const QString& note);
+    // The degrees of freedom of the cell's row and column where an imported
+    // model names them; the first line of the tooltip and the description.
+    void setPlace(const QString& place);
     // What the cell shows now: the text, or its shortened form.
     QString shownText() const;
     bool overflows() const;
@@ -69,6 +74,7 @@ private:
     bool selectOnPress_ = false;  // the focus came with this mouse press
     QPoint pressPosition_;
     QString note_;
+    QString place_;
 };
 
 // A single-selection list that a user's click or key can move but never
@@ -88,6 +94,19 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+};
+
+// A push button that draws the lists' focus frame inside its bevel: the
+// styles outline the default button (Calculate) as they outline the one
+// with the focus, so the focus on it would not show.
+class FocusButton final : public QPushButton {
+    Q_OBJECT
+
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace varno::ui

@@ -34,6 +34,7 @@ A value longer than its cell is shown shortened with &ldquo;&hellip;&rdquo;; its
 <tr><td><b>Enter</b></td><td>Calculate</td></tr>
 <tr><td><b>Ctrl+O</b></td><td>Open a problem file</td></tr>
 <tr><td><b>Ctrl+S</b>, <b>Ctrl+Shift+S</b></td><td>Save, Save As</td></tr>
+<tr><td><b>Ctrl+I</b></td><td>Import K and M from another program's files</td></tr>
 <tr><td><b>Alt+F</b></td><td>the File menu, with the last eight files</td></tr>
 <tr><td><b>Alt+M</b></td><td>the Modes window</td></tr>
 <tr><td><b>Ctrl+V</b>, <b>Ctrl+C</b></td><td>paste into a cell; copy a message or the modes table</td></tr>
@@ -45,6 +46,10 @@ A value longer than its cell is shown shortened with &ldquo;&hellip;&rdquo;; its
 a line <tt>M</tt>, its rows), suggested with the suffix <tt>.varno</tt>;
 <tt>varno-cli FILE</tt> answers the same file. <tt>varno FILE</tt> opens one, and so does
 dropping it on the window. Of a file with several problems you pick one.</p>
+<p><b>Import&hellip;</b> in the File menu takes K and M from two files chosen together:
+Matrix Market (<tt>.mtx</tt>), CalculiX (<tt>.sti</tt> and <tt>.mas</tt>) or CSV and tab-separated text.
+Name them with K and M (<tt>beam_K.mtx</tt>, <tt>beam_M.mtx</tt>) unless they are CalculiX's.
+Where the model names its degrees of freedom, each cell's tooltip gives its two.</p>
 <h3>More</h3>
 <p>The manual pages: <tt>man varno</tt> and <tt>man varno-cli</tt>
 (in a source tree: <tt>man -l man/varno.1</tt>). The README (<tt>README.md</tt> at the top

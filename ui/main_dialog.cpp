@@ -27,6 +27,7 @@
 
 #include "core/form.h"
 #include "core/matrix_store.h"
+#include "core/model_import.h"
 #include "core/number_text.h"
 #include "core/version.h"
 #include "driver/calculate.h"
@@ -204,9 +205,9 @@ void CMainDialog::Build()
     resize(BoundedToScreen(*this, wanted));
 
     // Template order, which is also the tab order.
-    calculate_ = Place(new QPushButton(QStringLiteral("Calculate"), page_), NoId, 229, 257, 50, 14);
+    calculate_ = Place(new FocusButton(QStringLiteral("Calculate"), page_), NoId, 229, 257, 50, 14);
     calculate_->setDefault(true);
-    exit_ = Place(new QPushButton(QStringLiteral("Exit"), page_), NoId, 295, 258, 50, 14);
+    exit_ = Place(new FocusButton(QStringLiteral("Exit"), page_), NoId, 295, 258, 50, 14);
     Place(new QLabel(QStringLiteral("This program calculates the eigenvalues of:"), page_), NoId, 11, 15, 138, 8);
     auto* picture = new QLabel(page_);
     const QPixmap equation = EquationPixmap(palette().color(QPalette::WindowText));
@@ -268,9 +269,9 @@ void CMainDialog::Build()
     Place(new QGroupBox(QStringLiteral("Enter M matrix coefficients"), page_), id::MGroup, 7, 114, 344, 135);
     Place(new QGroupBox(page_), NoId, 7, 76, 150, 26);
     Place(new QLabel(QString::fromUtf8(CreditLine), page_), NoId, 14, 86, 133, 8);
-    modes_ = Place(new QPushButton(QString::fromUtf8(ModesButtonText), page_), NoId, 163, 257, 50, 14);
+    modes_ = Place(new FocusButton(QString::fromUtf8(ModesButtonText), page_), NoId, 163, 257, 50, 14);
     modes_->setEnabled(false);  // until a calculation has modes
-    file_ = Place(new QPushButton(QString::fromUtf8(FileButtonText), page_), NoId, 7, 257, 50, 14);
+    file_ = Place(new FocusButton(QString::fromUtf8(FileButtonText), page_), NoId, 7, 257, 50, 14);
     BuildFileMenu();
 
     for (QWidget* widget : placed_) {
@@ -369,6 +370,7 @@ void CMainDialog::SelectActionRow(int row)
 void CMainDialog::OnDimensionChange()
 {
     DimensionChanged(state_, *this);
+    NameCells();
     setWindowModified(problemModified());
 }
 
@@ -447,10 +449,20 @@ void CMainDialog::ShowNote(int cell)
 void CMainDialog::NameCells()
 {
     const QString matrix = state_.store.ActionIndex == 0 ? QStringLiteral("K") : QStringLiteral("M");
+    const int n = state_.store.Dimension;
+    const bool labelled = labels_.size() == static_cast<std::size_t>(n);
     for (int cell = id::FirstCell; cell <= id::LastCell; ++cell) {
         const auto [i, j] = CellPositionOf(cell);
-        cells_[static_cast<std::size_t>(cell - id::FirstCell)]->setAccessibleName(
-            QStringLiteral("%1 row %2, column %3").arg(matrix).arg(i).arg(j));
+        CellEdit* edit = cells_[static_cast<std::size_t>(cell - id::FirstCell)];
+        edit->setAccessibleName(QStringLiteral("%1 row %2, column %3").arg(matrix).arg(i).arg(j));
+        QString place;
+        if (labelled && j <= n) {
+            const QString row = FromStd(labels_[static_cast<std::size_t>(i - 1)]);
+            const QString column = FromStd(labels_[static_cast<std::size_t>(j - 1)]);
+            place = i == j ? QStringLiteral("Degree of freedom %1").arg(row)
+                           : QStringLiteral("Degrees of freedom %1 and %2").arg(row, column);
+        }
+        edit->setPlace(place);
     }
 }
 
@@ -492,8 +504,11 @@ void CMainDialog::BuildFileMenu()
     saveAction_->setShortcut(QKeySequence::Save);
     saveAsAction_ = new QAction(QStringLiteral("Save &As\u2026"), this);
     saveAsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    importAction_ = new QAction(QStringLiteral("&Import\u2026"), this);
+    importAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     // On the window too, so that their keys work with the menu closed.
-    addActions({openAction_, saveAction_, saveAsAction_});
+    addActions({openAction_, saveAction_, saveAsAction_, importAction_});
+    connect(importAction_, &QAction::triggered, this, [this] { Import(); });
     connect(openAction_, &QAction::triggered, this, [this] { Open(); });
     connect(saveAction_, &QAction::triggered, this, [this] { Save(); });
     connect(saveAsAction_, &QAction::triggered, this, [this] { SaveAs(); });
@@ -505,6 +520,8 @@ void CMainDialog::FillFileMenu()
 {
     fileMenu_->clear();
     fileMenu_->addActions({openAction_, saveAction_, saveAsAction_});
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(importAction_);
     fileMenu_->addSeparator();
     if (recent_.empty()) fileMenu_->addAction(QStringLiteral("No recent files"))->setEnabled(false);
     const QFontMetrics metrics(fileMenu_->font());
@@ -577,9 +594,44 @@ bool CMainDialog::OpenFile(const QString& path)
     return true;
 }
 
-void CMainDialog::Load(const FileProblem& problem)
+bool CMainDialog::Import()
+{
+    const QString folder = session_.path().empty() ? QString() : QFileInfo(FromStd(session_.path())).path();
+    const QStringList files = prompts_.ModelFilesToImport(folder);
+    if (files.isEmpty()) return false;
+    const ModelPair pair = PairModelFiles(files);
+    if (!pair.error.isEmpty()) {
+        channel_.ShowMessage(pair.error.toStdString());
+        return false;
+    }
+    const ImportedModel model =
+        ImportModelFiles(QFile::encodeName(pair.k).toStdString(), QFile::encodeName(pair.m).toStdString(),
+                         QFileInfo(pair.k).fileName().toStdString(), QFileInfo(pair.m).fileName().toStdString());
+    if (!model.ok()) {
+        channel_.ShowMessage("Cannot import K and M:\n" + model.error);
+        return false;
+    }
+    if (!MayLeave()) return false;
+    FileProblem problem;
+    problem.n = model.n;
+    problem.K = model.K;
+    problem.M = model.M;
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(model.n); ++i)
+        for (std::size_t j = i; j <= static_cast<std::size_t>(model.n); ++j) {
+            problem.kTexts.push_back(FormatShortest(model.K[i][j]));
+            problem.mTexts.push_back(FormatShortest(model.M[i][j]));
+        }
+    Load(problem, model.labels);
+    // Not the file opened before: a Save asks where to.
+    session_.setPath({});
+    UpdateTitle();
+    return true;
+}
+
+void CMainDialog::Load(const FileProblem& problem, std::vector<std::string> labels)
 {
     typed_.Clear();
+    labels_ = std::move(labels);
     state_.store.K = problem.K;
     state_.store.M = problem.M;
     // Texts misread in the file are marked in their cells, as if typed.

@@ -50,7 +50,7 @@ inline constexpr int ScRestore = 0xF120;
 // The button that opens the Modes window, left of "Calculate".
 inline constexpr const char* ModesButtonText = "&Modes\u2026";
 
-// The button whose menu holds Open, Save, Save As and the recent files.
+// The button whose menu holds Open, Save, Save As, Import and the recent files.
 inline constexpr const char* FileButtonText = "&File";
 
 // Calculate or Save before a dimension is chosen.
@@ -103,6 +103,11 @@ public:
     bool Save();
     bool SaveAs();
     bool SaveTo(const QString& path);
+    // Import...: K and M from the two files of a model that other programs
+    // write (core/model_import.h), chosen together. Replaces the problem as
+    // Open does, with no file to save to yet; a model that cannot be read
+    // leaves the window as it was. True when one was imported.
+    bool Import();
     bool problemModified() const;
 
     // The recent files, most recent first; sink hears of every change, to
@@ -145,8 +150,9 @@ private:
     void FillFileMenu();
     // Shows the modes what the calculation gives, in the window if open.
     void ShowModesView(ModesView view);
-    // Replaces the problem by one read from a file.
-    void Load(const FileProblem& problem);
+    // Replaces the problem by one read from a file, with the names of its
+    // degrees of freedom where the file gives them.
+    void Load(const FileProblem& problem, std::vector<std::string> labels = {});
     // Where the problem is left: true to go on.
     bool MayLeave();
     void Remember(const QString& path);
@@ -154,7 +160,8 @@ private:
     // Marks a cell whose text is not read as it looks, with the reason as
     // tooltip and accessible description; clears the mark otherwise.
     void ShowNote(int cell);
-    // Cells are named after the matrix shown and their position.
+    // Cells are named after the matrix shown and their position, and after
+    // the imported model's degrees of freedom while the dimension is its.
     void NameCells();
     template <class W>
     W* Place(W* widget, int id, int x, int y, int w, int h);
@@ -176,6 +183,8 @@ private:
     QAction* openAction_ = nullptr;
     QAction* saveAction_ = nullptr;
     QAction* saveAsAction_ = nullptr;
+    QAction* importAction_ = nullptr;
+    std::vector<std::string> labels_;  // the imported model's degrees of freedom
     HelpWindow* help_ = nullptr;
     std::array<QWidget*, 40> byId_{};  // controls 1000 ... 1039
     std::vector<QWidget*> placed_;  // every control, in template order

@@ -6,12 +6,33 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace varno::ui {
 namespace {
 
 // Any name is read; .varno is what a Save suggests.
 const QString Filters = QStringLiteral("varno problems (*.varno);;Text files (*.txt);;All files (*)");
+const QString ModelFilters =
+    QStringLiteral("Models (*.mtx *.sti *.mas *.csv *.tsv *.txt);;All files (*)");
+
+enum class Role { Unknown, K, M };
+
+Role RoleOf(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().toLower();
+    if (suffix == QLatin1String("sti")) return Role::K;
+    if (suffix == QLatin1String("mas")) return Role::M;
+    bool k = false, m = false;
+    // Words, so that the m of "beam" says nothing.
+    static const QRegularExpression apart(QStringLiteral("[^a-z]+"));
+    for (const QString& word : info.completeBaseName().toLower().split(apart, Qt::SkipEmptyParts)) {
+        k = k || word == QLatin1String("k") || word.startsWith(QLatin1String("stiff"));
+        m = m || word == QLatin1String("m") || word.startsWith(QLatin1String("mass"));
+    }
+    return k == m ? Role::Unknown : k ? Role::K : Role::M;
+}
 
 }  // namespace
 
@@ -41,6 +62,25 @@ QString DesktopPrompts::FileToSave(const QString& suggested)
     // A name typed without a suffix gets the suggested one; any other is kept.
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".varno");
     return path;
+}
+
+ModelPair PairModelFiles(const QStringList& files)
+{
+    if (files.size() != 2) return {{}, {}, QStringLiteral("Choose two files at once: the one with K and the one with M.")};
+    const Role a = RoleOf(files[0]), b = RoleOf(files[1]);
+    if ((a == Role::K || b == Role::M) && a != Role::M && b != Role::K) return {files[0], files[1], {}};
+    if ((a == Role::M || b == Role::K) && a != Role::K && b != Role::M) return {files[1], files[0], {}};
+    return {{},
+            {},
+            QStringLiteral("Cannot tell which of %1 and %2 holds K. Choose CalculiX's .sti and .mas, or files "
+                           "named with K and M, such as beam_K.mtx and beam_M.mtx.")
+                .arg(QFileInfo(files[0]).fileName(), QFileInfo(files[1]).fileName())};
+}
+
+QStringList DesktopPrompts::ModelFilesToImport(const QString& folder)
+{
+    return QFileDialog::getOpenFileNames(parent_, QStringLiteral("Import K and M: choose both files"), folder,
+                                         ModelFilters);
 }
 
 int DesktopPrompts::PickProblem(const QString& file, const QStringList& items)

@@ -55,6 +55,7 @@ struct ScriptedPrompts final : ui::Prompts {
     int pick = 0;
     int asked = 0;
     QStringList items;
+    QStringList imported;
     ui::SaveAnswer AskSaveChanges(const QString&) override
     {
         ++asked;
@@ -67,6 +68,7 @@ struct ScriptedPrompts final : ui::Prompts {
         items = offered;
         return pick;
     }
+    QStringList ModelFilesToImport(const QString&) override { return imported; }
 };
 
 // Records, and lets a test look at the windows where a box would be open.
@@ -501,8 +503,10 @@ private slots:
         QCOMPARE(edit->palette().color(QPalette::Base), plain);
     }
 
-    // With the focus a list has a frame in the highlight colour, on a light
-    // palette and a dark one; without it, none.
+    // With the focus a list or a button has a frame in the highlight colour,
+    // on a light palette and a dark one; without it, none. Calculate too,
+    // which looks the same focused or not where the style outlines the
+    // default button only.
     void listsShowTheirFocus_data()
     {
         QTest::addColumn<QColor>("base");
@@ -525,6 +529,19 @@ private slots:
             QCOMPARE(focused.pixelColor(1, focused.height() - 2), highlight);  // below the rows
             dialog->exitButton()->setFocus();
             QCOMPARE(l->viewport()->grab().toImage().pixelColor(1, focused.height() - 2), base);
+        }
+        // Along the middle row of a button's left quarter.
+        const auto framed = [&](QPushButton* button) {
+            const QImage image = button->grab().toImage();
+            for (int x = 0; x < image.width() / 4; ++x)
+                if (image.pixelColor(x, image.height() / 2) == highlight) return true;
+            return false;
+        };
+        for (QPushButton* button : {dialog->calculateButton(), dialog->exitButton(), dialog->fileButton()}) {
+            button->setFocus();
+            QVERIFY(framed(button));
+            list(id::DimensionList)->setFocus();
+            QVERIFY(!framed(button));
         }
     }
 
@@ -778,6 +795,65 @@ private slots:
         QCOMPARE(cell(1, 2)->text(), QStringLiteral("4.5"));
         QVERIFY(dialog->isWindowModified());
         QCOMPARE(prompts->asked, 0);
+    }
+
+    // Import: K and M told apart by name, in either order; where they read,
+    // the problem replaced as by Open, after the question, unsaved; else one
+    // message and the matrices as they were.
+    void importTakesAModelOrNothing_data()
+    {
+        QTest::addColumn<QStringList>("files");  // name, text, name, text ...; a .dof is not chosen
+        QTest::addColumn<QString>("said");        // empty where it imports
+        QTest::addColumn<QString>("tip");         // cell (1, 2)'s tooltip after
+        const QString mtxK = QStringLiteral("%%MatrixMarket matrix coordinate real symmetric\n2 2 3\n1 1 2\n2 1 -1\n2 2 6\n");
+        const QString mtxM = QStringLiteral("%%MatrixMarket matrix coordinate real general\n2 2 2\n1 1 1\n2 2 2\n");
+        QTest::newRow("mtx, M's first") << QStringList{"beam_M.mtx", mtxM, "beam_K.mtx", mtxK} << QString() << QString();
+        QTest::newRow("CalculiX, labelled")
+            << QStringList{"job.mas", "1 1 1\n2 2 2\n", "job.sti", "1 1 2\n1 2 -1\n2 2 6\n", "job.dof", "1.1\n1.2\n"}
+            << QString() << QStringLiteral("Degrees of freedom 1.1 and 1.2");
+        QTest::newRow("malformed") << QStringList{"b_K.mtx", mtxK.chopped(2) + "x\n", "b_M.mtx", mtxM}
+                                   << QStringLiteral("b_K.mtx: line 5: ") << QString();
+        QTest::newRow("too large") << QStringList{"big.sti", "5 5 1\n", "big.mas", "1 1 1\n"}
+                                   << QStringLiteral("at most 4") << QString();
+        QTest::newRow("names do not tell") << QStringList{"a.mtx", mtxK, "b.mtx", mtxM}
+                                           << QStringLiteral("Cannot tell") << QString();
+        QTest::newRow("one file") << QStringList{"beam_K.mtx", mtxK} << QStringLiteral("two files") << QString();
+    }
+    void importTakesAModelOrNothing()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, said);
+        QFETCH(QString, tip);
+        QTemporaryDir dir;
+        for (qsizetype k = 0; k < files.size(); k += 2) {
+            QFile file(dir.filePath(files[k]));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(files[k + 1].toUtf8());
+            if (!files[k].endsWith(QLatin1String(".dof"))) prompts->imported << file.fileName();
+        }
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        typeInto(cell(1, 2), QStringLiteral("4.5"));
+        const ProgramState before = *state;
+        prompts->answer = ui::SaveAnswer::Discard;
+        QCOMPARE(dialog->Import(), said.isEmpty());
+        QCOMPARE(prompts->asked, said.isEmpty() ? 1 : 0);
+        QVERIFY(dialog->isWindowModified());
+        QCOMPARE(cell(1, 2)->toolTip(), tip);
+        if (!said.isEmpty()) {
+            QCOMPARE(channel->messages.size(), std::size_t{1});
+            QVERIFY2(QString::fromStdString(channel->messages[0]).contains(said), channel->messages[0].c_str());
+            QVERIFY(std::memcmp(&before.store.K, &state->store.K, sizeof before.store.K) == 0);
+            QVERIFY(std::memcmp(&before.store.M, &state->store.M, sizeof before.store.M) == 0);
+            QCOMPARE(cell(1, 2)->text(), QStringLiteral("4.5"));
+            return;
+        }
+        QVERIFY(channel->messages.empty());
+        QCOMPARE((QList<double>{K(1, 1), K(1, 2), K(2, 2), M(1, 1), M(1, 2), M(2, 2)}),
+                 (QList<double>{2.0, -1.0, 6.0, 1.0, 0.0, 2.0}));
+        QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("Untitled[*]")));
+        clickRow(id::DimensionList, 1);  // the labels name the model's degrees of freedom only
+        QCOMPARE(cell(1, 2)->toolTip(), QString());
     }
 
     // A misread cell keeps its mark, naming the text typed, through a switch

@@ -35,6 +35,7 @@ struct NoPrompts final : varno::ui::Prompts {
     QString FileToOpen(const QString&) override { return {}; }
     QString FileToSave(const QString&) override { return {}; }
     int PickProblem(const QString&, const QStringList&) override { return -1; }
+    QStringList ModelFilesToImport(const QString&) override { return {}; }
 };
 
 void Select(QListWidget* list, int row) { list->setCurrentRow(row); }
