@@ -208,27 +208,10 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
                 ++i;
                 continue;
             }
-            // A complex pair. T's block is diagonal (ta, tb), and the pair
-            // is that of S's block times diag(1 / ta, 1 / tb), as Eigen's
-            // GeneralizedEigenSolver forms it: beta = ta tb, alpha from
-            // S2 = S diag(tb, ta), no division until the end.
             const double ta = T(i, i), tb = T(i + 1, i + 1);
             maybeSingular = maybeSingular ||
                             (std::min(std::fabs(ta), std::fabs(tb)) <= tolB && S.template block<2, 2>(i, i).norm() <= tolA);
-            if (std::min(std::fabs(ta), std::fabs(tb)) <= roundingB) {
-                // Both are huge (a conjugate pair has one modulus): infinite
-                // to within rounding.
-                out.infinite += 2;
-            } else {
-                const double beta = ta * tb;
-                const double s00 = S(i, i) * tb, s01 = S(i, i + 1) * ta;
-                const double s10 = S(i + 1, i) * tb, s11 = S(i + 1, i + 1) * ta;
-                const double p = 0.5 * (s00 - s11);
-                const double z = std::sqrt(std::fabs(p * p + s10 * s01));
-                const double re = (s11 + p) / beta, im = std::fabs(z / beta);
-                values[finite++] = {re, -im};
-                values[finite++] = {re, im};
-            }
+            ReadPair(S, T, i, roundingB, values, finite, out.infinite);
             i += 2;
         }
     };

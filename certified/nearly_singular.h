@@ -85,6 +85,31 @@ void Consensus(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double,
     infinite = readings[best].infinite;
 }
 
+// The 2 x 2 block of S and T at i: a complex pair, or two infinite values
+// where T's diagonal is at rounding level (a conjugate pair has one
+// modulus). T's block is diagonal (ta, tb), and the pair is that of S's
+// block times diag(1 / ta, 1 / tb), as Eigen's GeneralizedEigenSolver forms
+// it: beta = ta tb, alpha from S2 = S diag(tb, ta), no division until the
+// end.
+template <typename Matrix>
+void ReadPair(const Matrix& S, const Matrix& T, int i, double roundingB, std::array<Eigenvalue, 4>& values,
+              std::size_t& finite, int& infinite)
+{
+    const double ta = T(i, i), tb = T(i + 1, i + 1);
+    if (std::min(std::fabs(ta), std::fabs(tb)) <= roundingB) {
+        infinite += 2;
+        return;
+    }
+    const double beta = ta * tb;
+    const double s00 = S(i, i) * tb, s01 = S(i, i + 1) * ta;
+    const double s10 = S(i + 1, i) * tb, s11 = S(i + 1, i + 1) * ta;
+    const double p = 0.5 * (s00 - s11);
+    const double z = std::sqrt(std::fabs(p * p + s10 * s01));
+    const double re = (s11 + p) / beta, im = std::fabs(z / beta);
+    values[finite++] = {re, -im};
+    values[finite++] = {re, im};
+}
+
 // QZ may also call finite values infinite where K and M share a
 // direction at rounding level, in every order (one gave 1.01 and inf
 // three times for -3, 1.01, 2.78 and one value at will): wherever it
@@ -125,18 +150,7 @@ void DeflateSharedDirections(const Eigen::Matrix<double, N, N>& A, const Eigen::
             ++i;
             continue;
         }
-        const double ta = T(i, i), tb = T(i + 1, i + 1);
-        if (std::min(std::fabs(ta), std::fabs(tb)) <= roundingB) {
-            infinite += 2;
-        } else {
-            const double beta = ta * tb;
-            const double s00 = S(i, i) * tb, s01 = S(i, i + 1) * ta;
-            const double s10 = S(i + 1, i) * tb, s11 = S(i + 1, i + 1) * ta;
-            const double p = 0.5 * (s00 - s11);
-            const double z = std::sqrt(std::fabs(p * p + s10 * s01));
-            values[finite++] = {(s11 + p) / beta, -std::fabs(z / beta)};
-            values[finite++] = {(s11 + p) / beta, std::fabs(z / beta)};
-        }
+        ReadPair(S, T, i, roundingB, values, finite, infinite);
         i += 2;
     }
 }
