@@ -109,10 +109,10 @@ double Quotient(const DefinitePencil& p, const Vector4& x)
 
 // Otherwise the eigenvalues the count proves, and inverse iteration on
 // A - theta B itself for the vectors, ascending in nu.
-void CountedPairs(const DefinitePencil& p, Eigenpairs& e)
+void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalues* found)
 {
     const int n = p.n;
-    const ProvedEigenvalues proved = PencilEigenvalues(p);
+    const ProvedEigenvalues proved = found ? *found : PencilEigenvalues(p);
     e.theta = proved.scaledNu;
     std::array<int, 4> starts{};
     const std::size_t groupCount = Groups(p, e.theta, starts);
@@ -261,11 +261,12 @@ bool DiagonalPairs(const DefinitePencil& p, const Matrix10& K, const Matrix10& M
 // The eigenpairs of a definite pencil with their bounds: a diagonal pencil's
 // own, dsygv's route where it serves, the count and inverse iteration
 // otherwise.
-Eigenpairs PairsOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M)
+Eigenpairs PairsOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
+                   const ProvedEigenvalues* proved = nullptr)
 {
     Eigenpairs e;
     if (DiagonalPairs(p, K, M, e)) return e;
-    if (!RoutePairs(p, e)) CountedPairs(p, e);
+    if (!RoutePairs(p, e)) CountedPairs(p, e, proved);
     LambdaBounds(p, e);
     return e;
 }
@@ -374,9 +375,10 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& 
     return result;
 }
 
-std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M)
+std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
+                                      const ProvedEigenvalues* proved)
 {
-    std::array<double, 4> lambda = PairsOf(p, K, M).lambda;
+    std::array<double, 4> lambda = PairsOf(p, K, M, proved).lambda;
     SortAscending(lambda, p.n);
     return lambda;
 }

@@ -50,6 +50,7 @@
 #include <optional>
 
 #include "certified/definiteness.h"
+#include "certified/proof.h"
 #include "core/matrix_store.h"
 
 namespace varno {
@@ -85,8 +86,10 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& 
 // The pencil's eigenvalues lambda, ascending, +inf last: each the one double
 // shown for it everywhere (the Modes window, the batch command's
 // "eigenvalues" and "modes", a mended report), which lies within the bound
-// ModesOf gives it.
-std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M);
+// ModesOf gives it. proved: the pencil's PencilEigenvalues where a check has
+// found them already, which the count's route then takes as they are.
+std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
+                                      const ProvedEigenvalues* proved = nullptr);
 
 // The same for the leading n x n blocks of a store whose lower triangles
 // mirror the upper ones; empty unless one of M, -M, K, -K is safely definite.

@@ -139,11 +139,12 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     }
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
     if (pencil.definiteness != Definiteness::Safe) return CheckGeneralPencil(state, held, channel);
-    if (HeldOutputRight(held, pencil.pencil)) {
+    ProvedOnDemand proved(pencil.pencil);
+    if (HeldOutputRight(held, pencil.pencil, proved)) {
         held.ReleaseTo(channel, state.text);
         return Outcome::ClosedForm;
     }
-    ShowMendedReport(state, channel, n, CertifiedLambda(pencil.pencil, store.K, store.M));
+    ShowMendedReport(state, channel, n, CertifiedLambda(pencil.pencil, store.K, store.M, proved.IfFound()));
     return Outcome::Mended;
 }
 

@@ -62,6 +62,16 @@ std::array<Target, 4> TargetsOf(const GeneralEigenvalues& r)
 // Whether x prints as every number within doubt of value does: as both ends.
 bool PrintsAs(double x, double value, double doubt, int precision)
 {
+    // Two numbers that print alike to p digits lie within a unit of the last
+    // digit of either, at most 2 10^(1-p) of its magnitude: most pairs of a
+    // shown value and a reference are farther apart than that, and need no
+    // printing. Twice the margin, for the rounding of this test itself.
+    static constexpr double TenTo[] = {1.0, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8,
+                                       1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17};
+    if (precision >= 1 && precision <= 18) {
+        const double unit = 4.0 * TenTo[precision - 1] * (std::fabs(x) + std::fabs(value) + doubt);
+        if (!(std::fabs(x - value) <= doubt + unit)) return false;
+    }
     const std::string text = FormatG(x, 1, precision);
     return FormatG(value - doubt, 1, precision) == text && FormatG(value + doubt, 1, precision) == text;
 }

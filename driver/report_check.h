@@ -74,6 +74,7 @@ class ProvedOnDemand {
 public:
     explicit ProvedOnDemand(const DefinitePencil& pencil) : pencil_(pencil) {}
     const ProvedEigenvalues& Get();
+    const ProvedEigenvalues* IfFound() const { return proved_ ? &*proved_ : nullptr; }
 
 private:
     const DefinitePencil& pencil_;

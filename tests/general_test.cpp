@@ -146,7 +146,7 @@ TEST(GeneralPencil, ShownValuesMatchedOneToOne)
         {"exact", {{-1, 2}, {-1, -2}, {3, 0}}, true, true},
         {"within_its_own_s", {{-1 + 9e-13, -2}, {-1, 2 - 9e-13}, {3 + 9e-7, 0}}, true, true},
         {"beyond_its_own_s", {{-1, 2}, {-1, -2}, {3 + 1.1e-6, 0}}, true, false},
-        {"printing_the_same", {{-1.00001, -2}, {-1, 2.00001}, {3, 0}}, true, true},
+        {"printing_the_same", {{-1.00045, -2}, {-1, 2.00045}, {3, 0}}, true, true},  // 4.5e-4 apart
         {"printing_otherwise", {{-1.001, -2}, {-1, 2}, {3, 0}}, true, false},
         {"pair_shown_real", {{-1, -2}, {-1, 2}, {3, 0}}, false, false},
         {"one_value_for_both", {{-1, 2}, {-1, 2}, {3, 0}}, true, false},
