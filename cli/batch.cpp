@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <system_error>
 
 #include "core/matrix_rows.h"
@@ -212,6 +213,15 @@ void AppendCell(std::string& out, double value, int width, int precision)
     if (out[start] != ' ') out.insert(start, 1, ' ');
 }
 
+// A share in per cent, as the window shows it, right-aligned in width, with
+// its sign; "-" where it is not defined.
+void AppendShare(std::string& out, double share, std::size_t width, bool sign)
+{
+    const std::string text = std::isnan(share) ? "-" : ShareText(share);
+    out.append(width > text.size() ? width - text.size() : 1, ' ') += text;
+    if (sign && !std::isnan(share)) out += " %";
+}
+
 // The modes of a run that showed a report, for a person: one line a mode,
 // then the shapes with one column a mode, as structural codes print them;
 // digits enough to read, not every digit there is (that is the JSON's job).
@@ -222,8 +232,15 @@ void AppendModesTable(std::string& out, const BatchRun& run)
         return;
     }
     const ModalResult& r = *run.modes;
+    const ModalOptions& asked = run.modal;
     const auto n = static_cast<std::size_t>(r.n);
-    out += "Modes\n mode          lambda     bound       omega           f           T   eff. mass   share\n";
+    // Per direction, the effective masses get a table each; otherwise they
+    // are those of every degree of freedom moving together.
+    const bool together = asked.directions.empty();
+    out += "Modes\n mode          lambda     bound       omega           f           T";
+    if (together) out += "   eff. mass    share";
+    if (run.damping) out += "        zeta";
+    out += '\n';
     for (std::size_t k = 0; k < n; ++k) {
         const Mode& m = r.modes[k];
         AppendG(out, static_cast<double>(k + 1), 5, 1);
@@ -232,24 +249,67 @@ void AppendModesTable(std::string& out, const BatchRun& run)
         AppendCell(out, m.omega, 12, 5);
         AppendCell(out, m.hertz, 12, 5);
         AppendCell(out, m.period, 12, 5);
-        AppendCell(out, m.effectiveMass, 12, 5);
-        AppendCell(out, 100 * m.effectiveMass / r.totalMass, 6, 3);
-        out += std::isnan(m.effectiveMass) ? "\n" : " %\n";
+        if (together) {
+            AppendCell(out, m.effectiveMass, 12, 5);
+            AppendShare(out, 100 * m.effectiveMass / r.totalMass, 7, true);
+        }
+        if (run.damping) AppendCell(out, run.damping->zeta[k], 12, 5);
+        out += '\n';
     }
-    if (r.massDefinite) {
+    if (r.massDefinite && together) {
         out += " total mass ";
         AppendG(out, r.totalMass, 0, 5);
         out += '\n';
     }
-    out += "\nMode shapes\n  dof";
+    if (run.damping) {
+        const RayleighRequest& q = *asked.rayleigh;
+        out += " Rayleigh damping from modes " + std::to_string(q.i) + " and " + std::to_string(q.j) + " (zeta ";
+        AppendG(out, q.zetaI, 0, 5);
+        out += " and ";
+        AppendG(out, q.zetaJ, 0, 5);
+        out += "): C = a0 M + a1 K, a0 = ";
+        AppendG(out, run.damping->a0, 0, 5);
+        out += " 1/s, a1 = ";
+        AppendG(out, run.damping->a1, 0, 5);
+        out += " s\n";
+    }
+    for (const DirectionParticipation& d : run.byDirection) {
+        const std::string label(DirectionLabel(d.direction));
+        out += "\nParticipation in " + label + ": total mass ";
+        AppendG(out, d.totalMass, 0, 5);
+        out += ", effective masses added up ";
+        AppendG(out, d.sum, 0, 5);
+        out += "\n mode       gamma   eff. mass    share   cumul.\n";
+        for (std::size_t k = 0; k < n; ++k) {
+            AppendG(out, static_cast<double>(k + 1), 5, 1);
+            AppendCell(out, d.participation[k] / run.shapes.divisor[k], 12, 5);
+            AppendCell(out, d.effectiveMass[k], 12, 5);
+            AppendShare(out, d.share[k], 9, false);
+            AppendShare(out, d.cumulative[k], 9, false);
+            out += static_cast<int>(k + 1) == d.reaches90 ? " <- 90 %\n" : "\n";
+        }
+        if (d.reaches90 == 0) out += " the cumulative share does not reach 90 %\n";
+    }
+    out += "\nMode shapes\n";
+    if (asked.normalisation) {
+        const Normalisation& how = *asked.normalisation;
+        out += how.kind == NormalisationKind::Mass
+                   ? (r.massDefinite ? " normalised: x^T M x = 1\n" : " normalised: largest component 1 (M is not definite)\n")
+               : how.kind == NormalisationKind::Largest ? " normalised: largest component 1\n"
+                                                        : " normalised: 1 at degree of freedom " + std::to_string(how.dof) + "\n";
+    }
+    out += "  dof";
     for (std::size_t k = 0; k < n; ++k) {
         out += "        mode ";
         AppendG(out, static_cast<double>(k + 1), 1, 1);
     }
+    if (!together) out += "  direction";
     for (std::size_t i = 0; i < n; ++i) {
         out += '\n';
         AppendG(out, static_cast<double>(i + 1), 5, 1);
-        for (std::size_t k = 0; k < n; ++k) AppendCell(out, r.modes[k].vector[i], 14, 6);
+        for (std::size_t k = 0; k < n; ++k)
+            AppendCell(out, ShapeComponent(r, run.shapes, static_cast<int>(k), static_cast<int>(i)), 14, 6);
+        if (!together) (out += "  ") += DirectionLabel(asked.directions[i]);
     }
     out += "\n\n";
 }
@@ -263,7 +323,7 @@ void AppendJsonQuantity(std::string& out, double v)
         AppendJsonNumber(out, v);
 }
 
-void AppendJsonModes(std::string& out, const ModalResult& r)
+void AppendJsonModes(std::string& out, const ModalResult& r, const NormalisedShapes& shapes)
 {
     out += '[';
     for (std::size_t k = 0; k < static_cast<std::size_t>(r.n); ++k) {
@@ -275,7 +335,7 @@ void AppendJsonModes(std::string& out, const ModalResult& r)
         out += ", \"vector\": [";
         for (std::size_t i = 0; i < static_cast<std::size_t>(r.n); ++i) {
             if (i > 0) out += ", ";
-            AppendJsonQuantity(out, m.vector[i]);
+            AppendJsonQuantity(out, ShapeComponent(r, shapes, static_cast<int>(k), static_cast<int>(i)));
         }
         out += "], \"omega\": ";
         AppendJsonQuantity(out, m.omega);
@@ -284,7 +344,7 @@ void AppendJsonModes(std::string& out, const ModalResult& r)
         out += ", \"period\": ";
         AppendJsonQuantity(out, m.period);
         out += ", \"participation\": ";
-        AppendJsonQuantity(out, m.participation);
+        AppendJsonQuantity(out, m.participation / shapes.divisor[k]);
         out += ", \"effective_mass\": ";
         AppendJsonQuantity(out, m.effectiveMass);
         out += '}';
@@ -292,7 +352,165 @@ void AppendJsonModes(std::string& out, const ModalResult& r)
     out += ']';
 }
 
+// One number a mode.
+void AppendJsonColumn(std::string& out, const std::vector<double>& values, const std::vector<double>* divisor = nullptr)
+{
+    out += '[';
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (k > 0) out += ", ";
+        AppendJsonQuantity(out, divisor != nullptr ? values[k] / (*divisor)[k] : values[k]);
+    }
+    out += ']';
+}
+
+// What modal asked, after "modes": null where there are no modes.
+void AppendJsonModalExtras(std::string& out, const BatchRun& run)
+{
+    const ModalOptions& asked = run.modal;
+    if (asked.normalisation) {
+        out += ", \"normalisation\": ";
+        AppendJsonString(out, NormalisationWord(*asked.normalisation));
+    }
+    if (!asked.directions.empty()) {
+        out += ", \"directions\": [";
+        for (std::size_t i = 0; i < asked.directions.size(); ++i) {
+            if (i > 0) out += ", ";
+            AppendJsonString(out, DirectionLabel(asked.directions[i]));
+        }
+        out += "], \"by_direction\": ";
+        if (!run.modes) {
+            out += "null";
+        } else {
+            out += '{';
+            for (std::size_t d = 0; d < run.byDirection.size(); ++d) {
+                const DirectionParticipation& p = run.byDirection[d];
+                if (d > 0) out += ", ";
+                AppendJsonString(out, DirectionLabel(p.direction));
+                out += ": {\"total_mass\": ";
+                AppendJsonQuantity(out, p.totalMass);
+                out += ", \"sum\": ";
+                AppendJsonQuantity(out, p.sum);
+                out += ", \"participation\": ";
+                AppendJsonColumn(out, p.participation, &run.shapes.divisor);
+                out += ", \"effective_mass\": ";
+                AppendJsonColumn(out, p.effectiveMass);
+                out += ", \"share\": ";
+                AppendJsonColumn(out, p.share);
+                out += ", \"cumulative\": ";
+                AppendJsonColumn(out, p.cumulative);
+                out += ", \"reaches_90\": ";
+                out += p.reaches90 == 0 ? "null" : std::to_string(p.reaches90);
+                out += '}';
+            }
+            out += '}';
+        }
+    }
+    if (asked.rayleigh) {
+        out += ", \"rayleigh\": ";
+        if (!run.damping) {
+            out += "null";
+        } else {
+            const RayleighRequest& q = *asked.rayleigh;
+            out += "{\"modes\": [" + std::to_string(q.i) + ", " + std::to_string(q.j) + "], \"zeta\": [";
+            AppendJsonNumber(out, q.zetaI);
+            out += ", ";
+            AppendJsonNumber(out, q.zetaJ);
+            out += "], \"a0\": ";
+            AppendJsonNumber(out, run.damping->a0);
+            out += ", \"a1\": ";
+            AppendJsonNumber(out, run.damping->a1);
+            out += ", \"mode_zeta\": ";
+            AppendJsonColumn(out, run.damping->zeta);
+            out += '}';
+        }
+    }
+}
+
+// The comma-separated words of text; a word may be empty.
+std::vector<std::string_view> Words(std::string_view text)
+{
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        words.push_back(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        if (comma == std::string_view::npos) return words;
+        start = comma + 1;
+    }
+}
+
+// A whole decimal number, as a cell reads it; empty where word is not one.
+std::optional<double> WholeNumber(std::string_view word)
+{
+    if (word.empty() || IsCSpace(word.front()) || NumberPrefixLength(word) != word.size()) return std::nullopt;
+    return ParseCellText(word);
+}
+
+// A whole positive int.
+std::optional<int> WholeCount(std::string_view word)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (ec != std::errc() || end != word.data() + word.size() || value < 1) return std::nullopt;
+    return value;
+}
+
 }  // namespace
+
+std::string ParseDirectionsOption(std::string_view text, std::vector<Direction>& directions)
+{
+    directions.clear();
+    for (const std::string_view word : Words(text)) {
+        const std::optional<Direction> d = DirectionOfLabel(word);
+        if (!d)
+            return "--directions: \"" + EscapedName(word) + "\" is not a direction (x, y, z, rx, ry, rz or none)";
+        directions.push_back(*d);
+    }
+    return {};
+}
+
+std::string ParseRayleighOption(std::string_view text, RayleighRequest& request)
+{
+    const std::vector<std::string_view> words = Words(text);
+    const std::string usage = "--rayleigh needs I,J or I,J,ZETA_I,ZETA_J (two modes and their damping ratios), not \"" +
+                              EscapedName(text) + "\"";
+    if (words.size() != 2 && words.size() != 4) return usage;
+    const std::optional<int> i = WholeCount(words[0]);
+    const std::optional<int> j = WholeCount(words[1]);
+    if (!i || !j) return usage;
+    request = {.i = *i, .j = *j};
+    if (words.size() == 4) {
+        const std::optional<double> zi = WholeNumber(words[2]);
+        const std::optional<double> zj = WholeNumber(words[3]);
+        if (!zi || !zj) return usage;
+        request.zetaI = *zi;
+        request.zetaJ = *zj;
+    }
+    return {};
+}
+
+std::string ParseNormaliseOption(std::string_view text, Normalisation& how)
+{
+    if (text == "mass") {
+        how = {NormalisationKind::Mass, 1};
+    } else if (text == "max") {
+        how = {NormalisationKind::Largest, 1};
+    } else if (const std::optional<int> dof = text.starts_with("dof=") ? WholeCount(text.substr(4)) : std::nullopt) {
+        how = {NormalisationKind::Dof, *dof};
+    } else {
+        return "--normalise needs mass, max or dof=N, not \"" + EscapedName(text) + "\"";
+    }
+    return {};
+}
+
+std::string NormalisationWord(const Normalisation& how)
+{
+    switch (how.kind) {
+    case NormalisationKind::Mass: return "mass";
+    case NormalisationKind::Largest: return "max";
+    case NormalisationKind::Dof: break;
+    }
+    return "dof=" + std::to_string(how.dof);
+}
 
 BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bool strict)
 {
@@ -350,11 +568,12 @@ BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine, bool 
     return ReadProblemLines(lines, rows, strict);
 }
 
-BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras extras)
+BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras extras, const ModalOptions& modal)
 {
     BatchRun run;
     run.n = problem.n;
     run.extras = extras;
+    run.modal = modal;
     for (std::size_t i = 0; i < static_cast<std::size_t>(problem.n); ++i)
         for (std::size_t j = i; j < static_cast<std::size_t>(problem.n); ++j) {
             state.store.K[i + 1][j + 1] = problem.K[i][j];
@@ -368,7 +587,34 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras 
     // Values beside a refusal or a message would claim what the run did not show.
     if (run.channel.reports.empty()) return run;
     if (extras.eigenvalues) run.eigenvalues = FullPrecisionEigenvalues(state.store);
-    if (extras.modes) run.modes = ModesOf(state.store.K, state.store.M, problem.n);
+    if (!extras.modes) return run;
+    run.modes = ModesOf(state.store.K, state.store.M, problem.n);
+    const ModalOptions& asked = modal;
+    if (!run.modes) {
+        if (asked.any()) run.modalError = "no modes for --directions, --rayleigh or --normalise: neither M, -M, K nor -K is safely definite";
+        return run;
+    }
+    run.shapes = NormaliseShapes(*run.modes, asked.normalisation.value_or(Normalisation{}));
+    if (!run.shapes.ok()) {
+        run.modalError = "--normalise " + NormalisationWord(*asked.normalisation) + ": " + run.shapes.error;
+        return run;
+    }
+    if (!asked.directions.empty()) {
+        if (asked.directions.size() != static_cast<std::size_t>(problem.n)) {
+            run.modalError = "--directions gives " + std::to_string(asked.directions.size()) +
+                             " labels for n = " + std::to_string(problem.n);
+            return run;
+        }
+        run.byDirection = ParticipationByDirection(*run.modes, state.store.M, asked.directions);
+    }
+    if (asked.rayleigh) {
+        RayleighDamping damping = RayleighFrom(*run.modes, *asked.rayleigh);
+        if (!damping.ok()) {
+            run.modalError = "--rayleigh: " + damping.error;
+            return run;
+        }
+        run.damping = std::move(damping);
+    }
     return run;
 }
 
@@ -426,9 +672,10 @@ void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line, 
     if (run.extras.modes) {
         out += ", \"modes\": ";
         if (run.modes)
-            AppendJsonModes(out, *run.modes);
+            AppendJsonModes(out, *run.modes, run.shapes);
         else
             out += "null";
+        AppendJsonModalExtras(out, run);
     }
     out += ", \"mended\": ";
     out += run.mended ? "true" : "false";

@@ -10,7 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "certified/modal_directions.h"
 #include "certified/modes.h"
+#include "certified/rayleigh_damping.h"
+#include "certified/shape_normalisation.h"
 #include "core/memory_grid.h"
 #include "core/problem_lines.h"
 #include "core/program_state.h"
@@ -57,6 +60,24 @@ BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bo
 // the terminal.
 std::string EscapedName(std::string_view name);
 
+// What --directions, --rayleigh and --normalise ask of the modes.
+struct ModalOptions {
+    std::vector<Direction> directions;  // one a degree of freedom; empty where not asked
+    std::optional<RayleighRequest> rayleigh;
+    std::optional<Normalisation> normalisation;
+    bool any() const { return !directions.empty() || rayleigh || normalisation; }
+};
+
+// The option texts read, or what is wrong with them, for a one-line message.
+// "x,y,x,y": one label a degree of freedom (DirectionLabel's words).
+std::string ParseDirectionsOption(std::string_view text, std::vector<Direction>& directions);
+// "I,J" or "I,J,ZETA_I,ZETA_J".
+std::string ParseRayleighOption(std::string_view text, RayleighRequest& request);
+// "mass", "max" or "dof=N".
+std::string ParseNormaliseOption(std::string_view text, Normalisation& how);
+// The option's word for how: "mass", "max" or "dof=N".
+std::string NormalisationWord(const Normalisation& how);
+
 // What a run adds to the reports: JSON always gives the eigenvalues at full
 // precision, and --modes the modes; neither is worked out unless asked for.
 struct BatchExtras {
@@ -69,27 +90,44 @@ struct BatchRun {
     bool mended = false;  // the reports are the checked-and-mended one, not the closed form's
     RecordingChannel channel;
     BatchExtras extras;  // what was asked for
+    ModalOptions modal;  // and of the modes
     // The n eigenvalues, each the one double shown for it everywhere, ordered
     // by real part; empty where no eigenvalue report was shown, or there is
     // none to give.
     std::vector<Eigenvalue> eigenvalues;
     // The modes of a definite pencil that showed a report; empty otherwise.
     std::optional<ModalResult> modes;
+    // With modes: the shapes as modal.normalisation asks (by mass
+    // where not asked), each direction's participation where asked, and the
+    // Rayleigh damping where asked.
+    NormalisedShapes shapes;
+    std::vector<DirectionParticipation> byDirection;
+    std::optional<RayleighDamping> damping;
+    // Why what modal asks could not be given, for a one-line
+    // message: a refused normalisation or damping, or no modes to take
+    // them from. Empty otherwise.
+    std::string modalError;
 };
 
 // Writes the triangles into a fresh store, selects dimension n - 2 and action
 // 0 on an in-memory grid, and runs the Calculate command; then, where an
-// eigenvalue report was shown, works out the extras asked for.
-BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras extras = {});
+// eigenvalue report was shown, works out the extras asked for, and with
+// extras.modes what modal asks of the modes.
+BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras extras = {},
+                  const ModalOptions& modal = {});
 
 // Every message followed by an empty line, and with extras.modes the modes
-// table after them.
+// table after them: with modal, one table a direction instead of the
+// effective masses, the Rayleigh damping and each mode's damping ratio, and
+// the normalisation asked.
 std::string PlainOutput(const BatchRun& run);
 void AppendPlainOutput(std::string& out, const BatchRun& run);
 // One object and its line end: "n", "messages", "reports", "eigenvalues"
 // (null when there are none), with extras.modes "modes" (null without
-// them), "mended". line > 0 adds "line": L first, as each object of a stream
-// of problems has; warnings, when there are any, go into "warnings" last.
+// them) and with modal "normalisation", "directions" and
+// "by_direction", "rayleigh" as asked, "mended". line > 0 adds "line": L
+// first, as each object of a stream of problems has; warnings, when there
+// are any, go into "warnings" last.
 // The run is one made with extras.eigenvalues.
 std::string JsonOutput(const BatchRun& run, std::int64_t line = 0, std::span<const std::string> warnings = {});
 void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line = 0,

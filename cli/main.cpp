@@ -18,8 +18,8 @@
 namespace {
 
 constexpr std::string_view Usage =
-    "usage: varno-cli [--json] [--modes] [--strict] -k ROWS -m ROWS\n"
-    "       varno-cli [--json] [--modes] --k-file KFILE --m-file MFILE\n"
+    "usage: varno-cli [--json] [--modes [MODAL]] [--strict] -k ROWS -m ROWS\n"
+    "       varno-cli [--json] [--modes [MODAL]] --k-file KFILE --m-file MFILE\n"
     "       varno-cli [--json] [--modes] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
     "       varno-cli --version\n"
     "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
@@ -30,6 +30,15 @@ constexpr std::string_view Usage =
     "                  eigenvalues as doubles that read back exactly\n"
     "  --modes         natural frequencies, mode shapes, error bounds and effective\n"
     "                  masses, where M, -M, K or -K is definite\n"
+    "MODAL, for -k/-m and --k-file/--m-file (each implies --modes):\n"
+    "  --directions x,y,x,y  a direction for each degree of freedom (x, y, z, rx, ry, rz\n"
+    "                  or none): participation factors, effective masses, shares and\n"
+    "                  cumulative shares per direction (default: x for all)\n"
+    "  --rayleigh I,J[,ZETA_I,ZETA_J]  Rayleigh damping C = a0 M + a1 K from modes I\n"
+    "                  and J (damping ratios 0.05 by default), and each mode's ratio\n"
+    "  --normalise mass|max|dof=N  shapes with x^T M x = 1 (default), a largest\n"
+    "                  component of 1, or 1 at degree of freedom N; participation\n"
+    "                  factors follow, effective masses do not depend on it\n"
     "  --strict        an entry not read whole (\"1,5\" is read as 1) is an error, not a warning\n"
     "  --stream        every answer headed, each written as soon as its M has its n rows\n"
     "                  (a malformed problem as soon as nothing to come could mend it)\n"
@@ -94,6 +103,7 @@ int main(int argc, char** argv)
     std::optional<std::string> file;
     std::optional<std::string> kFile;
     std::optional<std::string> mFile;
+    varno::ModalOptions modal;
     for (int a = 1; a < argc; ++a) {
         const std::string_view arg = argv[a];
         if (arg == "--json") {
@@ -117,6 +127,21 @@ int main(int argc, char** argv)
             if (ec != std::errc() || end != count.data() + count.size() || jobs < 1 || jobs > 4096)
                 return Fail("-j needs a number of threads from 1 to 4096, not \"" + std::string(count) + "\"");
             options.jobs = jobs;
+        } else if (arg == "--directions" || arg == "--rayleigh" || arg == "--normalise") {
+            if (a + 1 >= argc) return Fail(std::string(arg) + " needs a value (see --help)");
+            const std::string_view value = argv[++a];
+            std::string error;
+            if (arg == "--directions") {
+                if (!modal.directions.empty()) return Fail("--directions given more than once");
+                error = varno::ParseDirectionsOption(value, modal.directions);
+            } else if (arg == "--rayleigh") {
+                if (modal.rayleigh) return Fail("--rayleigh given more than once");
+                error = varno::ParseRayleighOption(value, modal.rayleigh.emplace());
+            } else {
+                if (modal.normalisation) return Fail("--normalise given more than once");
+                error = varno::ParseNormaliseOption(value, modal.normalisation.emplace());
+            }
+            if (!error.empty()) return Fail(error);
         } else if (arg == "-h" || arg == "--help" || arg == "--version") {
             // A text that did not arrive is a failure, here as for any answer.
             varno::FdSink out(STDOUT_FILENO, "standard output");
@@ -146,6 +171,8 @@ int main(int argc, char** argv)
     if (options.jobs == 0) options.jobs = varno::DefaultJobs();
 
     if (file) {
+        // Labels and modes are numbered for one n, which the problems of a file need not share.
+        if (modal.any()) return Fail("--directions, --rayleigh and --normalise need -k and -m or --k-file and --m-file");
         if (kRows || mRows) return Fail("give either FILE or -k and -m, not both");
         if (kFile || mFile) return Fail("give either FILE or --k-file and --m-file, not both");
         return RunFile(*file, options, progress);
@@ -174,8 +201,10 @@ int main(int argc, char** argv)
     for (const std::string& warning : parsed.warnings) Err().Write("varno-cli: " + warning + "\n");
 
     varno::ProgramState state;
-    const varno::BatchRun run =
-        varno::RunBatch(parsed.problem, state, {.eigenvalues = options.json, .modes = options.modes});
+    const varno::BatchRun run = varno::RunBatch(
+        parsed.problem, state, {.eigenvalues = options.json, .modes = options.modes || modal.any()}, modal);
+    // Half an answer would pass for a whole one in a script.
+    if (!run.modalError.empty()) return Fail(run.modalError);
     varno::FdSink out(STDOUT_FILENO, "standard output");
     if (!out.Write(options.json ? varno::JsonOutput(run, 0, parsed.warnings) : varno::PlainOutput(run)))
         return Fail(out.error);

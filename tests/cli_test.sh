@@ -56,15 +56,49 @@ check bad_jobs 2 '' -- -j 0 "$examples/two_mass.txt"
 # The two-mass chain worked by hand: lambda = 100 and 400, f = 1.5915 and
 # 3.1831 Hz, effective masses 13.33 and 1.667 of 15 kg.
 check modes_chain 0 "$("$cli" -k "3000 -1000; 1000" -m "10 0; 5")"$'\n\nModes
- mode          lambda     bound       omega           f           T   eff. mass   share
-    1             100   4.5e-13          10      1.5915     0.62832      13.333  88.9 %
-    2             400     8e-13          20      3.1831     0.31416      1.6667  11.1 %
+ mode          lambda     bound       omega           f           T   eff. mass    share
+    1             100   4.5e-13          10      1.5915     0.62832      13.333  88.89 %
+    2             400     8e-13          20      3.1831     0.31416      1.6667  11.11 %
  total mass 15
 
 Mode shapes
   dof        mode 1        mode 2
     1      0.182574      0.258199
     2      0.365148     -0.258199' -- --modes -k "3000 -1000; 1000" -m "10 0; 5"
+# Directions, Rayleigh damping worked by hand (omega 10 and 20, zeta 0.05:
+# a0 = 2/3, a1 = 1/300) and a normalisation; each refusal a message and
+# status 2, with nothing on stdout.
+check modes_directions 0 "$("$cli" -k "3000 -1000; 1000" -m "10 0; 5")"$'\n\nModes
+ mode          lambda     bound       omega           f           T        zeta
+    1             100   4.5e-13          10      1.5915     0.62832        0.05
+    2             400     8e-13          20      3.1831     0.31416        0.05
+ Rayleigh damping from modes 1 and 2 (zeta 0.05 and 0.05): C = a0 M + a1 K, a0 = 0.66667 1/s, a1 = 0.0033333 s
+
+Participation in x: total mass 10, effective masses added up 10
+ mode       gamma   eff. mass    share   cumul.
+    1           5      3.3333    33.33    33.33
+    2          10      6.6667    66.67   100.00 <- 90 %
+
+Participation in y: total mass 5, effective masses added up 5
+ mode       gamma   eff. mass    share   cumul.
+    1           5      3.3333    66.67    66.67
+    2          -5      1.6667    33.33   100.00 <- 90 %
+
+Mode shapes
+ normalised: largest component 1
+  dof        mode 1        mode 2  direction
+    1           0.5             1  x
+    2             1            -1  y' -- --directions x,y --rayleigh 1,2 --normalise max -k "3000 -1000; 1000" -m "10 0; 5"
+check rayleigh_same_mode 2 '' -- --rayleigh 2,2 -k "3000 -1000; 1000" -m "10 0; 5"
+check rayleigh_close 2 '' -- --rayleigh 1,2 -k "1 0; 1.01" -m "1 0; 1"
+check rayleigh_no_mass 2 '' -- --rayleigh 1,2 -k "4e5 -2e5; 4e5" -m "1 0; -0.5"
+check rayleigh_bad 2 '' -- --rayleigh 1,2,0.05 -k "3000 -1000; 1000" -m "10 0; 5"
+check normalise_node 2 '' -- --normalise dof=2 -k "2 -1 0; 2 -1; 2" -m "1 0 0; 1 0; 1"
+check directions_count 2 '' -- --directions x,y,x -k "3000 -1000; 1000" -m "10 0; 5"
+check directions_file 2 '' -- --directions x,y "$examples/two_mass.txt"
+check rayleigh_no_modes 2 '' -- --rayleigh 1,2 -k "1 0; -1" -m "0 1; 0"
+check rayleigh_twice 2 '' -- --rayleigh 1,2 --rayleigh 1,2 -k "3000 -1000; 1000" -m "10 0; 5"
+check normalise_no_value 2 '' -- -k "3000 -1000; 1000" -m "10 0; 5" --normalise
 
 expect() {  # name condition-status
   total=$((total + 1))
@@ -154,6 +188,10 @@ for stack in 8192 1048576; do
     [[ $? -eq 2 ]] && cmp -s "$work/one" "$work/many"; expect "threads_limited_$stack" $?
   fi
 done
+# JSON: today's keys, then those asked for, and nothing not asked for.
+json=$("$cli" --json --directions x,y -k "3000 -1000; 1000" -m "10 0; 5")
+[[ $json == *'"effective_mass": 1.6666666666666643}], "directions": ["x", "y"], "by_direction": {"x": {"total_mass": 10, '*'"reaches_90": 2}}, "mended": false}' && $json != *rayleigh* ]]
+expect json_directions $?
 check version 0 "varno-cli $(sed -n 's/^project(varno VERSION \([0-9.]*\).*/\1/p' "$examples/../CMakeLists.txt")" -- --version
 # The man page's worked modes table is what the command prints for it.
 page=$(sed -n '/^Modes$/,/^\.fi$/p' "$examples/../man/varno-cli.1" | sed -e '$d' -e 's/\\-/-/g')

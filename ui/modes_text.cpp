@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "core/number_text.h"
 
@@ -9,12 +10,6 @@ namespace varno::ui {
 namespace {
 
 constexpr int Digits = 6;       // frequencies, periods, masses
-constexpr int ShareDigits = 4;  // per cent of the total mass
-
-std::string Defined(double value, int digits)
-{
-    return std::isnan(value) ? std::string(NotDefinedText) : FormatG(value, 0, digits);
-}
 
 }  // namespace
 
@@ -26,51 +21,187 @@ ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome)
     if (!modes)
         return {std::nullopt, none + "neither M, \u2212M, K nor \u2212K is definite beyond rounding, so its "
                                      "eigenvectors need not be real."};
+    // How the shapes are scaled is said beside the choice of it.
     std::string note;
     if (!modes->massDefinite) {
-        note = "M is not definite, so there are no frequencies or masses. Shapes scaled to a largest component of 1.";
+        note = "M is not definite, so there are no frequencies or masses.";
     } else {
-        note = modes->negativeMass ? "\u2212M is definite: shapes normalised so that x\u1d40(\u2212M)x = 1."
-                                   : "Shapes normalised so that x\u1d40Mx = 1.";
+        note = "Total mass " + FormatG(modes->totalMass, 0, Digits) + " kg, every degree of freedom moving together.";
+        if (modes->negativeMass) note += " \u2212M is the mass matrix.";
         bool massless = false;
         for (int k = 0; k < modes->n; ++k) massless = massless || std::isinf(modes->modes[static_cast<std::size_t>(k)].lambda);
-        if (massless) note += " A mode without mass (\u03bb = \u221e) to a largest component of 1.";
-        note += " Total mass " + FormatG(modes->totalMass, 0, Digits) +
-                " kg, every degree of freedom moving together.";
+        if (massless) note += " A mode without mass (\u03bb = \u221e) has no share of it.";
     }
-    return {modes, note};
+    return {modes, note, store.M};
 }
 
-std::vector<std::string> ModesHeader()
+ModalTables TablesOf(const ModesView& view, const ModalSettings& settings)
 {
-    return {"Mode",   "\u03bb",  "\u00b1 bound",         "\u03c9 (rad/s)",
-            "f (Hz)", "T (s)", "Effective mass (kg)", "Share of total (%)"};
+    ModalTables t;
+    t.result = *view.result;
+    const auto n = static_cast<std::size_t>(t.result.n);
+    t.directions = settings.directions;
+    t.directions.resize(n, Direction::X);
+    t.normalisation = settings.normalisation;
+    t.shapes = NormaliseShapes(t.result, t.normalisation);
+    if (!t.shapes.ok()) {
+        t.normalisationError = t.shapes.error;
+        t.normalisation = Normalisation{};
+        t.shapes = NormaliseShapes(t.result, t.normalisation);
+    }
+    t.byDirection = ParticipationByDirection(t.result, view.M, t.directions);
+    t.rayleigh = settings.rayleigh;
+    t.damping = RayleighFrom(t.result, t.rayleigh);
+    return t;
 }
 
-std::vector<std::vector<std::string>> ModesRows(const ModalResult& result)
+std::vector<std::string> ModesHeader(const ModalTables& t)
 {
+    // The units assume K in N/m and M in kg; without a mass matrix lambda is a load factor.
+    const bool mass = t.result.massDefinite;
+    std::vector<std::string> header = {"Mode",          mass ? "\u03bb (1/s\u00b2)" : "\u03bb",
+                                       "\u00b1 bound",  "\u03c9 (rad/s)",
+                                       "f (Hz)",        "T (s)"};
+    if (t.damping.ok()) header.push_back("\u03b6 (Rayleigh)");
+    const std::string gamma =
+        t.normalisation.kind == NormalisationKind::Mass ? " (\u221akg)" : " (kg)";  // x^T M r with x in 1/sqrt(kg) or plain
+    for (const DirectionParticipation& d : t.byDirection) {
+        const std::string label(DirectionLabel(d.direction));
+        header.push_back("\u0393 " + label + gamma);
+        header.push_back("Mass " + label + " (kg)");
+        header.push_back("Share " + label + " (%)");
+        header.push_back("Cumulative " + label + " (%)");
+    }
+    return header;
+}
+
+std::vector<std::vector<std::string>> ModesRows(const ModalTables& t, const std::string& undefined)
+{
+    const auto value = [&undefined](double v, int digits) { return std::isnan(v) ? undefined : FormatG(v, 0, digits); };
+    const auto share = [&undefined](double v) { return std::isnan(v) ? undefined : ShareText(v); };
     std::vector<std::vector<std::string>> rows;
-    for (int k = 0; k < result.n; ++k) {
-        const Mode& m = result.modes[static_cast<std::size_t>(k)];
-        const double share = 100.0 * m.effectiveMass / result.totalMass;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(t.result.n); ++k) {
+        const Mode& m = t.result.modes[k];
         // lambda in full: the text reads back as the very value the bound is about.
-        rows.push_back({std::to_string(k + 1), FormatShortest(m.lambda), BoundText(m.bound),
-                        Defined(m.omega, Digits), Defined(m.hertz, Digits), Defined(m.period, Digits),
-                        Defined(m.effectiveMass, Digits), Defined(share, ShareDigits)});
+        std::vector<std::string> row = {std::to_string(k + 1),     FormatShortest(m.lambda), BoundText(m.bound),
+                                        value(m.omega, Digits),    value(m.hertz, Digits),   value(m.period, Digits)};
+        if (t.damping.ok()) row.push_back(value(t.damping.zeta[k], Digits));
+        for (const DirectionParticipation& d : t.byDirection) {
+            row.push_back(value(d.participation[k] / t.shapes.divisor[k], Digits));
+            row.push_back(value(d.effectiveMass[k], Digits));
+            row.push_back(share(d.share[k]));
+            row.push_back(share(d.cumulative[k]));
+        }
+        rows.push_back(std::move(row));
     }
     return rows;
 }
 
-std::string ModesTsv(const ModalResult& result)
+int CumulativeColumn(const ModalTables& t, std::size_t d)
+{
+    return 6 + (t.damping.ok() ? 1 : 0) + 4 * static_cast<int>(d) + 3;
+}
+
+std::vector<std::string> ShapesHeader(const ModalTables& t)
+{
+    std::vector<std::string> header = {"Degree of freedom", "Direction"};
+    for (int k = 1; k <= t.result.n; ++k) header.push_back("Mode " + std::to_string(k));
+    return header;
+}
+
+std::vector<std::vector<std::string>> ShapesRows(const ModalTables& t)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < t.result.n; ++i) {
+        std::vector<std::string> row = {std::to_string(i + 1),
+                                        std::string(DirectionLabel(t.directions[static_cast<std::size_t>(i)]))};
+        for (int k = 0; k < t.result.n; ++k) row.push_back(FormatG(ShapeComponent(t.result, t.shapes, k, i), 0, Digits));
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string NormalisationText(const ModalTables& t)
+{
+    switch (t.normalisation.kind) {
+    case NormalisationKind::Mass:
+        if (!t.result.massDefinite) return "largest component = 1 (M is not definite)";
+        return t.result.negativeMass ? "x\u1d40(\u2212M)x = 1" : "x\u1d40Mx = 1";
+    case NormalisationKind::Largest: return "largest component = 1";
+    case NormalisationKind::Dof: break;
+    }
+    return "degree of freedom " + std::to_string(t.normalisation.dof) + " = 1";
+}
+
+std::vector<std::vector<std::string>> SummaryRows(const ModalTables& t, const std::string& undefined)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const DirectionParticipation& d : t.byDirection) {
+        const std::string label(DirectionLabel(d.direction));
+        rows.push_back({"Total mass " + label + " (kg)", FormatG(d.totalMass, 0, Digits)});
+        rows.push_back({"Effective masses added up " + label + " (kg)", FormatG(d.sum, 0, Digits)});
+        rows.push_back({"90 % of " + label + " reached at mode", d.reaches90 == 0 ? undefined : std::to_string(d.reaches90)});
+    }
+    rows.push_back({"Normalisation", NormalisationText(t)});
+    if (t.damping.ok()) {
+        rows.push_back({"Rayleigh modes", std::to_string(t.rayleigh.i) + " and " + std::to_string(t.rayleigh.j)});
+        rows.push_back({"Rayleigh a0 (1/s)", FormatG(t.damping.a0, 0, Digits)});
+        rows.push_back({"Rayleigh a1 (s)", FormatG(t.damping.a1, 0, Digits)});
+    }
+    return rows;
+}
+
+namespace {
+
+using Line = void (*)(std::string&, const std::vector<std::string>&);
+
+std::string Joined(const ModalTables& t, Line line)
 {
     std::string text;
-    const auto line = [&text](const std::vector<std::string>& cells) {
+    line(text, ModesHeader(t));
+    for (const auto& row : ModesRows(t, "")) line(text, row);
+    line(text, {});
+    line(text, ShapesHeader(t));
+    for (const auto& row : ShapesRows(t)) line(text, row);
+    line(text, {});
+    for (const auto& row : SummaryRows(t, "")) line(text, row);
+    return text;
+}
+
+}  // namespace
+
+std::string ModesTsv(const ModalTables& tables)
+{
+    return Joined(tables, [](std::string& text, const std::vector<std::string>& cells) {
         for (std::size_t c = 0; c < cells.size(); ++c) text += (c == 0 ? "" : "\t") + cells[c];
         text += '\n';
-    };
-    line(ModesHeader());
-    for (const auto& row : ModesRows(result)) line(row);
-    return text;
+    });
+}
+
+std::string ModesCsv(const ModalTables& tables)
+{
+    return Joined(tables, [](std::string& text, const std::vector<std::string>& cells) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (c > 0) text += ',';
+            const std::string& cell = cells[c];
+            if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+                text += cell;
+                continue;
+            }
+            text += '"';
+            for (const char ch : cell) (ch == '"' ? text += "\"\"" : text += ch);
+            text += '"';
+        }
+        text += "\r\n";  // as RFC 4180 has it
+    });
+}
+
+double RatioOfText(const std::string& text)
+{
+    const std::size_t used = NumberPrefixLength(text);
+    if (used == 0 || text.find_first_not_of(" \t", used) != std::string::npos)
+        return std::numeric_limits<double>::quiet_NaN();
+    return ParseCellText(text);
 }
 
 std::string ModeLegend(const ModalResult& result, int k)

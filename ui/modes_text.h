@@ -1,28 +1,36 @@
-// What the Modes window shows, as plain text: its table, the same table as
-// tab-separated text for the clipboard, the plot's legend, and the line
-// that says what the last calculation gives. No widgets here, so all of it
-// can be checked without a display.
+// What the Modes window shows, as plain text: its tables (the modes with
+// their participation per direction and damping ratios, and the shapes),
+// the same as tab-separated text for the clipboard and as CSV for a file,
+// the plot's legend, and the line that says what the last calculation
+// gives. No widgets here, so all of it can be checked without a display.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "certified/modal_directions.h"
 #include "certified/modes.h"
+#include "certified/rayleigh_damping.h"
+#include "certified/shape_normalisation.h"
 #include "core/matrix_store.h"
 #include "driver/calculate.h"
 
 namespace varno::ui {
 
 // A value that is not defined for a mode (no frequency where M is not the
-// definite matrix, no period for a rigid-body mode, ...).
+// definite matrix, no period for a rigid-body mode, ...), on screen; in
+// copied and saved text such a cell is empty, which a spreadsheet reads as
+// no value.
 inline constexpr const char* NotDefinedText = "\u2013";
 
 // What the window shows after a calculation: the modes, or none with the
-// reason; note is the line above the table either way.
+// reason; note is the line above the table either way. M is the mass matrix
+// the modes are of, as the store held it.
 struct ModesView {
     std::optional<ModalResult> result;
     std::string note;
+    Matrix10 M{};
 };
 
 // The modes of the last calculation: those of its pencil when it computed
@@ -32,15 +40,60 @@ struct ModesView {
 // proved right.
 ModesView ModesAfterCalculation(const MatrixStore& store, Outcome outcome);
 
-// The table's column titles and its rows, one per mode, in ascending order
-// of lambda: mode, lambda, bound, omega, f, T, effective mass in kg and as
-// a share of the total mass in %.
-std::vector<std::string> ModesHeader();
-std::vector<std::vector<std::string>> ModesRows(const ModalResult& result);
+// What the user chose in the window; kept while the program runs.
+struct ModalSettings {
+    std::vector<Direction> directions;  // one a degree of freedom; x for any not given
+    Normalisation normalisation;
+    RayleighRequest rayleigh;
+};
 
-// The header and the rows, cells separated by tabs, each row ended by a
-// line break.
-std::string ModesTsv(const ModalResult& result);
+// Everything the window shows of one result under its settings.
+struct ModalTables {
+    ModalResult result;
+    std::vector<Direction> directions;  // result.n of them
+    Normalisation normalisation;
+    NormalisedShapes shapes;  // refused (a node at the chosen degree of freedom): by mass instead, with the reason
+    std::string normalisationError;
+    std::vector<DirectionParticipation> byDirection;
+    RayleighRequest rayleigh;
+    RayleighDamping damping;  // its error where refused
+};
+ModalTables TablesOf(const ModesView& view, const ModalSettings& settings);
+
+// The modes table's column titles, with units, and its rows, one per mode
+// in ascending order of lambda: mode, lambda, bound, omega, f, T, the
+// Rayleigh damping ratio where it was formed, and per direction the
+// participation factor, the effective mass, its share and the cumulative
+// share in %. undefined fills a cell whose value is not defined.
+std::vector<std::string> ModesHeader(const ModalTables& tables);
+std::vector<std::vector<std::string>> ModesRows(const ModalTables& tables, const std::string& undefined);
+// The column of direction d's cumulative share (d indexes byDirection);
+// the participation columns start 3 before that of d = 0.
+int CumulativeColumn(const ModalTables& tables, std::size_t d);
+
+// The shapes table: one row a degree of freedom, its direction, then one
+// column a mode.
+std::vector<std::string> ShapesHeader(const ModalTables& tables);
+std::vector<std::vector<std::string>> ShapesRows(const ModalTables& tables);
+
+// The figures beside the tables, as (title, value) rows: per direction the
+// total mass, the effective masses added up and the mode reaching 90 %, the
+// normalisation, and a0 and a1 where formed.
+std::vector<std::vector<std::string>> SummaryRows(const ModalTables& tables, const std::string& undefined);
+
+// The normalisation in words ("x\u1d40Mx = 1", "largest component = 1", ...).
+std::string NormalisationText(const ModalTables& tables);
+
+// The modes table, the shapes table and the summary, each row's cells
+// separated by tabs (Tsv) or as CSV (commas, a cell with a comma, quote or
+// line break quoted), each table after an empty line; undefined cells empty.
+std::string ModesTsv(const ModalTables& tables);
+std::string ModesCsv(const ModalTables& tables);
+
+// A damping ratio typed into a box: the number where the text (blanks
+// around it aside) is one whole, read as a cell reads it; else NaN, which
+// RayleighFrom refuses.
+double RatioOfText(const std::string& text);
 
 // The legend of mode k (1-based) in the plot: its frequency where it has
 // one, else its eigenvalue.

@@ -44,6 +44,9 @@
 #include <QTableWidget>
 #include <QMimeData>
 #include <QProcess>
+#include <QComboBox>
+#include <QSpinBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 using namespace varno;
@@ -69,6 +72,26 @@ struct ScriptedPrompts final : ui::Prompts {
         return pick;
     }
     QStringList ModelFilesToImport(const QString&) override { return imported; }
+};
+
+// The Modes window's file questions, answered from a script; records the
+// folder each started in and what could not be written.
+struct ScriptedExportPrompts final : ui::ExportPrompts {
+    QString path;
+    int times = 2;
+    QStringList folders;
+    QStringList unwritten;
+    QString TableFile(const QString& folder) override
+    {
+        folders << folder;
+        return path;
+    }
+    ui::PlotFile PlotFileChoice(const QString& folder, QSize) override
+    {
+        folders << folder;
+        return {path, times};
+    }
+    void CannotWrite(const QString& file) override { unwritten << file; }
 };
 
 // Records, and lets a test look at the windows where a box would be open.
@@ -1212,7 +1235,7 @@ private slots:
             const char* note;  // the start of the window's note
         } steps[] = {
             {"indefinite", &MainDialogTest::calculateIndefinite, false, "The last calculation has no modes: neither"},
-            {"chain", &MainDialogTest::calculateChain, true, "Shapes normalised so that x\u1d40Mx = 1. Total mass 15 kg"},
+            {"chain", &MainDialogTest::calculateChain, true, "Total mass 15 kg"},
             // K all zero is refused, though K and M would have modes.
             {"refused", nullptr, false, "The last calculation has no modes: nothing was computed."},
             {"buckling", &MainDialogTest::calculateBuckling, true, "M is not definite"},
@@ -1233,6 +1256,8 @@ private slots:
             for (QAbstractAxis* axis : window->plot()->chart()->axes()) QCOMPARE(axis->isVisible(), step.modes);
             QCOMPARE(window->copyButton()->isEnabled(), step.modes);
             QCOMPARE(window->savePlotButton()->isEnabled(), step.modes);
+            QCOMPARE(window->saveTableButton()->isEnabled(), step.modes);
+            QCOMPARE(window->shapesTable()->isVisibleTo(window), step.modes);
             if (!step.modes) {  // nothing to copy
                 QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
                 QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
@@ -1240,14 +1265,19 @@ private slots:
             }
         }
 
-        // Keys: the table, then the buttons; Enter and Escape close.
+        // Keys: the choices, the tables, then the buttons; Enter and Escape
+        // close. The chain has masses: every control and table is there.
+        calculateChain();
         window->table()->setFocus();
         QTest::keyClick(window->table(), Qt::Key_Return);
         QVERIFY(!window->isVisible());
         QCOMPARE(openModes(), window);
-        window->table()->setFocus();
-        for (QWidget* next : std::initializer_list<QWidget*>{window->copyButton(), window->savePlotButton(),
-                                                            window->closeButton()}) {
+        window->directionBoxes().front()->setFocus();
+        for (QWidget* next : std::initializer_list<QWidget*>{
+                 window->directionBoxes()[1], window->normalisationBox(), window->rayleighModeI(),
+                 window->rayleighModeJ(), window->rayleighZetaI(), window->rayleighZetaJ(), window->table(),
+                 window->participationTable(), window->shapesTable(), window->copyButton(),
+                 window->saveTableButton(), window->savePlotButton(), window->closeButton()}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
@@ -1268,35 +1298,55 @@ private slots:
         QVERIFY2(seen.startsWith(QStringLiteral("M is not definite")), qPrintable(seen));
     }
 
-    // Copy: the table as tab-separated text, checked against the chain
-    // worked by hand; a value that is not defined is a dash, everywhere.
+    // Copy: the modes table, the shapes table and the figures beside them as
+    // tab-separated text, checked against the chain worked by hand; a value
+    // that is not defined is an empty cell there, a dash on screen.
     void copiedTableOfTheChainWorkedByHand()
     {
         calculateChain();
         ui::ModesWindow* window = openModes();
         QVERIFY(window != nullptr);
         const QStringList lines = copied(window).split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 4);  // header, two modes, the final line break
-        QCOMPARE(lines[0], QString::fromUtf8("Mode\t\u03bb\t\u00b1 bound\t\u03c9 (rad/s)\tf (Hz)\tT (s)\t"
-                                             "Effective mass (kg)\tShare of total (%)"));
-        QVERIFY(lines[3].isEmpty());
-        // mode, lambda, omega, f, T, effective mass, share; each value to the
-        // digits worked by hand.
-        const double hand[2][7] = {{1, 100, 10, 1.5915, 0.62832, 13.33, 88.9}, {2, 400, 20, 3.1831, 0.31416, 1.667, 11.1}};
-        const double digits[7] = {0, 1e-12, 1e-6, 5e-5, 5e-6, 5e-3, 0.05};
+        QCOMPARE(lines.size(), 16);  // 3 + blank + 3 + blank + 7 figures + the final line break
+        QCOMPARE(lines[0], QString::fromUtf8("Mode\t\u03bb (1/s\u00b2)\t\u00b1 bound\t\u03c9 (rad/s)\tf (Hz)\tT (s)\t"
+                                             "\u03b6 (Rayleigh)\t\u0393 x (\u221akg)\tMass x (kg)\tShare x (%)\t"
+                                             "Cumulative x (%)"));
+        // mode, lambda, omega, f, T, zeta, Gamma, effective mass, share,
+        // cumulative; each value to the digits worked by hand.
+        const double hand[2][10] = {{1, 100, 10, 1.5915, 0.62832, 0.05, 3.6515, 13.333, 88.89, 88.89},
+                                    {2, 400, 20, 3.1831, 0.31416, 0.05, 1.2910, 1.6667, 11.11, 100}};
+        const double digits[10] = {0, 1e-12, 1e-6, 5e-5, 5e-6, 1e-6, 5e-5, 5e-5, 5e-5, 5e-5};
         for (int r = 0; r < 2; ++r) {
             const QStringList cells = lines[r + 1].split(QLatin1Char('\t'));
-            QCOMPARE(cells.size(), 8);
+            QCOMPARE(cells.size(), 11);
             const double bound = ParseCellText(cells[2].toStdString());
             QVERIFY2(bound > 0 && bound <= 1e-8 * hand[r][1], qPrintable(cells[2]));
-            const int columns[7] = {0, 1, 3, 4, 5, 6, 7};
-            for (int c = 0; c < 7; ++c) {
+            const int columns[10] = {0, 1, 3, 4, 5, 6, 7, 8, 9, 10};
+            for (int c = 0; c < 10; ++c) {
                 const QString text = cells[columns[c]];
                 QVERIFY2(std::fabs(ParseCellText(text.toStdString()) - hand[r][c]) <= digits[c] * std::max(1.0, hand[r][c]),
                          qPrintable(lines[r + 1]));
                 QVERIFY2(!text.contains(QLatin1Char(',')), qPrintable(text));
             }
         }
+        QCOMPARE(lines[1].split(QLatin1Char('\t'))[9], QStringLiteral("88.89"));  // the batch command's digits
+        QCOMPARE(lines[3], QString());
+        QCOMPARE(lines[4], QStringLiteral("Degree of freedom\tDirection\tMode 1\tMode 2"));
+        QCOMPARE(lines[5], QStringLiteral("1\tx\t0.182574\t0.258199"));
+        QCOMPARE(lines[6], QStringLiteral("2\tx\t0.365148\t-0.258199"));
+        QCOMPARE(lines.mid(8, 7), QStringList({QStringLiteral("Total mass x (kg)\t15"),
+                                                 QStringLiteral("Effective masses added up x (kg)\t15"),
+                                                 QStringLiteral("90 % of x reached at mode\t2"),
+                                                 QString::fromUtf8("Normalisation\tx\u1d40Mx = 1"),
+                                                 QStringLiteral("Rayleigh modes\t1 and 2"),
+                                                 QStringLiteral("Rayleigh a0 (1/s)\t0.666667"),
+                                                 QStringLiteral("Rayleigh a1 (s)\t0.00333333")}));
+        // On screen the participation has a table of its own; the first mode
+        // to reach 90 % is marked there.
+        QCOMPARE(window->table()->columnCount(), 7);
+        QCOMPARE(window->participationTable()->item(1, 4)->text(), QStringLiteral("100.00"));
+        QVERIFY(window->participationTable()->item(1, 4)->font().bold() &&
+                !window->participationTable()->item(0, 4)->font().bold());
         // The legend gives each mode's frequency.
         const auto markers = window->plot()->chart()->legend()->markers();
         QCOMPARE(markers.size(), 2);
@@ -1307,12 +1357,108 @@ private slots:
         window->table()->setFocus();
         QTest::keyClick(window->table(), Qt::Key_C, Qt::ControlModifier);
         const QStringList buckling = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
-        QCOMPARE(buckling.size(), 4);
         for (int r = 1; r <= 2; ++r) {
             const QStringList cells = buckling[r].split(QLatin1Char('\t'));
-            for (int c = 3; c < 8; ++c) QCOMPARE(cells[c], QString::fromUtf8(ui::NotDefinedText));
+            QCOMPARE(cells.size(), 6);  // no masses, no damping
+            for (int c = 3; c < 6; ++c) QCOMPARE(cells[c], QString());
+            for (int c = 3; c < 6; ++c) QCOMPARE(window->table()->item(r - 1, c)->text(), QString::fromUtf8(ui::NotDefinedText));
         }
+        QVERIFY(!window->participationTable()->isVisibleTo(window));
+        QVERIFY(window->rayleighResult()->text().startsWith(QStringLiteral("Not possible: mode 1 has no finite frequency")));
         QCOMPARE(window->plot()->chart()->series()[0]->name(), QStringLiteral("Mode 1: \u03bb = -729150"));
+    }
+
+    // Directions, the normalisation and the damping, chosen in the window:
+    // each changes the tables at once, a refusal says why, and the choices
+    // stay for the next calculation.
+    void modesDirectionsNormalisationAndDamping()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        const auto header = [window] {
+            QStringList titles;
+            for (QTableWidget* table : {window->table(), window->participationTable()})
+                for (int c = 0; c < table->columnCount(); ++c) titles << table->horizontalHeaderItem(c)->text();
+            return titles;
+        };
+        const auto cell = [](QTableWidget* table, int r, int c) { return table->item(r, c)->text(); };
+        window->directionBoxes()[1]->setCurrentIndex(1);  // y
+        QVERIFY(header().contains(QStringLiteral("Share x (%)")) && header().contains(QStringLiteral("Share y (%)")));
+        QCOMPARE(cell(window->participationTable(), 0, 3), QStringLiteral("33.33"));  // x: mass 10 of the 15
+        QCOMPARE(cell(window->participationTable(), 1, 8), QStringLiteral("100.00"));  // y, cumulative
+        QCOMPARE(cell(window->shapesTable(), 1, 1), QStringLiteral("y"));
+        QVERIFY(window->tableNote()->text().contains(QStringLiteral("Effective masses do not depend on the normalisation")));
+
+        window->normalisationBox()->setCurrentIndex(3);  // degree of freedom 2 = 1
+        QCOMPARE(cell(window->shapesTable(), 0, 2), QStringLiteral("0.5"));
+        QCOMPARE(cell(window->shapesTable(), 1, 3), QStringLiteral("1"));
+        QCOMPARE(cell(window->shapesTable(), 0, 3), QStringLiteral("-1"));
+        QCOMPARE(cell(window->participationTable(), 1, 1), QStringLiteral("-10"));  // Gamma x follows: -1 times 10 kg
+        QCOMPARE(cell(window->participationTable(), 1, 2), QStringLiteral("6.66667"));  // the effective mass does not
+        QVERIFY(header().contains(QStringLiteral("\u0393 x (kg)")));
+
+        window->rayleighModeJ()->setValue(1);
+        QCOMPARE(window->rayleighResult()->text(), QStringLiteral("Not possible: two different modes are needed, not mode 1 twice."));
+        QVERIFY(!header().contains(QString::fromUtf8("\u03b6 (Rayleigh)")));
+        window->rayleighModeJ()->setValue(2);
+        window->rayleighZetaJ()->setText(QStringLiteral("5%"));
+        QCOMPARE(window->rayleighResult()->text(), QStringLiteral("Not possible: a damping ratio must be a number, 0 or more."));
+        window->rayleighZetaJ()->setText(QStringLiteral("0.05"));
+        QCOMPARE(window->rayleighResult()->text(), QStringLiteral("a0 = 0.666667 1/s, a1 = 0.00333333 s; \u03b6 of every mode in the table."));
+
+        // Three masses between fixed ends: the second mode has a node at the
+        // middle, so 1 there is refused and the shapes go by mass.
+        calculate(3, {"2", "-1", "0", "2", "-1", "2"}, {"1", "0", "0", "1", "0", "1"});
+        QCOMPARE(window->directionBoxes()[1]->currentText(), QStringLiteral("y"));  // kept
+        QCOMPARE(window->directionBoxes()[2]->currentText(), QStringLiteral("x"));
+        QCOMPARE(window->normalisationBox()->currentIndex(), 3);
+        bool refused = false;
+        for (QLabel* label : window->findChildren<QLabel*>())
+            refused = refused || label->text().startsWith(QStringLiteral(
+                                     "Not possible: mode 2 is 0 at degree of freedom 2, so it cannot be scaled to 1 there."));
+        QVERIFY(refused);
+        QCOMPARE(cell(window->shapesTable(), 0, 2), QStringLiteral("0.5"));  // by mass: (1, sqrt 2, 1) / 2
+        window->normalisationBox()->setCurrentIndex(1);
+        QCOMPARE(cell(window->shapesTable(), 1, 2), QStringLiteral("1"));
+        // 1 at the third degree of freedom, then n = 2: by mass again.
+        window->normalisationBox()->setCurrentIndex(4);
+        calculateChain();
+        QCOMPARE(window->normalisationBox()->currentIndex(), 0);
+        QCOMPARE(cell(window->shapesTable(), 0, 2), QStringLiteral("0.182574"));
+    }
+
+    // Save Table and Save Plot ask through the seam, starting in the
+    // documents folder and then in the one last used; the plot at the size
+    // chosen, at least twice the window's.
+    void saveTableAndPlotAsked()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        ScriptedExportPrompts asked;
+        window->setPrompts(&asked);
+        QTemporaryDir dir;
+        asked.path = dir.filePath(QStringLiteral("modes.csv"));
+        QTest::mouseClick(window->saveTableButton(), Qt::LeftButton);
+        QFile csv(asked.path);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QVERIFY(csv.readAll().startsWith("Mode,"));
+        asked.path = dir.filePath(QStringLiteral("shapes.png"));
+        asked.times = 3;
+        QTest::mouseClick(window->savePlotButton(), Qt::LeftButton);
+        QCOMPARE(asked.folders, QStringList({QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                                             QFileInfo(dir.path()).absoluteFilePath()}));
+        const int once = std::max(window->width(), window->plot()->width());
+        const QImage png(asked.path, "PNG");
+        QCOMPARE(png.width(), 3 * once);
+        QVERIFY(window->SavePlot(asked.path));
+        QCOMPARE(QImage(asked.path, "PNG").width(), 2 * once);
+        QVERIFY(asked.unwritten.isEmpty());
+        asked.path = dir.filePath(QStringLiteral("no/such/dir/modes.csv"));
+        QTest::mouseClick(window->saveTableButton(), Qt::LeftButton);
+        QCOMPARE(asked.unwritten, QStringList{asked.path});
+        window->setPrompts(nullptr);
     }
 
     void savePlotWritesPngAndSvg()

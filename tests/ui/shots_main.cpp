@@ -1,6 +1,7 @@
 // Writes PNG pictures of the dialogs in typical states, for people to look
 // at (no pixel comparison): varno-shots OUTPUT_DIR
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
@@ -130,5 +131,21 @@ int main(int argc, char** argv)
     if (!dialog.modesButton()->isEnabled()) return 1;
     dialog.OpenModes();
     Save(dialog.modesWindow(), dir + QStringLiteral("/modes.png"));
+
+    // A two-storey plane frame, braced: x and y at each floor (x1, y1, x2,
+    // y2), floors of 20 and 10 t, stiffnesses in N/m; the window told which
+    // degree of freedom moves in which direction.
+    Select(dimension, 2);
+    Select(action, 0);
+    const double frame[4][4] = {
+        {3e7, 3e6, -1e7, -1e6}, {3e6, 5e7, -1e6, -2e7}, {-1e7, -1e6, 1e7, 1.5e6}, {-1e6, -2e7, 1.5e6, 2e7}};
+    for (int i = 1; i <= 4; ++i)
+        for (int j = i; j <= 4; ++j) dialog.SetCellText(varno::CellAt(i, j), varno::FormatShortest(frame[i - 1][j - 1]));
+    Select(action, 1);
+    for (int i = 1; i <= 4; ++i) dialog.SetCellText(varno::CellAt(i, i), i <= 2 ? "20000" : "10000");
+    dialog.OnOK();
+    varno::ui::ModesWindow* modes = dialog.modesWindow();
+    for (std::size_t i = 0; i < 4; ++i) modes->directionBoxes()[i]->setCurrentIndex(i % 2 == 0 ? 0 : 1);
+    Save(modes, dir + QStringLiteral("/modes-directions.png"));
     return 0;
 }
