@@ -49,7 +49,7 @@ struct DefinitePencil {
     // own units, a and b are S A S and S B S scaled, S = diag(2^congruence):
     // the same eigenvalues, and an eigenvector x of a and b is S x of the
     // pencil as typed. All 0 otherwise.
-    std::array<int, 4> congruence{};
+    std::array<int, MaxOrder> congruence{};
 
     // nu = 1 / lambda: the definite matrix is K or -K.
     bool Inverted() const { return definite == DefiniteMatrix::K || definite == DefiniteMatrix::MinusK; }

@@ -63,8 +63,8 @@ double Reflect(Square4& a, int j, Reflector* kept = nullptr)
 // z, T's): back through the reflections to C's, then x = L^-T D^-1/2 y, the
 // pencil's, B-orthonormal to within B's condition times the rounding.
 template <int n>
-void BackTransform(const Reduced& r, const std::array<Reflector, 2>& kept, const Square4& z,
-                   std::array<Vector4, 4>& x)
+void BackTransform(const Reduced& r, const std::array<Reflector, MaxOrder - 2>& kept, const Square4& z,
+                   std::array<Vector4, MaxOrder>& x)
 {
     for (int k = 0; k < n; ++k) {
         Lane y{};
@@ -143,7 +143,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
 }
 
 template <int n>
-Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, 2>* kept)
+Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, MaxOrder - 2>* kept)
 {
     Square4& C = r.c;
     Tridiagonal t;
@@ -230,7 +230,7 @@ bool ReducedEigenpairs(const DefinitePencil& p, Lane& nu, int& shift, Route* rou
     if (!r) return false;
     shift = r->shift;
     if (!route) return QlEigenvalues<n>(Tridiagonalise<n>(*r), nu);
-    std::array<Reflector, 2> kept{};
+    std::array<Reflector, MaxOrder - 2> kept{};
     Square4 z{};
     if (!QlEigenvalues<n>(Tridiagonalise<n>(*r, &kept), nu, &z)) return false;
     BackTransform<n>(*r, kept, z, route->x);
@@ -252,11 +252,13 @@ bool ReducedEigenpairs(const DefinitePencil& p, Lane& nu, int& shift, Route* rou
 template std::optional<Reduced> Reduce<2>(const DefinitePencil&);
 template std::optional<Reduced> Reduce<3>(const DefinitePencil&);
 template std::optional<Reduced> Reduce<4>(const DefinitePencil&);
-template Tridiagonal Tridiagonalise<3>(Reduced, std::array<Reflector, 2>*);
+template Tridiagonal Tridiagonalise<3>(Reduced, std::array<Reflector, MaxOrder - 2>*);
 template bool QlEigenvalues<3>(const Tridiagonal&, Lane&, Square4*);
 template bool ReducedEigenpairs<2>(const DefinitePencil&, Lane&, int&, Route*);
 template bool ReducedEigenpairs<3>(const DefinitePencil&, Lane&, int&, Route*);
 template bool ReducedEigenpairs<4>(const DefinitePencil&, Lane&, int&, Route*);
+template bool ReducedEigenpairs<5>(const DefinitePencil&, Lane&, int&, Route*);
+template bool ReducedEigenpairs<6>(const DefinitePencil&, Lane&, int&, Route*);
 
 std::optional<Route> RouteEigenpairs(const DefinitePencil& p)
 {
@@ -264,7 +266,9 @@ std::optional<Route> RouteEigenpairs(const DefinitePencil& p)
     int shift = 0;
     const bool done = p.n == 2   ? ReducedEigenpairs<2>(p, route.nu, shift, &route)
                       : p.n == 3 ? ReducedEigenpairs<3>(p, route.nu, shift, &route)
-                                 : ReducedEigenpairs<4>(p, route.nu, shift, &route);
+                      : p.n == 4 ? ReducedEigenpairs<4>(p, route.nu, shift, &route)
+                      : p.n == 5 ? ReducedEigenpairs<5>(p, route.nu, shift, &route)
+                                 : ReducedEigenpairs<6>(p, route.nu, shift, &route);
     if (!done) return std::nullopt;
     for (int k = 0; k < p.n; ++k) {  // from C's units to the pencil's scaled ones
         if (!std::isfinite(route.nu[U(k)])) return std::nullopt;

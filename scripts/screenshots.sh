@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes PNG pictures of the dialogs (start, n = 3 with K, a marked cell with
 # its tooltip, a long value shortened with its tooltip, n = 4 with M, the
-# About box, a 4 x 4 report, the Modes window of a shear building) into DIR
+# About box, a 4 x 4 report, the Modes window of a shear building, n = 6
+# with M and its report) into DIR
 # (default: shots/). Headless. At another scale:
 # QT_SCALE_FACTOR=1.5 scripts/screenshots.sh DIR
 set -euo pipefail
