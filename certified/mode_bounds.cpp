@@ -16,7 +16,7 @@ using LongSquare = std::array<LongVector, MaxOrder>;
 // What the bounds need of B, in long double: its Cholesky factor, and a
 // lower bound of its smallest eigenvalue.
 struct DefiniteFactor {
-    LongSquare l{};
+    LongSquare l;  // its leading n x n block
     Long smallest = 0.0L;  // 0 where no bound is known
     bool ok = false;
 };
@@ -24,7 +24,7 @@ struct DefiniteFactor {
 bool Cholesky(const DefinitePencil& p, Long shift, LongSquare& l)
 {
     const int n = p.n;
-    l = {};
+    for (int i = 0; i < n; ++i) l[U(i)] = {};
     for (int j = 0; j < n; ++j) {
         Long d = static_cast<Long>(p.b[U(j)][U(j)]) - shift;
         for (int k = 0; k < j; ++k) d -= l[U(j)][U(k)] * l[U(j)][U(k)];

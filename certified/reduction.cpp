@@ -92,9 +92,12 @@ void BackTransform(const Reduced& r, const std::array<Reflector, MaxOrder - 2>& 
 template <int n>
 std::optional<Reduced> Reduce(const DefinitePencil& pencil)
 {
+    // Only the leading n x n blocks are written and read: the rest of the
+    // stores is left as it comes, since clearing all of MaxOrder's would cost
+    // small n more than its arithmetic.
     Square4 m = pencil.b;
     const Square4& k = pencil.a;
-    Square4 L{};
+    Square4 L;
     Lane inverse{};  // 1 / pivot
     for (int j = 0; j < n; ++j) {
         // Below the diagonal, m comes to hold L(i, j) d(j), which the sums reuse.
@@ -110,7 +113,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
         }
     }
     // Y = L^-1 A (no division: L is unit).
-    Square4 Y{};
+    Square4 Y;
     for (int c = 0; c < n; ++c)
         for (int i = 0; i < n; ++i) {
             double s = k[U(i)][U(c)];
@@ -120,7 +123,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
     // Then the lower triangle of Z = Y L^-T from Z L^T = Y, scaled on both sides.
     Lane root{};
     for (int i = 0; i < n; ++i) root[U(i)] = std::sqrt(inverse[U(i)]);
-    Square4 C{};
+    Square4 C;
     double cBig = 0.0;
     for (int r = 0; r < n; ++r)
         for (int j = 0; j <= r; ++j) {
@@ -159,10 +162,11 @@ template <int n>
 bool QlEigenvalues(const Tridiagonal& t, Lane& d, Square4* z)
 {
     d = t.diagonal;
-    if (z) {
-        *z = {};
-        for (int i = 0; i < n; ++i) (*z)[U(i)][U(i)] = 1.0;
-    }
+    if (z)
+        for (int i = 0; i < n; ++i) {
+            (*z)[U(i)] = {};
+            (*z)[U(i)][U(i)] = 1.0;
+        }
     Lane e{};
     for (int i = 0; i + 1 < n; ++i) e[U(i)] = t.off[U(i)];
     for (int l = 0; l < n; ++l) {
@@ -231,7 +235,7 @@ bool ReducedEigenpairs(const DefinitePencil& p, Lane& nu, int& shift, Route* rou
     shift = r->shift;
     if (!route) return QlEigenvalues<n>(Tridiagonalise<n>(*r), nu);
     std::array<Reflector, MaxOrder - 2> kept{};
-    Square4 z{};
+    Square4 z;
     if (!QlEigenvalues<n>(Tridiagonalise<n>(*r, &kept), nu, &z)) return false;
     BackTransform<n>(*r, kept, z, route->x);
     // |D^-1/2 L^-1|_F^2, a column of the unit L^-1 at a time: no divisions.
