@@ -1116,6 +1116,10 @@ private slots:
         QCOMPARE(seriesCount(window), 6);
         QVERIFY(!window->table()->horizontalScrollBar()->isVisible());
         QVERIFY(!window->table()->verticalScrollBar()->isVisible());
+        // The last cell marked and named as any other.
+        typeInto(cell(6, 6), QStringLiteral("1,5"));
+        QCOMPARE(cell(6, 6)->toolTip(), QStringLiteral("read as 1"));
+        QCOMPARE(cell(6, 6)->accessibleName(), QStringLiteral("M row 6, column 6"));
     }
 
     void noTextIsClipped()
