@@ -291,6 +291,11 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, Ma
     const double big = n * p.bBig;
     const double smallest = 0.5 / route.inverseSquare - Gamma<double>(n + 2) * n * big;
     if (!(smallest > 0.0) || !(big * route.inverseSquare * Unit<double> < 1e-5)) return false;
+    // A residual within a few units of rounding, as inverse iteration's: the
+    // route's own errors grow with n, so four units a degree of freedom
+    // beyond n = 4 (the bounds hold whatever this admits; it keeps to the
+    // route only the vectors as good as the other route's).
+    const double allowed = std::max(16.0, 4.0 * n) * DBL_EPSILON;
     std::array<double, MaxOrder> epsilon{};
     std::array<double, MaxOrder> rqShift{};
     std::array<double, MaxOrder> radius{};
@@ -332,7 +337,7 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, Ma
         unsquared[U(k)] = !(ee >= DBL_MIN / DBL_EPSILON);
         const double norm = unsquared[U(k)] ? rSum : std::sqrt(rr);
         const double rounding = unsquared[U(k)] ? eSum + 8.0 * (n + 1) * n * DBL_TRUE_MIN : std::sqrt(ee);
-        if (!(norm <= 16.0 * DBL_EPSILON * (p.aBig + std::fabs(t) * p.bBig) * std::sqrt(xx))) return false;
+        if (!(norm <= allowed * (p.aBig + std::fabs(t) * p.bBig) * std::sqrt(xx))) return false;
         // A form x^T B x not above its rounding makes epsilon NaN, which the
         // test of the intervals below refuses.
         const double below = quadratic - Gamma<double>(n * n + 2) * quadraticSize;
