@@ -105,6 +105,34 @@ TEST(LargeOrder, Structures)
     ExpectStructure(ShearBuilding(), "shear building");
 }
 
+// Five equal eigenvalues and one apart, in no pattern of the degrees of
+// freedom: one group of five vectors, bounded together, each bound holding
+// its eigenvalue.
+TEST(LargeOrder, FiveFoldEigenvalue)
+{
+    std::mt19937_64 rng(6);
+    const auto q = RandomOrthogonal(rng, 6);
+    const double d[6] = {1, 1, 1, 1, 1, 2};
+    Problem p{6, {}, {}};
+    for (std::size_t i = 0; i < 6; ++i) {
+        p.m[i][i] = 1.0;
+        for (std::size_t j = 0; j < 6; ++j)
+            for (std::size_t t = 0; t < 6; ++t) p.k[i][j] += q[t][i] * d[t] * q[t][j];
+    }
+    const std::optional<ModalResult> modes = [&] {
+        Harness h;
+        h.LoadUpper(6, p.k, p.m);
+        Symmetrise(h.state.store);
+        return ModesOf(h.state.store.K, h.state.store.M, 6);
+    }();
+    ASSERT_TRUE(modes);
+    const std::vector<ReferenceEigenvalue> reference = ReferenceDefinite(p);  // of the matrix as rounded
+    for (std::size_t k = 0; k < 6; ++k)
+        EXPECT_LE(std::fabs(static_cast<long double>(modes->modes[k].lambda) - reference[k].nu),
+                  static_cast<long double>(modes->modes[k].bound) + 4e-18L * reference[k].s)
+            << "mode " << k + 1;
+}
+
 // The same rule for seeded problems of each kind the closed forms are
 // tested on: SI structures, M ill conditioned, buckling pencils (K definite,
 // M of both signs), and pencils that are not definite, against __float128.
