@@ -222,7 +222,8 @@ struct TextCase {
 // The 4 x 4 report's forms with lines for lambda5 and lambda6: the uniform
 // chain's (4 sin^2((2j - 1) pi / 22)), the cantilever as the user guide
 // types it, a pair of complex ones, an infinite one (a degree of freedom
-// without mass beside a definite K), and the singular pencil's message.
+// without mass beside a definite K), the singular pencil's message, and the
+// refusals as for n <= 4.
 const TextCase TextCases[] = {
     {"chain",
      5,
@@ -264,6 +265,12 @@ const TextCase TextCases[] = {
      {{1, 1}, {1, 1}, {0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 1}},
      {{1, 1}, {1, 1}, {0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 1}},
      " The problem is singular: det(K - lambda M) = 0 for every lambda."},
+    {"not_finite",
+     6,
+     {{1}, {0, 1}, {0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 0, 1, HUGE_VAL}, {0, 0, 0, 0, 0, 1}},
+     {{1}, {0, 1}, {0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 1}},
+     " K(5,6) is not a finite number."},
+    {"empty_m", 5, {{1}, {0, 1}, {0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 0, 1}}, {}, " Please enter M matrix coefficients."},
 };
 
 class LargeOrderText : public ::testing::TestWithParam<TextCase> {};
