@@ -35,7 +35,7 @@ using test::Problem;
 
 const std::vector<Problem>& Pool(int n)
 {
-    static std::array<std::vector<Problem>, 5> pools;
+    static std::array<std::vector<Problem>, 7> pools;
     auto& pool = pools[static_cast<std::size_t>(n)];
     if (!pool.empty()) return pool;
     std::mt19937_64 rng(PoolSeed + static_cast<unsigned>(n));
@@ -55,7 +55,7 @@ void Fill(ProgramState& state, const Problem& p, int n);
 // only if Calculate mends them.
 const std::vector<Problem>& MendedPool(int n)
 {
-    static std::array<std::vector<Problem>, 5> pools;
+    static std::array<std::vector<Problem>, 7> pools;
     auto& pool = pools[static_cast<std::size_t>(n)];
     if (!pool.empty()) return pool;
     ProgramState state;
@@ -245,38 +245,61 @@ void EigenSolver(benchmark::State& bench)
     bench.SetItemsProcessed(bench.iterations());
 }
 
-// Eigenpairs with their error bounds and the modal quantities, n = 4: from
-// the symmetric store, classification included.
+// Eigenpairs with their error bounds and the modal quantities: from the
+// symmetric store, classification included.
+template <int N>
 void Modes(benchmark::State& bench)
 {
-    const auto& pool = Pool(4);
+    const auto& pool = Pool(N);
     MatrixStore store;
     std::size_t k = 0;
     for (auto _ : bench) {
         const Problem& p = pool[k++ % PoolSize];
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j) {
                 store.K[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.k[i][j];
                 store.M[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.m[i][j];
             }
-        const std::optional<ModalResult> modes = ModesOf(store.K, store.M, 4);
+        const std::optional<ModalResult> modes = ModesOf(store.K, store.M, N);
         benchmark::DoNotOptimize(modes);
     }
     bench.SetItemsProcessed(bench.iterations());
 }
 
+// The certified eigenvalues alone, as a report of n = 5 or 6 shows them:
+// classification, then each proved right to its own conditioning.
+template <int N>
+void Certified(benchmark::State& bench)
+{
+    const auto& pool = Pool(N);
+    MatrixStore store;
+    std::size_t k = 0;
+    for (auto _ : bench) {
+        const Problem& p = pool[k++ % PoolSize];
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j) {
+                store.K[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.k[i][j];
+                store.M[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.m[i][j];
+            }
+        const PencilClass pencil = ClassifyPencil(store.K, store.M, N);
+        benchmark::DoNotOptimize(CertifiedLambda(pencil.pencil, store.K, store.M));
+    }
+    bench.SetItemsProcessed(bench.iterations());
+}
+
 // Eigen's eigenvalues and eigenvectors on the same problems.
+template <int N>
 void EigenVectors(benchmark::State& bench)
 {
-    const auto& pool = Pool(4);
-    using Mat = Eigen::Matrix<double, 4, 4>;
+    const auto& pool = Pool(N);
+    using Mat = Eigen::Matrix<double, N, N>;
     Eigen::GeneralizedSelfAdjointEigenSolver<Mat> solver;
     Mat a, b;
     std::size_t k = 0;
     for (auto _ : bench) {
         const Problem& p = pool[k++ % PoolSize];
-        for (int i = 0; i < 4; ++i)
-            for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < N; ++j) {
                 a(i, j) = p.k[i][j];
                 b(i, j) = p.m[i][j];
             }
@@ -298,7 +321,12 @@ BENCHMARK(Dggev)->Name("dggev/4");
 BENCHMARK(EigenSolver<2>)->Name("eigen/2");
 BENCHMARK(EigenSolver<3>)->Name("eigen/3");
 BENCHMARK(EigenSolver<4>)->Name("eigen/4");
-BENCHMARK(Modes)->Name("modes/4");
-BENCHMARK(EigenVectors)->Name("eigen-vectors/4");
+BENCHMARK(Modes<4>)->Name("modes/4");
+BENCHMARK(EigenVectors<4>)->Name("eigen-vectors/4");
+BENCHMARK(CalculateCommand)->Name("calculate")->Arg(6);
+BENCHMARK(Certified<6>)->Name("certified/6");
+BENCHMARK(EigenSolver<6>)->Name("eigen/6");
+BENCHMARK(Modes<6>)->Name("modes/6");
+BENCHMARK(EigenVectors<6>)->Name("eigen-vectors/6");
 
 BENCHMARK_MAIN();

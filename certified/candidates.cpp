@@ -101,7 +101,9 @@ std::optional<Lane> Candidates(const DefinitePencil& p, bool reduced)
         if (reduced || !std::all_of(nu.begin(), nu.begin() + 3, [](double v) { return std::isfinite(v); }))
             if (!QlEigenvalues<3>(Tridiagonalise<3>(*r), nu)) return std::nullopt;
         shift = r->shift;
-    } else if (!ReducedEigenpairs<4>(p, nu, shift, nullptr)) {
+    } else if (!(p.n == 4   ? ReducedEigenpairs<4>(p, nu, shift, nullptr)
+                 : p.n == 5 ? ReducedEigenpairs<5>(p, nu, shift, nullptr)
+                            : ReducedEigenpairs<6>(p, nu, shift, nullptr))) {
         return std::nullopt;
     }
     for (int k = 0; k < p.n; ++k) {

@@ -50,7 +50,7 @@ Test DefinitenessOf(const Square4& x, double big, double sign)
 // in long double, whose range holds every ratio of doubles, from the entries
 // as typed. Each sweep halves every row's distance from 1 in binary orders.
 template <int n>
-std::array<int, 4> Balancing(const Square4& k, const Square4& m)
+std::array<int, MaxOrder> Balancing(const Square4& k, const Square4& m)
 {
     long double kBig = 0.0L, mBig = 0.0L;
     for (int i = 0; i < n; ++i)
@@ -58,7 +58,7 @@ std::array<int, 4> Balancing(const Square4& k, const Square4& m)
             kBig = std::max(kBig, std::fabs(static_cast<long double>(k[U(i)][U(j)])));
             mBig = std::max(mBig, std::fabs(static_cast<long double>(m[U(i)][U(j)])));
         }
-    std::array<int, 4> e{};
+    std::array<int, MaxOrder> e{};
     if (!(kBig > 0.0L) || !(mBig > 0.0L)) return e;
     for (int sweep = 0; sweep < 16; ++sweep) {
         bool changed = false;
@@ -92,7 +92,7 @@ std::array<int, 4> Balancing(const Square4& k, const Square4& m)
 // where S a S leaves the double range, it cannot be counted on, and counts as
 // definite at rounding level.
 template <int n>
-Test CongruenceScaled(const Square4& a, const Square4& b, double sign, const std::array<int, 4>& e,
+Test CongruenceScaled(const Square4& a, const Square4& b, double sign, const std::array<int, MaxOrder>& e,
                       DefiniteMatrix which, DefinitePencil& p)
 {
     if (std::all_of(e.begin(), e.begin() + n, [](int x) { return x == 0; })) return Test::No;  // tried as typed
@@ -189,7 +189,7 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
     }
     // None is definite beyond rounding as typed; in the units that balance
     // the pair, one may be.
-    const std::array<int, 4> e = Balancing<n>(kTyped, mTyped);
+    const std::array<int, MaxOrder> e = Balancing<n>(kTyped, mTyped);
     for (const auto& t : tries) {
         const bool bIsM = t.b == &m;
         const Test scaled =
@@ -212,6 +212,8 @@ PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n)
     case 2: return Classify<2>(K, M);
     case 3: return Classify<3>(K, M);
     case 4: return Classify<4>(K, M);
+    case 5: return Classify<5>(K, M);
+    case 6: return Classify<6>(K, M);
     default: return {};
     }
 }

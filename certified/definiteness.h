@@ -39,8 +39,10 @@ enum class DefiniteMatrix { M, MinusM, K, MinusK };
 // their largest entries lie in [1, 2). nu in these units is nu * 2^shift.
 struct DefinitePencil {
     int n = 0;
-    Square4 a{};  // full symmetric
-    Square4 b{};
+    // Full symmetric, their leading n x n blocks set: the rest is never read,
+    // and left unset, which small n would otherwise pay for on every pencil.
+    Square4 a;
+    Square4 b;
     DefiniteMatrix definite = DefiniteMatrix::M;
     int shift = 0;
     double aBig = 0.0;  // largest magnitudes of the scaled entries
@@ -49,7 +51,7 @@ struct DefinitePencil {
     // own units, a and b are S A S and S B S scaled, S = diag(2^congruence):
     // the same eigenvalues, and an eigenvector x of a and b is S x of the
     // pencil as typed. All 0 otherwise.
-    std::array<int, 4> congruence{};
+    std::array<int, MaxOrder> congruence{};
 
     // nu = 1 / lambda: the definite matrix is K or -K.
     bool Inverted() const { return definite == DefiniteMatrix::K || definite == DefiniteMatrix::MinusK; }

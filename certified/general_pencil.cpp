@@ -23,7 +23,7 @@ namespace {
 
 using namespace pencil;  // the helpers of this one solver, in their own files
 
-using Square = std::array<std::array<double, 4>, 4>;
+using Square = std::array<std::array<double, MaxOrder>, MaxOrder>;
 
 // Scales x by the power of two that brings its largest entry into [1, 2);
 // returns the exponent taken out (x was x' * 2^e). Zero stays zero.
@@ -49,7 +49,7 @@ int Normalise(Square& x, int n)
 // much as the others, and its entries are not taken for rounding noise. d
 // gathers the e_i: an eigenvector x of the balanced pair is D x of the
 // pencil's own.
-void Balance(Square& a, Square& b, int n, std::array<int, 4>& d)
+void Balance(Square& a, Square& b, int n, std::array<int, MaxOrder>& d)
 {
     // Each sweep halves every row's distance from 1 in binary orders, so
     // sixteen bring even 2^2000 apart to a factor of a few.
@@ -98,7 +98,7 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
             b[i][j] = M[r][c];
         }
     int ek = Normalise(a, N), em = Normalise(b, N);
-    std::array<int, 4> d{};
+    std::array<int, MaxOrder> d{};
     Balance(a, b, N, d);
     ek += Normalise(a, N);
     em += Normalise(b, N);
@@ -152,7 +152,7 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     // In the pencil's own units.
     const auto unscaled = [&](double x) { return TimesPowerOfTwo(x, ek - em); };
     std::size_t finite = 0;
-    std::array<Eigenvalue, 4> values{};  // in the balanced pair's units
+    std::array<Eigenvalue, MaxOrder> values{};  // in the balanced pair's units
     bool schurOfInverse = false;
     // A block whose alpha and beta are both small enough that the pencil may
     // be singular, which the singular values decide once all are read.
@@ -246,7 +246,7 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     norms.a = static_cast<long double>(A.norm()) / std::sqrt(static_cast<long double>(N));
     norms.b = static_cast<long double>(B.norm()) / std::sqrt(static_cast<long double>(N));
     for (std::size_t i = 0; i < N; ++i) norms.unit[i] = std::ldexp(1.0L, d[i]);
-    std::array<double, 4> scale{};
+    std::array<double, MaxOrder> scale{};
     for (std::size_t k = 0; k < finite; ++k) {
         std::array<Complex, N> y{};
         const Complex polished = Polished<N>(A, B, Complex(values[k].re, values[k].im), y);
@@ -256,9 +256,9 @@ GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M)
     out.unitScale = static_cast<double>(std::min(norms.k / NormAbove(M, N),
                                                  norms.a / static_cast<long double>(B.norm()) * std::ldexp(1.0L, ek - em)));
     // In the pencil's own units, by real part, then imaginary part; an
-    // insertion sort, as four need. The balanced pair's own values stay
+    // insertion sort, as six need. The balanced pair's own values stay
     // beside them.
-    std::array<Eigenvalue, 4> balanced = values;
+    std::array<Eigenvalue, MaxOrder> balanced = values;
     for (std::size_t k = 0; k < finite; ++k) values[k] = {unscaled(values[k].re) + 0.0, unscaled(values[k].im) + 0.0};
     const auto before = [](const Eigenvalue& x, const Eigenvalue& y) { return x.re < y.re || (x.re == y.re && x.im < y.im); };
     for (std::size_t k = 1; k < finite; ++k)
@@ -321,14 +321,16 @@ GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M
     switch (n) {
     case 2: return Solve<2>(K, M);
     case 3: return Solve<3>(K, M);
-    default: return Solve<4>(K, M);
+    case 4: return Solve<4>(K, M);
+    case 5: return Solve<5>(K, M);
+    default: return Solve<6>(K, M);
     }
 }
 
-std::array<Eigenvalue, 4> ShownEigenvalues(const GeneralEigenvalues& e)
+std::array<Eigenvalue, MaxOrder> ShownEigenvalues(const GeneralEigenvalues& e)
 {
     const std::size_t n = static_cast<std::size_t>(e.n);
-    std::array<Eigenvalue, 4> shown = e.lambda;
+    std::array<Eigenvalue, MaxOrder> shown = e.lambda;
     for (std::size_t k = 0; k < n; ++k) {
         if (!std::isfinite(e.lambda[k].re)) continue;
         const std::size_t first = static_cast<std::size_t>(e.cluster[k]);

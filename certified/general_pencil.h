@@ -1,4 +1,4 @@
-// Eigenvalues of any pencil K x = lambda M x (n <= 4), definite or not, by
+// Eigenvalues of any pencil K x = lambda M x (n <= 6), definite or not, by
 // the QZ algorithm: Eigen's RealQZ, the generalized real Schur form that its
 // GeneralizedEigenSolver reads its eigenvalues from. Eigen is header-only and
 // compiled here with the project's flags, so the results are the same bits
@@ -43,6 +43,7 @@
 
 #include "core/framework.h"
 #include "core/matrix_store.h"
+#include "core/order.h"
 
 namespace varno {
 
@@ -62,9 +63,9 @@ struct GeneralEigenvalues {
     int infinite = 0;       // how many eigenvalues are infinite (M singular to within rounding)
     // Ordered by real part, then imaginary part; each infinite one as
     // (+inf, 0), last. Slots beyond n are zero.
-    std::array<Eigenvalue, 4> lambda{};
-    std::array<double, 4> scale{};  // s of each finite one in the units typed; +inf for an infinite one
-    std::array<int, 4> cluster{};   // the first index of each one's cluster (its own where alone)
+    std::array<Eigenvalue, MaxOrder> lambda{};
+    std::array<double, MaxOrder> scale{};  // s of each finite one in the units typed; +inf for an infinite one
+    std::array<int, MaxOrder> cluster{};   // the first index of each one's cluster (its own where alone)
     double largest = 0.0;           // max |lambda| over the finite ones
     // |K| / |M| in the units typed, a lower bound: the smallest s any
     // eigenvector can give an eigenvalue is this plus its magnitude.
@@ -79,6 +80,6 @@ GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M
 // members, real where its imaginary part is within the cluster's radius (a
 // lone value: within half of ClusterNoise times its s); ordered by real part,
 // then imaginary part, the infinite ones last as (+inf, 0).
-std::array<Eigenvalue, 4> ShownEigenvalues(const GeneralEigenvalues& e);
+std::array<Eigenvalue, MaxOrder> ShownEigenvalues(const GeneralEigenvalues& e);
 
 }  // namespace varno

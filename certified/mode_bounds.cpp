@@ -10,13 +10,13 @@
 namespace varno {
 namespace {
 
-using LongVector = std::array<Long, 4>;
-using LongSquare = std::array<LongVector, 4>;
+using LongVector = std::array<Long, MaxOrder>;
+using LongSquare = std::array<LongVector, MaxOrder>;
 
 // What the bounds need of B, in long double: its Cholesky factor, and a
 // lower bound of its smallest eigenvalue.
 struct DefiniteFactor {
-    LongSquare l{};
+    LongSquare l;  // its leading n x n block
     Long smallest = 0.0L;  // 0 where no bound is known
     bool ok = false;
 };
@@ -24,7 +24,7 @@ struct DefiniteFactor {
 bool Cholesky(const DefinitePencil& p, Long shift, LongSquare& l)
 {
     const int n = p.n;
-    l = {};
+    for (int i = 0; i < n; ++i) l[U(i)] = {};
     for (int j = 0; j < n; ++j) {
         Long d = static_cast<Long>(p.b[U(j)][U(j)]) - shift;
         for (int k = 0; k < j; ++k) d -= l[U(j)][U(k)] * l[U(j)][U(k)];
@@ -98,7 +98,7 @@ struct Residual {
 };
 
 Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::span<const Vector4> x,
-                       const std::array<double, 4>& theta, int first, int count)
+                       const std::array<double, MaxOrder>& theta, int first, int count)
 {
     const int n = p.n;
     Residual out;
@@ -189,21 +189,21 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::sp
 // The bounds of all eigenvalues, in scaled units: groups of nearby ones
 // merged until their intervals are disjoint, so that each holds exactly its
 // own eigenvalues; then Kato-Temple for each lone one between its neighbours.
-std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, const std::array<double, 4>& theta,
-                           std::span<const int> startsOfGroups)
+std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vector4> x,
+                                  const std::array<double, MaxOrder>& theta, std::span<const int> startsOfGroups)
 {
     const int n = p.n;
     const DefiniteFactor f = FactorDefinite(p);
-    // At most four groups: on the stack, where a heap allocation would cost
+    // At most MaxOrder groups: on the stack, where a heap allocation would cost
     // more than the arithmetic around it.
-    std::array<Group, 4> groupsStore{};
+    std::array<Group, MaxOrder> groupsStore{};
     std::size_t groupCount = 0;
     for (std::size_t g = 0; g < startsOfGroups.size(); ++g) {
         const int first = startsOfGroups[g];
         const int end = g + 1 < startsOfGroups.size() ? startsOfGroups[g + 1] : n;
         groupsStore[groupCount++] = {first, end - first, 0.0L, 0.0L, 0.0L};
     }
-    std::array<Residual, 4> residuals{};
+    std::array<Residual, MaxOrder> residuals{};
     for (bool merged = true; merged;) {
         for (std::size_t g = 0; g < groupCount; ++g) {
             Group& group = groupsStore[g];
@@ -227,7 +227,7 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
             }
     }
     const std::span<const Group> groups(groupsStore.data(), groupCount);
-    std::array<Long, 4> bound{};
+    std::array<Long, MaxOrder> bound{};
     const Long infinity = std::numeric_limits<Long>::infinity();
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const Group& group = groups[g];
@@ -239,11 +239,11 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
         // and clear of the other groups', each holds one of the group's
         // eigenvalues, and so exactly one: a close pair is then bounded as
         // two lone eigenvalues are, not by the pair's common radius.
-        std::array<Residual, 4> own{};
+        std::array<Residual, MaxOrder> own{};
         own[0] = residuals[g];
         // The members in ascending theta: a quotient may have moved past its
         // neighbour's.
-        std::array<int, 4> order{0, 1, 2, 3};
+        std::array<int, MaxOrder> order{0, 1, 2, 3, 4, 5};
         for (int c = 1; c < group.count; ++c)
             for (int j = c; j > 0 && theta[U(group.first + order[U(j)])] < theta[U(group.first + order[U(j - 1)])]; --j)
                 std::swap(order[U(j)], order[U(j - 1)]);
@@ -277,11 +277,11 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
     return bound;
 }
 
-bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>& bound)
+bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, MaxOrder>& bound)
 {
     const int n = p.n;
     const std::span<const Vector4> x(route.x.data(), U(n));
-    const std::array<double, 4>& theta = route.nu;
+    const std::array<double, MaxOrder>& theta = route.nu;
     // lambda_min(B) from the route's factor, as FactorDefinite has it, but
     // in double, where the argument there does not hold for every safely
     // definite B. The factor's error E (|E|_2 <= gamma_(n+2) n |B|_2, |B|_2
@@ -291,10 +291,15 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>
     const double big = n * p.bBig;
     const double smallest = 0.5 / route.inverseSquare - Gamma<double>(n + 2) * n * big;
     if (!(smallest > 0.0) || !(big * route.inverseSquare * Unit<double> < 1e-5)) return false;
-    std::array<double, 4> epsilon{};
-    std::array<double, 4> rqShift{};
-    std::array<double, 4> radius{};
-    std::array<bool, 4> unsquared{};
+    // A residual within a few units of rounding, as inverse iteration's: the
+    // route's own errors grow with n, so four units a degree of freedom
+    // beyond n = 4 (the bounds hold whatever this admits; it keeps to the
+    // route only the vectors as good as the other route's).
+    const double allowed = std::max(16.0, 4.0 * n) * DBL_EPSILON;
+    std::array<double, MaxOrder> epsilon{};
+    std::array<double, MaxOrder> rqShift{};
+    std::array<double, MaxOrder> radius{};
+    std::array<bool, MaxOrder> unsquared{};
     for (int k = 0; k < n; ++k) {
         const Vector4& v = x[U(k)];
         const double t = theta[U(k)];
@@ -332,7 +337,7 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>
         unsquared[U(k)] = !(ee >= DBL_MIN / DBL_EPSILON);
         const double norm = unsquared[U(k)] ? rSum : std::sqrt(rr);
         const double rounding = unsquared[U(k)] ? eSum + 8.0 * (n + 1) * n * DBL_TRUE_MIN : std::sqrt(ee);
-        if (!(norm <= 16.0 * DBL_EPSILON * (p.aBig + std::fabs(t) * p.bBig) * std::sqrt(xx))) return false;
+        if (!(norm <= allowed * (p.aBig + std::fabs(t) * p.bBig) * std::sqrt(xx))) return false;
         // A form x^T B x not above its rounding makes epsilon NaN, which the
         // test of the intervals below refuses.
         const double below = quadratic - Gamma<double>(n * n + 2) * quadraticSize;

@@ -39,8 +39,8 @@ inline Real Gamma(int n)
 // intervals are disjoint, so that each holds exactly its own eigenvalues;
 // then Kato-Temple for each lone one between its neighbours. Formed in long
 // double.
-std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, const std::array<double, 4>& theta,
-                           std::span<const int> startsOfGroups);
+std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vector4> x,
+                                  const std::array<double, MaxOrder>& theta, std::span<const int> startsOfGroups);
 
 // The bounds where dsygv's route gave the vectors, in double, each
 // eigenvalue alone in an interval of its own: Bounds' argument for lone
@@ -51,6 +51,6 @@ std::array<Long, 4> Bounds(const DefinitePencil& p, std::span<const Vector4> x, 
 // iteration's are (the route's are only where B is well conditioned), where
 // the intervals of neighbours meet, or where a bound is wider than 1e-12 of
 // the eigenvalue's scale.
-bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, 4>& bound);
+bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, MaxOrder>& bound);
 
 }  // namespace varno

@@ -34,7 +34,7 @@ bool FixSign(Vector4& x, int n)
 // The starts of the groups of eigenvalues closer than a thousandth of their
 // scale, whose vectors are made B-orthogonal to each other and bounded
 // together; returns how many.
-std::size_t Groups(const DefinitePencil& p, const std::array<double, 4>& theta, std::array<int, 4>& starts)
+std::size_t Groups(const DefinitePencil& p, const std::array<double, MaxOrder>& theta, std::array<int, MaxOrder>& starts)
 {
     std::size_t count = 0;
     for (int k = 0; k < p.n; ++k) {
@@ -47,11 +47,11 @@ std::size_t Groups(const DefinitePencil& p, const std::array<double, 4>& theta, 
 // What ModesOf shows before the modal quantities: theta and the vectors in
 // scaled units, the bounds, and lambda in the units typed.
 struct Eigenpairs {
-    std::array<double, 4> theta{};
-    std::array<Vector4, 4> x{};
-    std::array<Long, 4> bound{};
-    std::array<double, 4> lambda{};
-    std::array<double, 4> lambdaBound{};  // the bound of lambda, in the units typed
+    std::array<double, MaxOrder> theta{};
+    std::array<Vector4, MaxOrder> x{};
+    std::array<Long, MaxOrder> bound{};
+    std::array<double, MaxOrder> lambda{};
+    std::array<double, MaxOrder> lambdaBound{};  // the bound of lambda, in the units typed
 };
 
 // The double at or above x.
@@ -114,7 +114,7 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalue
     const int n = p.n;
     const ProvedEigenvalues proved = found ? *found : PencilEigenvalues(p);
     e.theta = proved.scaledNu;
-    std::array<int, 4> starts{};
+    std::array<int, MaxOrder> starts{};
     const std::size_t groupCount = Groups(p, e.theta, starts);
     for (std::size_t g = 0; g < groupCount; ++g) {
         const int first = starts[g];
@@ -124,11 +124,12 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalue
             // r = (1, ..., 1) first, which has a part along every mode that
             // takes part in a motion of the whole (x^T B r != 0); then starts
             // without any pattern, another for each mode.
-            static constexpr Vector4 Irregular[4] = {{1.0, -0.7320508, 0.4142136, -0.2360680},
-                                                     {0.5403023, 1.0, -0.4161468, 0.6536436},
-                                                     {-0.9899925, 0.2836622, 1.0, 0.9601703},
-                                                     {0.7539023, -0.1455000, -0.9111303, 1.0}};
-            std::array<Vector4, 5> begin{Vector4{1.0, 1.0, 1.0, 1.0}};
+            // (n <= 4 reads the first four components alone.)
+            static constexpr Vector4 Irregular[4] = {{1.0, -0.7320508, 0.4142136, -0.2360680, 0.8414710, -0.5048461},
+                                                     {0.5403023, 1.0, -0.4161468, 0.6536436, -0.2794155, 0.1411200},
+                                                     {-0.9899925, 0.2836622, 1.0, 0.9601703, -0.7568025, 0.6569866},
+                                                     {0.7539023, -0.1455000, -0.9111303, 1.0, 0.4121185, -0.9589243}};
+            std::array<Vector4, 5> begin{Vector4{1.0, 1.0, 1.0, 1.0, 1.0, 1.0}};
             for (int s = 0; s < 4; ++s) begin[U(s + 1)] = Irregular[(s + k) % 4];
             Vector4& x = e.x[U(k)];
             x = InverseIteration(p, e.theta[U(k)], begin, against);
@@ -167,7 +168,7 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalue
         }
     }
     e.bound = Bounds(p, std::span(e.x.data(), U(n)), e.theta, std::span(starts.data(), groupCount));
-    const std::array<double, 4> certified = LambdaAt(p, proved);
+    const std::array<double, MaxOrder> certified = LambdaAt(p, proved);
     for (int k = 0; k < n; ++k) {
         // An infinite eigenvalue, or one that would come out beyond the double
         // range, stays as the count decided; so does one whose vector could
@@ -277,7 +278,7 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& 
 {
     const int n = p.n;
     const Eigenpairs e = PairsOf(p, K, M);
-    const std::array<Vector4, 4>& x = e.x;
+    const std::array<Vector4, MaxOrder>& x = e.x;
 
     ModalResult result;
     result.n = n;
@@ -375,10 +376,10 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& 
     return result;
 }
 
-std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
-                                      const ProvedEigenvalues* proved)
+std::array<double, MaxOrder> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
+                                             const ProvedEigenvalues* proved)
 {
-    std::array<double, 4> lambda = PairsOf(p, K, M, proved).lambda;
+    std::array<double, MaxOrder> lambda = PairsOf(p, K, M, proved).lambda;
     SortAscending(lambda, p.n);
     return lambda;
 }

@@ -58,7 +58,7 @@ namespace varno {
 struct Mode {
     double lambda = 0.0;  // +inf for an infinite eigenvalue
     double bound = 0.0;   // the true lambda lies in [lambda - bound, lambda + bound]; inf where unbounded
-    std::array<double, 4> vector{};  // the first n set
+    std::array<double, MaxOrder> vector{};  // the first n set
     // NaN where not defined: always where M (or -M) is neither definite nor
     // semidefinite beside a definite K (or -K), and for a mode without mass:
     double omega = 0.0;          // sqrt(lambda), rad/s; 0 for a rigid-body mode
@@ -77,7 +77,7 @@ struct ModalResult {
     bool massDefinite = false;
     double totalMass = 0.0;  // r^T M r (or r^T (-M) r) where massDefinite, else NaN
     bool negativeMass = false;  // -M, not M, is the mass matrix
-    std::array<Mode, 4> modes{};
+    std::array<Mode, MaxOrder> modes{};
 };
 
 // K and M are the store's, as typed.
@@ -88,8 +88,8 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& 
 // "eigenvalues" and "modes", a mended report), which lies within the bound
 // ModesOf gives it. proved: the pencil's PencilEigenvalues where a check has
 // found them already, which the count's route then takes as they are.
-std::array<double, 4> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
-                                      const ProvedEigenvalues* proved = nullptr);
+std::array<double, MaxOrder> CertifiedLambda(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
+                                             const ProvedEigenvalues* proved = nullptr);
 
 // The same for the leading n x n blocks of a store whose lower triangles
 // mirror the upper ones; empty unless one of M, -M, K, -K is safely definite.

@@ -18,19 +18,19 @@ namespace varno::pencil {
 
 // Fractional parts of square roots: a direction with no pattern a pencil
 // typed in could share.
-constexpr std::array<double, 4> NoPattern{0.4142135623730951, 0.7320508075688772, 0.2360679774997897,
-                                          0.6457513110645906};
+constexpr std::array<double, MaxOrder> NoPattern{0.4142135623730951, 0.7320508075688772, 0.2360679774997897,
+                                                 0.6457513110645906, 0.3166247903553998, 0.6055512754639891};
 
 // QZ on the pair in each order of its degrees of freedom (from(i, attempt)
 // gives row i's source), and on H A H, H B H; the reading whose finite
 // values most of the others share, each within 1e-9 of its scale.
 template <int N, typename From, typename Read>
 void Consensus(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double, N, N>& B, const From& from,
-               const Read& read, std::array<Eigenvalue, 4>& values, std::size_t& finite, int& infinite)
+               const Read& read, std::array<Eigenvalue, MaxOrder>& values, std::size_t& finite, int& infinite)
 {
     using Mat = Eigen::Matrix<double, N, N>;
     struct Reading {
-        std::array<Eigenvalue, 4> values{};
+        std::array<Eigenvalue, MaxOrder> values{};
         std::size_t finite = 0;
         int infinite = 0;
     };
@@ -92,7 +92,7 @@ void Consensus(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double,
 // it: beta = ta tb, alpha from S2 = S diag(tb, ta), no division until the
 // end.
 template <typename Matrix>
-void ReadPair(const Matrix& S, const Matrix& T, int i, double roundingB, std::array<Eigenvalue, 4>& values,
+void ReadPair(const Matrix& S, const Matrix& T, int i, double roundingB, std::array<Eigenvalue, MaxOrder>& values,
               std::size_t& finite, int& infinite)
 {
     const double ta = T(i, i), tb = T(i + 1, i + 1);
@@ -119,7 +119,7 @@ void ReadPair(const Matrix& S, const Matrix& T, int i, double roundingB, std::ar
 // shared directions' values are at will, and read as infinite.
 template <int N>
 void DeflateSharedDirections(const Eigen::Matrix<double, N, N>& A, const Eigen::Matrix<double, N, N>& B, double roundingB,
-                             std::array<Eigenvalue, 4>& values, std::size_t& finite, int& infinite)
+                             std::array<Eigenvalue, MaxOrder>& values, std::size_t& finite, int& infinite)
 {
     using Mat = Eigen::Matrix<double, N, N>;
     const Eigen::JacobiSVD<Mat> sb(B);

@@ -13,6 +13,7 @@
 #include <cstddef>
 
 #include "core/matrix_store.h"
+#include "core/order.h"
 
 namespace varno::pencil {
 
@@ -148,7 +149,7 @@ inline long double NormAbove(const Matrix10& X, int n)
 struct Norms {
     long double k = 0.0L, m = 0.0L;     // |K|_2 and |M|_2 from below, as typed
     long double a = 0.0L, b = 0.0L;     // the same for the balanced pair
-    std::array<long double, 4> unit{};  // 2^d_i: D's entries
+    std::array<long double, MaxOrder> unit{};  // 2^d_i: D's entries
 };
 
 // s = (|K| + |lambda| |M|) |x|^2 / |x^T M x| in the units typed, for the

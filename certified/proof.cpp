@@ -69,10 +69,10 @@ ProvedEigenvalues Unscaled(const DefinitePencil& p, Lane nu, Lane lo, Lane hi)
 // Proves the candidates (scaled units, ascending) within their reach, for
 // the indices not held yet; nu, lo and hi take those claims. Returns the
 // passes of counts spent.
-int ProveSome(const DefinitePencil& p, const Lane& candidates, Lane& nu, Lane& lo, Lane& hi, std::array<bool, 4>& held)
+int ProveSome(const DefinitePencil& p, const Lane& candidates, Lane& nu, Lane& lo, Lane& hi, std::array<bool, MaxOrder>& held)
 {
-    std::array<EigenvalueClaim, 4> claims{};
-    std::array<int, 4> index{};
+    std::array<EigenvalueClaim, MaxOrder> claims{};
+    std::array<int, MaxOrder> index{};
     std::size_t count = 0;
     for (int k = 0; k < p.n; ++k) {
         if (held[U(k)]) continue;
@@ -80,7 +80,7 @@ int ProveSome(const DefinitePencil& p, const Lane& candidates, Lane& nu, Lane& l
         claims[count] = {k + 1, candidates[U(k)] - reach, candidates[U(k)] + reach};
         index[count++] = k;
     }
-    std::array<bool, 4> proved{};
+    std::array<bool, MaxOrder> proved{};
     CheckScaled(p, std::span(claims.data(), count), std::span(proved.data(), count));
     for (std::size_t c = 0; c < count; ++c) {
         const std::size_t k = U(index[c]);
@@ -104,7 +104,7 @@ ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& cand
     Lane nu{};
     Lane lo{};
     Lane hi{};
-    std::array<bool, 4> held{};
+    std::array<bool, MaxOrder> held{};
     int passes = 0;
     if (candidates) {
         passes += ProveSome(p, *candidates, nu, lo, hi, held);
@@ -130,7 +130,7 @@ ProvedEigenvalues Prove(const DefinitePencil& p, const std::optional<Lane>& cand
 // dsygv's route where they fail.
 ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p) { return Prove(p, Candidates(p), p.n <= 3); }
 
-ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, 4>& candidates)
+ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, MaxOrder>& candidates)
 {
     Lane scaled{};
     for (int k = 0; k < p.n; ++k) scaled[U(k)] = TimesPowerOfTwo(candidates[U(k)], p.shift);
@@ -155,16 +155,16 @@ ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p)
     return e;
 }
 
-std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e)
+std::array<double, MaxOrder> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e)
 {
-    std::array<double, 4> lambda = LambdaAt(p, e);
+    std::array<double, MaxOrder> lambda = LambdaAt(p, e);
     SortAscending(lambda, p.n);
     return lambda;
 }
 
-std::array<double, 4> LambdaAt(const DefinitePencil& p, const ProvedEigenvalues& e)
+std::array<double, MaxOrder> LambdaAt(const DefinitePencil& p, const ProvedEigenvalues& e)
 {
-    std::array<double, 4> lambda{};
+    std::array<double, MaxOrder> lambda{};
     // A proved interval that holds 0 holds an eigenvalue within its rounding
     // of 0. Inverted, that is an infinite lambda. Otherwise lambda is shown
     // as computed, unless scaling it back blows a speck of rounding up beyond

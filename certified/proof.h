@@ -21,12 +21,12 @@ namespace varno {
 // interval [lo, hi] around each that the counts prove. An eigenvalue beyond
 // the double range comes out as an infinity or a zero.
 struct ProvedEigenvalues {
-    std::array<double, 4> nu{};
-    std::array<double, 4> lo{};
-    std::array<double, 4> hi{};
-    std::array<double, 4> scaledNu{};  // nu * 2^shift, which never overflows: 1 / nu may be in range where nu is not
-    std::array<double, 4> scaledLo{};  // lo and hi in the same units
-    std::array<double, 4> scaledHi{};
+    std::array<double, MaxOrder> nu{};
+    std::array<double, MaxOrder> lo{};
+    std::array<double, MaxOrder> hi{};
+    std::array<double, MaxOrder> scaledNu{};  // nu * 2^shift, which never overflows: 1 / nu may be in range where nu is not
+    std::array<double, MaxOrder> scaledLo{};  // lo and hi in the same units
+    std::array<double, MaxOrder> scaledHi{};
     // Passes of four counts spent: a proof of all n candidates takes one
     // (n = 2) or two, dsygv's route where the candidates from the
     // characteristic polynomial fail one more, and
@@ -38,7 +38,7 @@ ProvedEigenvalues PencilEigenvalues(const DefinitePencil& p);
 // The proof of given candidates (the pencil's own units, any order), with
 // the refinement of those it fails for. PencilEigenvalues passes those of the
 // dsygv route; a test may pass wrong ones.
-ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, 4>& candidates);
+ProvedEigenvalues ProveCandidates(const DefinitePencil& p, const std::array<double, MaxOrder>& candidates);
 
 // The same by bisection on the count alone, for tests.
 ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p);
@@ -47,9 +47,9 @@ ProvedEigenvalues BisectedEigenvalues(const DefinitePencil& p);
 // where the pencil is inverted. A nu whose proved interval holds 0 is, where
 // inverted, an infinite lambda (+inf), and otherwise 0 if it would come out
 // beyond the double range.
-std::array<double, 4> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e);
+std::array<double, MaxOrder> LambdaOf(const DefinitePencil& p, const ProvedEigenvalues& e);
 
 // The same, each lambda in the place of its nu (not sorted).
-std::array<double, 4> LambdaAt(const DefinitePencil& p, const ProvedEigenvalues& e);
+std::array<double, MaxOrder> LambdaAt(const DefinitePencil& p, const ProvedEigenvalues& e);
 
 }  // namespace varno

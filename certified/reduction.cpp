@@ -63,8 +63,8 @@ double Reflect(Square4& a, int j, Reflector* kept = nullptr)
 // z, T's): back through the reflections to C's, then x = L^-T D^-1/2 y, the
 // pencil's, B-orthonormal to within B's condition times the rounding.
 template <int n>
-void BackTransform(const Reduced& r, const std::array<Reflector, 2>& kept, const Square4& z,
-                   std::array<Vector4, 4>& x)
+void BackTransform(const Reduced& r, const std::array<Reflector, MaxOrder - 2>& kept, const Square4& z,
+                   std::array<Vector4, MaxOrder>& x)
 {
     for (int k = 0; k < n; ++k) {
         Lane y{};
@@ -92,9 +92,12 @@ void BackTransform(const Reduced& r, const std::array<Reflector, 2>& kept, const
 template <int n>
 std::optional<Reduced> Reduce(const DefinitePencil& pencil)
 {
+    // Only the leading n x n blocks are written and read: the rest of the
+    // stores is left as it comes, since clearing all of MaxOrder's would cost
+    // small n more than its arithmetic.
     Square4 m = pencil.b;
     const Square4& k = pencil.a;
-    Square4 L{};
+    Square4 L;
     Lane inverse{};  // 1 / pivot
     for (int j = 0; j < n; ++j) {
         // Below the diagonal, m comes to hold L(i, j) d(j), which the sums reuse.
@@ -110,7 +113,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
         }
     }
     // Y = L^-1 A (no division: L is unit).
-    Square4 Y{};
+    Square4 Y;
     for (int c = 0; c < n; ++c)
         for (int i = 0; i < n; ++i) {
             double s = k[U(i)][U(c)];
@@ -120,7 +123,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
     // Then the lower triangle of Z = Y L^-T from Z L^T = Y, scaled on both sides.
     Lane root{};
     for (int i = 0; i < n; ++i) root[U(i)] = std::sqrt(inverse[U(i)]);
-    Square4 C{};
+    Square4 C;
     double cBig = 0.0;
     for (int r = 0; r < n; ++r)
         for (int j = 0; j <= r; ++j) {
@@ -143,7 +146,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
 }
 
 template <int n>
-Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, 2>* kept)
+Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, MaxOrder - 2>* kept)
 {
     Square4& C = r.c;
     Tridiagonal t;
@@ -159,10 +162,11 @@ template <int n>
 bool QlEigenvalues(const Tridiagonal& t, Lane& d, Square4* z)
 {
     d = t.diagonal;
-    if (z) {
-        *z = {};
-        for (int i = 0; i < n; ++i) (*z)[U(i)][U(i)] = 1.0;
-    }
+    if (z)
+        for (int i = 0; i < n; ++i) {
+            (*z)[U(i)] = {};
+            (*z)[U(i)][U(i)] = 1.0;
+        }
     Lane e{};
     for (int i = 0; i + 1 < n; ++i) e[U(i)] = t.off[U(i)];
     for (int l = 0; l < n; ++l) {
@@ -230,8 +234,8 @@ bool ReducedEigenpairs(const DefinitePencil& p, Lane& nu, int& shift, Route* rou
     if (!r) return false;
     shift = r->shift;
     if (!route) return QlEigenvalues<n>(Tridiagonalise<n>(*r), nu);
-    std::array<Reflector, 2> kept{};
-    Square4 z{};
+    std::array<Reflector, MaxOrder - 2> kept{};
+    Square4 z;
     if (!QlEigenvalues<n>(Tridiagonalise<n>(*r, &kept), nu, &z)) return false;
     BackTransform<n>(*r, kept, z, route->x);
     // |D^-1/2 L^-1|_F^2, a column of the unit L^-1 at a time: no divisions.
@@ -252,11 +256,13 @@ bool ReducedEigenpairs(const DefinitePencil& p, Lane& nu, int& shift, Route* rou
 template std::optional<Reduced> Reduce<2>(const DefinitePencil&);
 template std::optional<Reduced> Reduce<3>(const DefinitePencil&);
 template std::optional<Reduced> Reduce<4>(const DefinitePencil&);
-template Tridiagonal Tridiagonalise<3>(Reduced, std::array<Reflector, 2>*);
+template Tridiagonal Tridiagonalise<3>(Reduced, std::array<Reflector, MaxOrder - 2>*);
 template bool QlEigenvalues<3>(const Tridiagonal&, Lane&, Square4*);
 template bool ReducedEigenpairs<2>(const DefinitePencil&, Lane&, int&, Route*);
 template bool ReducedEigenpairs<3>(const DefinitePencil&, Lane&, int&, Route*);
 template bool ReducedEigenpairs<4>(const DefinitePencil&, Lane&, int&, Route*);
+template bool ReducedEigenpairs<5>(const DefinitePencil&, Lane&, int&, Route*);
+template bool ReducedEigenpairs<6>(const DefinitePencil&, Lane&, int&, Route*);
 
 std::optional<Route> RouteEigenpairs(const DefinitePencil& p)
 {
@@ -264,7 +270,9 @@ std::optional<Route> RouteEigenpairs(const DefinitePencil& p)
     int shift = 0;
     const bool done = p.n == 2   ? ReducedEigenpairs<2>(p, route.nu, shift, &route)
                       : p.n == 3 ? ReducedEigenpairs<3>(p, route.nu, shift, &route)
-                                 : ReducedEigenpairs<4>(p, route.nu, shift, &route);
+                      : p.n == 4 ? ReducedEigenpairs<4>(p, route.nu, shift, &route)
+                      : p.n == 5 ? ReducedEigenpairs<5>(p, route.nu, shift, &route)
+                                 : ReducedEigenpairs<6>(p, route.nu, shift, &route);
     if (!done) return std::nullopt;
     for (int k = 0; k < p.n; ++k) {  // from C's units to the pencil's scaled ones
         if (!std::isfinite(route.nu[U(k)])) return std::nullopt;

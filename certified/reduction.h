@@ -6,7 +6,7 @@
 // eps * kappa(B) of the largest eigenvalue: its results are candidates for
 // the proof by counting, or vectors whose bounds the caller forms itself.
 //
-// Instantiated for n = 2, 3 and 4.
+// Instantiated for n = 2 ... 6.
 #pragma once
 
 #include <array>
@@ -22,7 +22,7 @@ namespace varno {
 struct Tridiagonal {
     int n = 0;
     Lane diagonal{};
-    std::array<double, 3> off{};
+    std::array<double, MaxOrder - 1> off{};
     int shift = 0;
 };
 
@@ -45,8 +45,8 @@ struct Reduced {
 // dsygv's route alone, with its eigenvectors. Not proved: fit only where
 // the caller bounds them itself.
 struct Route {
-    std::array<double, 4> nu{};  // ascending, scaled units
-    std::array<Vector4, 4> x{};  // B-orthonormal to within B's condition times the rounding
+    std::array<double, MaxOrder> nu{};  // ascending, scaled units
+    std::array<Vector4, MaxOrder> x{};  // B-orthonormal to within B's condition times the rounding
     // |D^-1/2 L^-1|_F^2 for the factor B = L D L^T the route computed;
     // lambda_min(L D L^T) >= 1 / it.
     double inverseSquare = 0.0;
@@ -59,7 +59,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil);
 // C in tridiagonal form; with kept, the reflections are stored there, to
 // carry eigenvectors back.
 template <int n>
-Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, 2>* kept = nullptr);
+Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, MaxOrder - 2>* kept = nullptr);
 
 // Implicit QL with shifts (EISPACK's imtql1), eigenvalues ascending; with z,
 // the rotations are gathered into it as imtql2 does (z starts as I), its

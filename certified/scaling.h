@@ -18,8 +18,9 @@
 
 namespace varno {
 
-// Four values of one kind side by side: eigenvalues, a vector, a diagonal.
-using Lane = std::array<double, 4>;
+// Values of one kind side by side, one a degree of freedom: eigenvalues, a
+// vector, a diagonal; or the shifts of one pass of four counts.
+using Lane = std::array<double, MaxOrder>;
 
 inline std::size_t U(int i) { return static_cast<std::size_t>(i); }
 

@@ -8,8 +8,9 @@
 // Accuracy: backward stable. The computed factors are exact for S + E with
 // |E| <= p(n) eps (|S| + |L||D||L^T|), and the pivoting bounds the growth of
 // |L||D||L^T| by 2.57^(n-1) times the largest entry of S, at most 17 for
-// n <= 4. So the inertia read off D is exact for a matrix within a few
-// hundred units of rounding of S's largest entry, whatever S's condition.
+// n <= 4 and 112 for n = 6. So the inertia read off D is exact for a matrix
+// within a few hundred units of rounding of S's largest entry, whatever S's
+// condition.
 //
 // Each 2 x 2 block has a negative determinant by the choice of pivot
 // (|d11 d22| < 0.41 d21^2), so it holds one negative and one positive
@@ -19,18 +20,21 @@
 
 #include <array>
 
+#include "core/order.h"
+
 namespace varno {
 
-using Square4 = std::array<std::array<double, 4>, 4>;
-using Vector4 = std::array<double, 4>;
+// Named when n stopped at four; they hold MaxOrder, of which n are used.
+using Square4 = std::array<std::array<double, MaxOrder>, MaxOrder>;
+using Vector4 = std::array<double, MaxOrder>;
 
 struct SymmetricFactor {
     int n = 0;
     Square4 l{};              // strictly lower part; the unit diagonal is implied
     Vector4 d{};              // diagonal of D
     Vector4 offDiagonal{};    // offDiagonal[k]: D(k + 1, k) where a 2 x 2 block starts at k, else 0
-    std::array<bool, 4> blockStart{};  // a 2 x 2 block starts at k
-    std::array<int, 4> perm{};  // row i of P S P^T is row perm[i] of S
+    std::array<bool, MaxOrder> blockStart{};  // a 2 x 2 block starts at k
+    std::array<int, MaxOrder> perm{};  // row i of P S P^T is row perm[i] of S
     double scale = 0.0;       // largest magnitude in S
     int negative = 0;         // negative eigenvalues of D, zero pivots not counted
     int zero = 0;             // zero 1 x 1 pivots

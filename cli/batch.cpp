@@ -115,7 +115,7 @@ bool ReadWhole(std::string_view entry, double& value)
 // read whole is a warning, or with strict the fault, with the line of its
 // row where the rows came with lines.
 bool FillMatrix(std::span<const ProblemLines::Row> rows, const UpperTexts& texts, char name, int n,
-                std::array<std::array<double, 4>, 4>& out, bool strict, BatchParse& result)
+                std::array<std::array<double, MaxOrder>, MaxOrder>& out, bool strict, BatchParse& result)
 {
     for (std::size_t r = 0; r < static_cast<std::size_t>(n); ++r)
         for (std::size_t c = r; c < static_cast<std::size_t>(n); ++c) {

@@ -23,8 +23,8 @@ namespace varno {
 struct BatchProblem {
     int n = 0;
     // Upper triangles, 0-based; entries below the diagonal are never read.
-    std::array<std::array<double, 4>, 4> K{};
-    std::array<std::array<double, 4>, 4> M{};
+    std::array<std::array<double, MaxOrder>, MaxOrder> K{};
+    std::array<std::array<double, MaxOrder>, MaxOrder> M{};
 };
 
 // Either a problem or what is wrong with it, and where when that is known.

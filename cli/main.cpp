@@ -22,7 +22,7 @@ constexpr std::string_view Usage =
     "       varno-cli [--json] [--modes [MODAL]] --k-file KFILE --m-file MFILE\n"
     "       varno-cli [--json] [--modes] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
     "       varno-cli --version\n"
-    "ROWS: rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
+    "ROWS: n = 2 to 6 rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
     "FILE: a line K, K's rows, a line M, M's rows, as many problems as you like; '-' reads standard input\n"
     "KFILE, MFILE: K and M as other programs write them, by extension or else by content:\n"
     "  .mtx Matrix Market coordinate, .sti/.mas CalculiX, .csv/.tsv/.txt rows, full or upper triangle\n"

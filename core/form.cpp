@@ -6,6 +6,7 @@
 
 #include "core/matrix_rows.h"
 #include "core/matrix_store.h"
+#include "core/order.h"
 
 namespace varno {
 
@@ -60,7 +61,7 @@ bool MatrixPasted(ProgramState& state, GridView& grid, std::string_view text)
 std::string ShownMatrixText(const ProgramState& state)
 {
     const MatrixStore& store = state.store;
-    if ((store.ActionIndex != 0 && store.ActionIndex != 1) || store.Dimension < 2 || store.Dimension > 4) return {};
+    if ((store.ActionIndex != 0 && store.ActionIndex != 1) || store.Dimension < 2 || store.Dimension > MaxOrder) return {};
     return MatrixRowsText(store.ActionIndex == 0 ? store.K : store.M, store.Dimension);
 }
 

@@ -8,8 +8,8 @@ namespace varno {
 namespace {
 
 // The entries of row, split at blanks and tabs: how many there are, and the
-// first of them in first (a row of interest has at most four).
-std::size_t SplitEntries(std::string_view row, std::array<std::string_view, 4>& first)
+// first of them in first (a row of interest has at most MaxOrder).
+std::size_t SplitEntries(std::string_view row, std::array<std::string_view, MaxOrder>& first)
 {
     // Entries end at the next blank, which memchr finds far faster than a
     // loop over the characters; only a row with tabs needs both searches.
@@ -49,7 +49,7 @@ std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int
                           std::size_t* failedRow)
 {
     for (std::size_t r = 0; r < rows.size() && r < out.size(); ++r) {
-        std::array<std::string_view, 4> entries;
+        std::array<std::string_view, MaxOrder> entries;
         const std::size_t count = SplitEntries(rows[r], entries);
         const auto full = static_cast<std::size_t>(n);
         const std::size_t triangle = full - r;
@@ -68,7 +68,7 @@ std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int
 
 std::optional<UpperTexts> ReadPastedMatrix(std::string_view text, int n)
 {
-    if (n < 2 || n > 4) return std::nullopt;
+    if (n < 2 || n > MaxOrder) return std::nullopt;
     const std::vector<std::string_view> rows = SplitRows(text, true);
     UpperTexts upper{};
     if (rows.size() != static_cast<std::size_t>(n) || !ReadUpperRows(rows, 'X', n, upper).empty())

@@ -13,18 +13,19 @@
 #include <vector>
 
 #include "core/matrix_store.h"
+#include "core/order.h"
 
 namespace varno {
 
 // The entry texts of the upper triangle, [i][j] with 0 <= i <= j < n.
-using UpperTexts = std::array<std::array<std::string_view, 4>, 4>;
+using UpperTexts = std::array<std::array<std::string_view, MaxOrder>, MaxOrder>;
 
 bool IsBlank(std::string_view text);
 
 // The non-blank rows of text, split at ';' and, with lineEnds, also at line ends.
 std::vector<std::string_view> SplitRows(std::string_view text, bool lineEnds);
 
-// Reads rows as an n x n matrix (n <= 4) into out. Returns "" or a one-line
+// Reads rows as an n x n matrix (n <= MaxOrder) into out. Returns "" or a one-line
 // message saying what is wrong, e.g. "row 2 of K has 4 entries; expected 2
 // or 3", with the index of that row in failedRow where given.
 std::string ReadUpperRows(std::span<const std::string_view> rows, char name, int n, UpperTexts& out,

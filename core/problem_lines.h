@@ -10,11 +10,9 @@
 #include <string_view>
 
 #include "core/matrix_rows.h"
+#include "core/order.h"
 
 namespace varno {
-
-// The largest n the program takes: the one place to change when it grows.
-inline constexpr int MaxOrder = 4;
 
 // What a line of a FILE is: the one test for it, wherever lines are read. A
 // final CR is ignored; "K" and "M" may have blanks and tabs around them.

@@ -10,6 +10,7 @@
 #include "certified/modes.h"
 #include "certified/proof.h"
 #include "core/matrix_store.h"
+#include "core/order.h"
 #include "driver/general_check.h"
 #include "driver/report_check.h"
 #include "solvers/quartic_report.h"
@@ -42,14 +43,15 @@ void Refuse(ProgramState& state, GridView& grid, ReportChannel& channel, Which w
 
 // Replaces everything the solver would have shown by one report in its real
 // form. The registers keep what the solver left; the text buffer holds the
-// report, as it holds every report shown.
-void ShowMendedReport(ProgramState& state, ReportChannel& channel, int n, const std::array<double, 4>& lambda)
+// report, as it holds every report shown. From n = 4 on, the 4 x 4 report's
+// form.
+void ShowMendedReport(ProgramState& state, ReportChannel& channel, int n, const std::array<double, MaxOrder>& lambda)
 {
-    std::array<Eigenvalue, 4> values{};
-    for (std::size_t k = 0; k < 4; ++k) values[k] = {lambda[k], 0.0};
-    ShowEigenvalueReport(channel, n == 4 ? state.text.QuarticReportText : state.text.ReportText,
+    std::array<Eigenvalue, MaxOrder> values{};
+    for (std::size_t k = 0; k < MaxOrder; ++k) values[k] = {lambda[k], 0.0};
+    ShowEigenvalueReport(channel, n >= 4 ? state.text.QuarticReportText : state.text.ReportText,
                          std::span<const Eigenvalue>(values.data(), static_cast<std::size_t>(n)),
-                         n == 4 ? QuarticForm : LowOrderRealForm);
+                         n >= 4 ? QuarticForm : LowOrderRealForm);
 }
 
 // The first infinite or NaN entry of the upper triangles for n, K before M.
@@ -73,11 +75,11 @@ bool RefuseNotFinite(const MatrixStore& store, ReportChannel& channel)
 void ShowGeneralReport(ProgramState& state, ReportChannel& channel, const GeneralEigenvalues& qz)
 {
     const int n = qz.n;
-    const std::array<Eigenvalue, 4> l = ShownEigenvalues(qz);
+    const std::array<Eigenvalue, MaxOrder> l = ShownEigenvalues(qz);
     bool real = true;
     for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) real = real && l[k].im == 0.0;
-    const ReportForm form = n == 4 ? (real ? QuarticForm : QuarticComplexForm) : (real ? LowOrderRealForm : LowOrderComplexForm);
-    ShowEigenvalueReport(channel, n == 4 ? state.text.QuarticReportText : state.text.ReportText,
+    const ReportForm form = n >= 4 ? (real ? QuarticForm : QuarticComplexForm) : (real ? LowOrderRealForm : LowOrderComplexForm);
+    ShowEigenvalueReport(channel, n >= 4 ? state.text.QuarticReportText : state.text.ReportText,
                          std::span<const Eigenvalue>(l.data(), static_cast<std::size_t>(n)), form);
 }
 
@@ -105,6 +107,28 @@ Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, Repo
     return Outcome::Mended;
 }
 
+// Beyond the quartic no closed form comes first: the eigenvalues the modes
+// give where one of M, -M, K, -K is safely definite, QZ's otherwise, in the
+// form a mend of the 4 x 4 report takes.
+Outcome SolveWithoutClosedForm(ProgramState& state, ReportChannel& channel)
+{
+    const MatrixStore& store = state.store;
+    const int n = store.Dimension;
+    const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
+    if (pencil.definiteness == Definiteness::Safe) {
+        ShowMendedReport(state, channel, n, CertifiedLambda(pencil.pencil, store.K, store.M));
+        return Outcome::Numeric;
+    }
+    const GeneralEigenvalues qz = GeneralPencilEigenvalues(store.K, store.M, n);
+    if (!qz.converged)
+        channel.ShowMessage(NotConvergedMessage);
+    else if (qz.singular)
+        channel.ShowMessage(SingularPencilMessage);
+    else
+        ShowGeneralReport(state, channel, qz);
+    return Outcome::Numeric;
+}
+
 }  // namespace
 
 std::string NotFiniteMessage(Which which, int i, int j)
@@ -128,8 +152,9 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     Symmetrise(store);
     ValidateInput(state, grid, channel);
     const int n = store.Dimension;
-    if (store.ErrorFlag != 0 || n < 2 || n > 4) return Outcome::Refused;  // n = 1: nothing to compute
+    if (store.ErrorFlag != 0 || n < 2 || n > MaxOrder) return Outcome::Refused;  // n = 1: nothing to compute
     if (RefuseNotFinite(store, channel)) return Outcome::Refused;
+    if (n > 4) return SolveWithoutClosedForm(state, channel);
 
     HoldingChannel held;
     switch (n) {
@@ -152,7 +177,7 @@ std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store)
 {
     const int n = store.Dimension;
     std::vector<Eigenvalue> values;
-    if (n < 2 || n > 4) return values;
+    if (n < 2 || n > MaxOrder) return values;
     for (int i = 1; i <= n; ++i)
         for (int j = i; j <= n; ++j)
             if (!std::isfinite(store.K[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]) ||
@@ -160,13 +185,13 @@ std::vector<Eigenvalue> FullPrecisionEigenvalues(const MatrixStore& store)
                 return values;
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
     if (pencil.definiteness == Definiteness::Safe) {
-        const std::array<double, 4> lambda = CertifiedLambda(pencil.pencil, store.K, store.M);
+        const std::array<double, MaxOrder> lambda = CertifiedLambda(pencil.pencil, store.K, store.M);
         for (int k = 0; k < n; ++k) values.push_back({lambda[static_cast<std::size_t>(k)], 0.0});
         return values;
     }
     const GeneralEigenvalues qz = GeneralPencilEigenvalues(store.K, store.M, n);
     if (!qz.converged || qz.singular) return values;
-    const std::array<Eigenvalue, 4> shown = ShownEigenvalues(qz);
+    const std::array<Eigenvalue, MaxOrder> shown = ShownEigenvalues(qz);
     values.assign(shown.begin(), shown.begin() + n);
     return values;
 }

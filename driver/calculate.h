@@ -18,6 +18,10 @@ inline constexpr const char* PleaseEnterM = " Please enter M matrix coefficients
 // Shown instead of any report when det(K - lambda M) vanishes for every lambda.
 inline constexpr const char* SingularPencilMessage = " The problem is singular: det(K - lambda M) = 0 for every lambda.";
 
+// Shown for n = 5 or 6 where QZ gives up on a pencil that is not definite:
+// below n = 5 the closed form's output then stands unchecked.
+inline constexpr const char* NotConvergedMessage = " The eigenvalues could not be found: the QZ iteration did not converge.";
+
 // Shown instead of any report for an infinite or NaN entry: " K(1,2) is not
 // a finite number.", the first such position of K's, then M's, upper
 // triangle for n, in row order.
@@ -32,14 +36,15 @@ void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel);
 // own output; or, where that output was wrong (a refusal, a complex form,
 // wrong digits), one report of the eigenvalues of the modes (a definite
 // pencil) or of QZ (any other) instead, or the message that the pencil is
-// singular.
-enum class Outcome { Refused, ClosedForm, Mended };
+// singular. Beyond the quartic there is no closed form: for n = 5 and 6
+// that report, or that message, is shown outright (Numeric).
+enum class Outcome { Refused, ClosedForm, Mended, Numeric };
 
 // The command itself: reset the flag, read the selections, symmetrise,
 // validate, refuse an entry that is not finite, and run the solver for n.
 // What the solver would show is held back and checked first: by counting
-// where one of M, -M, K, -K is safely definite, against QZ otherwise. It
-// never closes anything.
+// where one of M, -M, K, -K is safely definite, against QZ otherwise. For
+// n = 5 and 6 the checked report is the only one. It never closes anything.
 Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel);
 
 // The n eigenvalues of the leading blocks of a symmetrised store at full

@@ -2,9 +2,9 @@
 # Writes PNG pictures of the dialogs (start, n = 3 with K, a marked cell with
 # its tooltip, a long value shortened with its tooltip, n = 4 with M, the
 # About box, a 4 x 4 report, the Modes window of a shear building and of a
-# plane frame with two directions) into DIR (default: shots/). Headless: on
-# a large virtual screen where xvfb-run is there, so that the Modes window
-# shows whole, else offscreen. At another scale:
+# plane frame with two directions, n = 6 with M and its report) into DIR
+# (default: shots/). Headless: on a large virtual screen where xvfb-run is
+# there, so that the Modes window shows whole, else offscreen. At another scale:
 # QT_SCALE_FACTOR=1.5 scripts/screenshots.sh DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,5 +1,7 @@
 #include "solvers/report_text.h"
 
+#include <algorithm>
+
 #include "core/number_text.h"
 
 namespace varno {
@@ -10,9 +12,10 @@ namespace {
 // large enough.
 void AppendReportText(std::string& text, std::span<const Eigenvalue> values, ReportForm form)
 {
-    text.reserve(text.size() + 176);  // the longest, n = 4 complex, in one allocation
     const std::size_t n = values.size();
-    if (n == 4) {
+    // The longest, the complex form, in one allocation.
+    text.reserve(text.size() + std::max<std::size_t>(176, 16 + 40 * n));
+    if (n >= 4) {
         text += "\n\n  Eigenvalues ";
         for (std::size_t k = 0; k < n; ++k) {
             text += k == 0 ? "\n\n lambda" : " \n lambda";

@@ -12,8 +12,8 @@
 namespace varno {
 
 // n = 2 and 3: "%12.4g" fields, the real form or the complex one with
-// "+j(...)" (n = 2) or "+j (...)" (n = 3); n = 4: "%11.5g" fields, the real
-// parts, or each with " +j (...)" after it, in the order given.
+// "+j(...)" (n = 2) or "+j (...)" (n = 3); n = 4 and above: "%11.5g" fields,
+// the real parts, or each with " +j (...)" after it, in the order given.
 std::string ReportTextFor(std::span<const Eigenvalue> values, ReportForm form);
 
 // Writes the report into buffer and shows it; where the channel defers

@@ -58,11 +58,11 @@ TEST(BatchInput, RejectionsSayWhatAndWhere)
         {"1 2 3; 4 5 6 7; 8", "1 0 0; 1 0; 1", "row 2 of K has 4 entries; expected 2 or 3"},
         {"1 0; 1", "1 2; 3 4 5; ", "row 2 of M has 3 entries; expected 1 or 2"},
         {"1 0; 1", "1; 3", "row 1 of M has 1 entry; expected 2"},
-        {"1", "1", "K has 1 row; n must be 2, 3 or 4"},
+        {"1", "1", "K has 1 row; n must be 2, 3, 4, 5 or 6"},
         {"1 0; 1", "", "M has 0 rows; n is 2, so 2 rows of M are missing"},
         {"1 0 0; 1 0; 1", "1 0 0", "M has 1 row; n is 3, so 2 rows of M are missing"},
         {"", "1 0; 1", "K has no rows"},
-        {"1 0 0 0 0; 1 0 0 0; 1 0 0; 1 0; 1", "1", "K has 5 rows; n must be 2, 3 or 4"},
+        {"1 0 0 0 0 0 0; 1 0 0 0 0 0; 1 0 0 0 0; 1 0 0 0; 1 0 0; 1 0; 1", "1", "K has 7 rows; n must be 2, 3, 4, 5 or 6"},
         {"1 0 0; 1 0; 1", "1 0; 1", "K has 3 rows but M has 2"},
     };
     for (const auto& c : argumentCases) EXPECT_EQ(ParseRowsArguments(c.k, c.m).Message(), c.message) << c.k;
@@ -131,6 +131,34 @@ TEST(BatchRun, JsonOfTheWorkedTwoByTwo)
               "\"reports\": [[[2, 0], [3, 0]]], \"eigenvalues\": [[2, 0], [3, 0]], "
               "\"mended\": false}\n");
     EXPECT_EQ(PlainOutput(run), "Eigenvalues \n\n lambda1=           2 \n lambda2=           3\n\n");
+}
+
+// Six rows of each, as triangles: six eigenvalues, six modes of six
+// components each, in the JSON and in the table.
+TEST(BatchRun, SixDegreesOfFreedom)
+{
+    const BatchParse six = ParseRowsArguments("2 -1 0 0 0 0; 2 -1 0 0 0; 2 -1 0 0; 2 -1 0; 2 -1; 1",
+                                              "1 0 0 0 0 0; 1 0 0 0 0; 1 0 0 0; 1 0 0; 1 0; 1");
+    ASSERT_TRUE(six.ok()) << six.Message();
+    ProgramState state;
+    const BatchRun run = RunBatch(six.problem, state, {.eigenvalues = true, .modes = true});
+    EXPECT_EQ(ExitStatusOf(run), 0);
+    EXPECT_FALSE(run.mended);
+    ASSERT_EQ(run.eigenvalues.size(), 6u);
+    ASSERT_TRUE(run.modes);
+    EXPECT_EQ(run.modes->n, 6);
+    const std::string json = JsonOutput(run);
+    std::size_t vectors = 0;
+    for (std::size_t at = json.find("\"vector\": ["); at != std::string::npos; at = json.find("\"vector\": [", at + 1)) {
+        ++vectors;
+        const auto from = json.begin() + static_cast<std::ptrdiff_t>(at);
+        EXPECT_EQ(std::count(from, from + static_cast<std::ptrdiff_t>(json.find(']', at) - at), ','), 5);
+    }
+    EXPECT_EQ(vectors, 6u);
+    EXPECT_NE(json.find(" lambda6 = "), std::string::npos) << json;
+    const std::string table = PlainOutput(run);
+    EXPECT_NE(table.find("        mode 6\n    1"), std::string::npos) << table;
+    EXPECT_NE(table.find("\n    6      "), std::string::npos) << table;
 }
 
 // The eigenvalues at full precision and the modes, as JSON and as a table:
@@ -408,7 +436,7 @@ TEST(ProblemStream, MalformedAnsweredAsSoonAsCertain)
         const char* answer;
     } cases[] = {
         {"K\n2 -1; 2\nM\n", "1 0; 1\n",
-         "K has 1 row; n must be 2, 3 or 4; \";\" does not separate rows in a file, where each row has a line of its own"},
+         "K has 1 row; n must be 2, 3, 4, 5 or 6; \";\" does not separate rows in a file, where each row has a line of its own"},
         {"K\n1 2 3\n4\nM\n", "1 0\n1\n", "row 1 of K has 3 entries; expected 2"},
         {"K\n2 0\n6\nM\n1 2 3\n", "2\n", "row 1 of M has 3 entries; expected 2"},
     };

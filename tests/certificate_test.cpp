@@ -66,7 +66,7 @@ void Judge(const Problem& p, bool mDefinite, const std::string& what, Figures& f
 }
 
 // Q diag(d) Q^T, rounded to doubles.
-void Congruent(std::mt19937_64& rng, int n, const std::vector<double>& d, double (&out)[4][4])
+void Congruent(std::mt19937_64& rng, int n, const std::vector<double>& d, double (&out)[6][6])
 {
     const auto q = RandomOrthogonal(rng, n);
     for (int i = 0; i < n; ++i)
@@ -371,9 +371,9 @@ TEST(Certificate, WrongCandidatesAreNotTrusted)
     for (std::size_t i = 1; i <= 4; ++i) store.K[i][i] = k[i - 1], store.M[i][i] = 1;
     store.K[1][2] = store.K[2][1] = 1e-3;
     const DefinitePencil p = ClassifyPencil(store.K, store.M, 4).pencil;
-    const std::array<double, 4> truth = PencilEigenvalues(p).nu;
-    for (const std::array<double, 4>& candidates :
-         {std::array<double, 4>{7, 7, 7, 7}, {0, 0, 0, 0}, {-3, -3, 1e200, 1e200}, {Nan, Nan, Nan, Nan}}) {
+    const std::array<double, MaxOrder> truth = PencilEigenvalues(p).nu;
+    for (const std::array<double, MaxOrder>& candidates :
+         {std::array<double, MaxOrder>{7, 7, 7, 7}, {0, 0, 0, 0}, {-3, -3, 1e200, 1e200}, {Nan, Nan, Nan, Nan}}) {
         const ProvedEigenvalues got = ProveCandidates(p, candidates);
         for (std::size_t i = 0; i < 4; ++i) {
             EXPECT_NEAR(got.nu[i], truth[i], 1e-13) << "candidate " << candidates[0] << ", eigenvalue " << i + 1;

@@ -104,7 +104,7 @@ std::vector<Truth> Truths(int n, const Grid& k, const Grid& m)
         // The mean, polished by Newton's method on the (m - 1)-th derivative
         // of det(K - lambda M), of which the multiple root is a simple one.
         QuadComplex z = sum / QuadComplex{Quad(members), 0};
-        std::array<Quad, 5> c = p.c;
+        std::array<Quad, 7> c = p.c;
         for (int d = 1; d < members; ++d)
             for (int e = 0; e + d <= n; ++e) c[static_cast<std::size_t>(e)] = c[static_cast<std::size_t>(e + 1)] * Quad(e + 1);
         const int degree = n - members + 1;

@@ -24,6 +24,8 @@ check worked_json 0 '{"n": 2, "messages": ["Eigenvalues \n\n lambda1=           
 check negative_rows_after_k 0 $'Eigenvalues \n\n lambda1=          -1 \n lambda2=           1' -- -k "-1 0; 0 2" -m "1 0; 0 2"
 check file "0" "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- "$examples/two_mass.txt"
 check stdin 0 "$("$cli" -k "2 0; 0 6" -m "1 0; 0 2")" -- - < "$examples/two_mass.txt"
+check cantilever_six 0 $'\n\n  Eigenvalues \n\n lambda1 =      726.92 \n lambda2 =       28731 \n lambda3 =  2.2939e+05 \n lambda4 =  1.1633e+06 \n lambda5 =  4.1205e+06 \n lambda6 =  1.6377e+07 ' \
+  -- "$examples/cantilever6.txt"
 check singular_pencil 1 ' The problem is singular: det(K - lambda M) = 0 for every lambda.' -- -k "1 0; 0 0" -m "1 0; 0 0"
 check empty_k 1 ' Please enter K matrix coefficients.' -- -k "0 0; 0" -m "1 0; 1"
 check wrong_row_length 2 '' -- -k "1 2 3; 4 5 6 7; 8" -m "1 0 0; 1 0; 1"

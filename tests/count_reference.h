@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 #include <utility>
 #include <string>
@@ -25,7 +26,7 @@ namespace varno::test {
 
 // Indexed with plain ints, as the loops below are.
 struct LongSquare {
-    long double v[4][4] = {};
+    long double v[6][6] = {};
     long double* operator[](int i) { return v[i]; }
     const long double* operator[](int i) const { return v[i]; }
 };
@@ -37,7 +38,7 @@ struct LongSquare {
 inline int ReferenceNegatives(LongSquare s, int n, bool orEqual)
 {
     const long double alpha = (1.0L + std::sqrt(17.0L)) / 8.0L;
-    std::array<int, 4> rest{0, 1, 2, 3};
+    std::array<int, 6> rest{0, 1, 2, 3, 4, 5};
     int left = n;
     const auto drop = [&](int i) {
         *std::find(rest.begin(), rest.begin() + left, i) = rest[static_cast<std::size_t>(left - 1)];
@@ -145,11 +146,12 @@ inline std::vector<ReferenceEigenvalue> ReferenceDefinite(const Problem& p)
         // direction.
         using Quad = __float128;
         const auto qabs = [](Quad v) { return v < 0 ? -v : v; };
-        Quad x[4] = {1, static_cast<Quad>(0.6L), static_cast<Quad>(0.36L), static_cast<Quad>(0.216L)};
+        Quad x[6] = {1, static_cast<Quad>(0.6L), static_cast<Quad>(0.36L), static_cast<Quad>(0.216L),
+                     static_cast<Quad>(0.1296L), static_cast<Quad>(0.07776L)};
         const auto qnu = static_cast<Quad>(nu);
         for (int step = 0; step < 3; ++step) {
-            Quad q[4][4] = {};
-            Quad y[4] = {};
+            Quad q[6][6] = {};
+            Quad y[6] = {};
             for (int i = 0; i < n; ++i)
                 for (int j = 0; j < n; ++j) {
                     q[i][j] = static_cast<Quad>(a[i][j]) - qnu * static_cast<Quad>(b[i][j]);
@@ -210,7 +212,8 @@ inline std::vector<ReferenceEigenvalue> ReferencePencil(const Problem& p, bool m
 // Whether sign x (symmetric, n x n) is positive definite with its smallest
 // eigenvalue above margin times its largest entry, by a long double
 // Cholesky factorisation of sign x - margin |x|_max I.
-inline bool ReferenceDefiniteWithMargin(const double (&x)[4][4], int n, double sign, long double margin)
+template <std::size_t N>
+inline bool ReferenceDefiniteWithMargin(const double (&x)[N][N], int n, double sign, long double margin)
 {
     long double big = 0.0L;
     for (int i = 0; i < n; ++i)

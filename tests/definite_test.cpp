@@ -370,7 +370,7 @@ TEST(Inertia, KnownEigenvaluesBothWays)
             if (std::isfinite(row.lambda[i])) largest = std::max(largest, std::fabs(row.lambda[i]));
         for (const auto& [how, proved] :
              {std::pair{"counting", PencilEigenvalues(c.pencil)}, {"bisection", BisectedEigenvalues(c.pencil)}}) {
-            const std::array<double, 4> lambda = LambdaOf(c.pencil, proved);
+            const std::array<double, MaxOrder> lambda = LambdaOf(c.pencil, proved);
             for (int i = 0; i < row.n; ++i) {
                 const double got = lambda[static_cast<std::size_t>(i)];
                 if (std::isinf(row.lambda[i]))

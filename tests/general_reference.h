@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -54,23 +55,24 @@ inline Quad Modulus(QuadComplex z)
 // magnitudes of its terms (what its rounding is relative to).
 struct CharacteristicPolynomial {
     int n = 0;
-    std::array<Quad, 5> c{};
-    std::array<Quad, 5> magnitude{};
+    std::array<Quad, 7> c{};
+    std::array<Quad, 7> magnitude{};
 };
 
-// k and m: full symmetric n x n, row-major in [4][4].
-inline CharacteristicPolynomial Characteristic(int n, const double (&k)[4][4], const double (&m)[4][4])
+// k and m: full symmetric n x n, row-major in [N][N] (N <= 6).
+template <std::size_t N>
+inline CharacteristicPolynomial Characteristic(int n, const double (&k)[N][N], const double (&m)[N][N])
 {
     CharacteristicPolynomial p;
     p.n = n;
-    std::array<int, 4> perm{0, 1, 2, 3};
+    std::array<int, 6> perm{0, 1, 2, 3, 4, 5};
     do {
         // The sign of the permutation by counting inversions.
         int inversions = 0;
         for (int i = 0; i < n; ++i)
             for (int j = i + 1; j < n; ++j) inversions += perm[static_cast<std::size_t>(i)] > perm[static_cast<std::size_t>(j)];
         // prod_i (k[i][perm i] - lambda m[i][perm i]) as a polynomial.
-        std::array<Quad, 5> term{1, 0, 0, 0, 0};
+        std::array<Quad, 7> term{1, 0, 0, 0, 0, 0, 0};
         for (int i = 0; i < n; ++i) {
             const Quad a = static_cast<Quad>(k[i][perm[static_cast<std::size_t>(i)]]);
             const Quad b = -static_cast<Quad>(m[i][perm[static_cast<std::size_t>(i)]]);
@@ -104,7 +106,8 @@ struct GeneralReference {
 
 // The roots of the characteristic polynomial; empty when its leading
 // coefficient is zero (M singular), whose roots are not all finite.
-inline GeneralReference ReferenceRoots(int n, const double (&k)[4][4], const double (&m)[4][4])
+template <std::size_t N>
+inline GeneralReference ReferenceRoots(int n, const double (&k)[N][N], const double (&m)[N][N])
 {
     const CharacteristicPolynomial p = Characteristic(n, k, m);
     GeneralReference out;
@@ -224,7 +227,7 @@ inline bool ShownRightForRoots(const std::vector<Eigenvalue>& shown, bool comple
         return false;
     }
     const Quad tolerance = Quad(1e-6) * reference.largest;
-    std::array<std::size_t, 4> order{0, 1, 2, 3};
+    std::array<std::size_t, 6> order{0, 1, 2, 3, 4, 5};
     for (const Eigenvalue& x : shown)
         if (!std::isfinite(x.re) || !std::isfinite(x.im)) {
             if (why != nullptr) *why = "shows a value that is not finite";

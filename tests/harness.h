@@ -45,7 +45,8 @@ struct Harness {
 
     // Fills the upper triangle of an n x n problem into the store and selects
     // dimension n, as if typed.
-    void LoadUpper(int n, const double (&k)[4][4], const double (&m)[4][4])
+    template <std::size_t N>
+    void LoadUpper(int n, const double (&k)[N][N], const double (&m)[N][N])
     {
         for (int i = 0; i < n; ++i)
             for (int j = i; j < n; ++j) {

@@ -84,7 +84,7 @@ inline std::vector<PhysicalProblem> PhysicalProblems(int n, int count, unsigned 
     const double pi = std::acos(-1.0);
     for (int c = 0; c < count; ++c) {
         const Material& mat = Materials[c % 3];
-        double k[4], m[4];
+        double k[6], m[6];
 
         // A uniform spring-mass chain has eigenvalues (k/m) 4 sin^2((2j-1) pi / (2 (2n+1))).
         const double k0 = LogUniform(rng, 10.0, 1e8);  // N/m

@@ -63,7 +63,7 @@ TEST(ProblemFile, OpenTakesWhatTheBatchCommandTakes)
         {"K\n2 0 0\n6 0\n1\nM\n", 0, "line 5: M has 0 rows; n is 3, so 3 rows of M are missing."},
         {"K\nK\n2 0\n6\nM\n1 0\n2\n", 0, "line 1: K has no rows."},
         {"K\n2 -1; 2\nM\n1 0; 1\n", 0,
-         "line 1: K has 1 row; n must be 2, 3 or 4; \";\" does not separate rows in a file, where each row has a "
+         "line 1: K has 1 row; n must be 2, 3, 4, 5 or 6; \";\" does not separate rows in a file, where each row has a "
          "line of its own."},
         {"K\n2 0\n6\nM\n1 0\n2\nK\n1 2\n3 4 5\nM\n1 0\n1\n", 0, "line 9: row 2 of K has 3 entries; expected 1 or 2."},
         {"1 2\nK\n", 0, "line 1: rows before the line \"K\"."},

@@ -18,8 +18,8 @@ namespace varno::test {
 
 struct Problem {
     int n;
-    double k[4][4];
-    double m[4][4];
+    double k[6][6];
+    double m[6][6];
 };
 
 // Symmetric K with entries in [-1, 1]; M = G G^T + 0.1 I, positive definite.
@@ -27,7 +27,7 @@ inline Problem RandomProblem(std::mt19937_64& rng, int n)
 {
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     Problem p{n, {}, {}};
-    double g[4][4];
+    double g[6][6];
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) g[i][j] = u(rng);
     for (int i = 0; i < n; ++i)
@@ -44,7 +44,7 @@ inline Problem RandomProblem(std::mt19937_64& rng, int n)
 inline std::vector<double> LapackEigenvalues(const Problem& p)
 {
     const int n = p.n;
-    std::vector<double> a(16), b(16), w(4), work(64);
+    std::vector<double> a(36), b(36), w(6), work(64);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
             a[static_cast<std::size_t>(i * n + j)] = p.k[i][j];

@@ -12,7 +12,7 @@ namespace {
 const char* const HelpText = R"(
 <h3>Entering a problem</h3>
 <ol>
-<li>Pick the dimension n (2, 3 or 4) in <b>Select Dimension</b>.</li>
+<li>Pick the dimension n (2, 3, 4, 5 or 6) in <b>Select Dimension</b>.</li>
 <li>Pick <b>Edit K matrix</b> in <b>Select Action</b> and type the upper triangle of K;
 the lower one is filled from it.</li>
 <li>Pick <b>Edit M matrix</b> and type the upper triangle of M.</li>

@@ -29,6 +29,7 @@
 #include "core/matrix_store.h"
 #include "core/model_import.h"
 #include "core/number_text.h"
+#include "core/order.h"
 #include "core/version.h"
 #include "driver/calculate.h"
 #include "ui/dialog_units.h"
@@ -316,9 +317,7 @@ void CMainDialog::Build()
 void CMainDialog::OnInitDialog()
 {
     setWindowIcon(ApplicationIcon());
-    dimensionList_->insertItem(0, QStringLiteral("2"));
-    dimensionList_->insertItem(1, QStringLiteral("3"));
-    dimensionList_->insertItem(2, QStringLiteral("4"));
+    for (int n = 2; n <= MaxOrder; ++n) dimensionList_->insertItem(n - 2, QString::number(n));
     actionList_->insertItem(0, QStringLiteral("Edit K matrix"));
     actionList_->insertItem(1, QStringLiteral("Edit M matrix"));
     InitialiseForm(*this);
@@ -663,7 +662,7 @@ bool CMainDialog::SaveAs()
 bool CMainDialog::SaveTo(const QString& path)
 {
     const int n = state_.store.Dimension;
-    if (n < 2 || n > 4) {
+    if (n < 2 || n > MaxOrder) {
         channel_.ShowMessage(SelectDimensionMessage);
         return false;
     }

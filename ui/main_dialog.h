@@ -54,7 +54,7 @@ inline constexpr const char* ModesButtonText = "&Modes\u2026";
 inline constexpr const char* FileButtonText = "&File";
 
 // Calculate or Save before a dimension is chosen.
-inline constexpr const char* SelectDimensionMessage = " Please select the dimension n (2, 3 or 4) first.";
+inline constexpr const char* SelectDimensionMessage = " Please select the dimension n (2, 3, 4, 5 or 6) first.";
 
 inline constexpr const char* CreditLine = "Free software by the varno developers";
 inline constexpr const char* AboutSecondLine = "Closed-form eigenvalue solver";

@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <bit>
 
+#include "core/order.h"
+
 namespace varno::ui {
 
 std::vector<std::uint64_t> Session::Content(const MatrixStore& store)
 {
     const int n = store.Dimension;
     std::vector<std::uint64_t> bits;
-    if (n < 2 || n > 4) return bits;
+    if (n < 2 || n > MaxOrder) return bits;
     bool anything = false;
     bits.push_back(static_cast<std::uint64_t>(n));
     for (const Matrix10* x : {&store.K, &store.M})

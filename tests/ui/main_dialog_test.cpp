@@ -127,6 +127,7 @@ class MainDialogTest : public QObject {
     void clickRow(int listId, int row)
     {
         QListWidget* l = list(listId);
+        l->scrollToItem(l->item(row));  // rows below the fold as a user reaches them
         QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(l->item(row)).center());
     }
     void typeInto(QLineEdit* edit, const QString& text)
@@ -233,7 +234,8 @@ private slots:
         QVERIFY(dialog->calculateButton()->isDefault());
         QVERIFY(dialog->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(dialog->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-        QCOMPARE(list(id::DimensionList)->count(), 3);
+        QCOMPARE(list(id::DimensionList)->count(), 5);
+        QCOMPARE(list(id::DimensionList)->item(4)->text(), QStringLiteral("6"));
         QCOMPARE(list(id::ActionList)->item(1)->text(), QStringLiteral("Edit M matrix"));
     }
 
@@ -286,6 +288,8 @@ private slots:
         QTest::newRow("n3_M") << 1 << 1 << 6 << id::MGroup;
         QTest::newRow("n4_K") << 2 << 0 << 10 << id::KGroup;
         QTest::newRow("n4_M") << 2 << 1 << 10 << id::MGroup;
+        QTest::newRow("n5_K") << 3 << 0 << 15 << id::KGroup;
+        QTest::newRow("n6_M") << 4 << 1 << 21 << id::MGroup;
     }
     void visibleCellsForEachDimensionAndAction()
     {
@@ -836,8 +840,8 @@ private slots:
             << QString() << QStringLiteral("Degrees of freedom 1.1 and 1.2");
         QTest::newRow("malformed") << QStringList{"b_K.mtx", mtxK.chopped(2) + "x\n", "b_M.mtx", mtxM}
                                    << QStringLiteral("b_K.mtx: line 5: ") << QString();
-        QTest::newRow("too large") << QStringList{"big.sti", "5 5 1\n", "big.mas", "1 1 1\n"}
-                                   << QStringLiteral("at most 4") << QString();
+        QTest::newRow("too large") << QStringList{"big.sti", "7 7 1\n", "big.mas", "1 1 1\n"}
+                                   << QStringLiteral("at most 6") << QString();
         QTest::newRow("names do not tell") << QStringList{"a.mtx", mtxK, "b.mtx", mtxM}
                                            << QStringLiteral("Cannot tell") << QString();
         QTest::newRow("one file") << QStringList{"beam_K.mtx", mtxK} << QStringLiteral("two files") << QString();
@@ -1098,9 +1102,52 @@ private slots:
     }
 
     // Run at each scale the tests run at: 1, 1.25, 1.5 and 2.
+    // n = 6: K typed cell by cell in the order Tab takes, M pasted as one
+    // 6 x 6 block, Calculate, and six modes in the Modes window.
+    void sixDegreesOfFreedomTypedAndPasted()
+    {
+        clickRow(id::DimensionList, 4);
+        clickRow(id::ActionList, 0);
+        const std::vector<std::pair<int, int>> order{{1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {1, 6}, {2, 2},
+                                                     {2, 3}, {2, 4}, {2, 5}, {2, 6}, {3, 3}, {3, 4}, {3, 5},
+                                                     {3, 6}, {4, 4}, {4, 5}, {4, 6}, {5, 5}, {5, 6}, {6, 6}};
+        cell(1, 1)->setFocus();
+        for (const auto& [i, j] : order) {
+            QCOMPARE(QApplication::focusWidget(), cell(i, j));
+            QTest::keyClicks(cell(i, j), QString::fromLatin1(j == i ? (i == 6 ? "1" : "2") : j == i + 1 ? "-1" : "0"));
+            QTest::keyClick(cell(i, j), Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), list(id::ActionList));
+        clickRow(id::ActionList, 1);
+        QGuiApplication::clipboard()->setText(QStringLiteral("2 0 0 0 0 0\n0 2 0 0 0 0\n0 0 2 0 0 0\n"
+                                                             "0 0 0 2 0 0\n0 0 0 0 2 0\n0 0 0 0 0 2\n"));
+        cell(6, 6)->setFocus();
+        QTest::keyClick(cell(6, 6), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE((std::vector<double>{M(1, 1), M(5, 5), M(5, 6), M(6, 6)}), (std::vector<double>{2, 2, 0, 2}));
+        QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        QCOMPARE(channel->reports.size(), std::size_t{1});
+        QCOMPARE(channel->reports[0].values.size(), std::size_t{6});
+        // K / 2 of the chain, M / 2 the identity: (4 sin^2((2j - 1) pi / 26)) / 2.
+        const double pi = std::acos(-1.0);
+        for (int j = 1; j <= 6; ++j) {
+            const double s = std::sin((2 * j - 1) * pi / 26);
+            QVERIFY(std::fabs(channel->reports[0].values[static_cast<std::size_t>(j - 1)].re - 2 * s * s) < 1e-14);
+        }
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        QCOMPARE(window->table()->rowCount(), 6);
+        QCOMPARE(seriesCount(window), 6);
+        QVERIFY(!window->table()->horizontalScrollBar()->isVisible());
+        QVERIFY(!window->table()->verticalScrollBar()->isVisible());
+        // The last cell marked and named as any other.
+        typeInto(cell(6, 6), QStringLiteral("1,5"));
+        QCOMPARE(cell(6, 6)->toolTip(), QStringLiteral("read as 1"));
+        QCOMPARE(cell(6, 6)->accessibleName(), QStringLiteral("M row 6, column 6"));
+    }
+
     void noTextIsClipped()
     {
-        clickRow(id::DimensionList, 2);
+        clickRow(id::DimensionList, 4);  // the whole grid
         clickRow(id::ActionList, 0);
         const qreal ratio = dialog->devicePixelRatioF();
         const auto onDevicePixels = [ratio](const QRect& r) {
