@@ -20,7 +20,7 @@ namespace {
 constexpr std::string_view Usage =
     "usage: varno-cli [--json] [--modes [MODAL]] [--strict] -k ROWS -m ROWS\n"
     "       varno-cli [--json] [--modes [MODAL]] --k-file KFILE --m-file MFILE\n"
-    "       varno-cli [--json] [--modes] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
+    "       varno-cli [--json] [--modes [MODAL]] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
     "       varno-cli --version\n"
     "ROWS: n = 2 to 6 rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
     "FILE: a line K, K's rows, a line M, M's rows, as many problems as you like; '-' reads standard input\n"
@@ -30,7 +30,7 @@ constexpr std::string_view Usage =
     "                  eigenvalues as doubles that read back exactly\n"
     "  --modes         natural frequencies, mode shapes, error bounds and effective\n"
     "                  masses, where M, -M, K or -K is definite\n"
-    "MODAL, for -k/-m and --k-file/--m-file (each implies --modes):\n"
+    "MODAL (each implies --modes; with FILE, for every problem in it):\n"
     "  --directions x,y,x,y  a direction for each degree of freedom (x, y, z, rx, ry, rz\n"
     "                  or none): participation factors, effective masses, shares and\n"
     "                  cumulative shares per direction (default: x for all)\n"
@@ -171,8 +171,7 @@ int main(int argc, char** argv)
     if (options.jobs == 0) options.jobs = varno::DefaultJobs();
 
     if (file) {
-        // Labels and modes are numbered for one n, which the problems of a file need not share.
-        if (modal.any()) return Fail("--directions, --rayleigh and --normalise need -k and -m or --k-file and --m-file");
+        options.modal = modal;
         if (kRows || mRows) return Fail("give either FILE or -k and -m, not both");
         if (kFile || mFile) return Fail("give either FILE or --k-file and --m-file, not both");
         return RunFile(*file, options, progress);

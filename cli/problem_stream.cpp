@@ -59,25 +59,37 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
 {
     for (const Unit& unit : batch.units) {
         const BatchParse parse = ReadProblemLines(unit.lines, batch.text, options.strict);
-        if (!parse.ok()) {
+        // A problem not answered: why, in its place and on err; alone, as
+        // the command with -k and -m says it.
+        const auto unanswered = [&](const std::string& alonePart, std::int64_t errorLine, const std::string& reason) {
             batch.malformed = true;
             if (alone) {
-                ((batch.err += "varno-cli: ") += parse.Message()) += '\n';
-                continue;
+                ((batch.err += "varno-cli: ") += alonePart) += '\n';
+                return;
             }
-            const std::int64_t kLine = unit.lines.kLine != 0 ? unit.lines.kLine : parse.errorLine;
-            const std::int64_t line = parse.errorLine != 0 ? parse.errorLine : kLine;
-            ((((batch.err += "varno-cli: line ") += std::to_string(line)) += ": ") += parse.reason) += '\n';
+            const std::int64_t kLine = unit.lines.kLine != 0 ? unit.lines.kLine : errorLine;
+            const std::int64_t line = errorLine != 0 ? errorLine : kLine;
+            ((((batch.err += "varno-cli: line ") += std::to_string(line)) += ": ") += reason) += '\n';
             if (options.json)
-                AppendJsonError(batch.out, kLine, parse.reason);
+                AppendJsonError(batch.out, kLine, reason);
             else
                 ((((((batch.out += "# problem ") += std::to_string(unit.number)) += " (line ") += std::to_string(kLine))
-                  += ")\n") += parse.reason) += "\n\n";
+                  += ")\n") += reason) += "\n\n";
+        };
+        if (!parse.ok()) {
+            unanswered(parse.Message(), parse.errorLine, parse.reason);
             continue;
         }
         for (const std::string& warning : parse.warnings) ((batch.err += "varno-cli: ") += warning) += '\n';
         ProgramState state;
-        const BatchRun run = RunBatch(parse.problem, state, {.eigenvalues = options.json, .modes = options.modes});
+        const BatchRun run = RunBatch(parse.problem, state,
+                                      {.eigenvalues = options.json, .modes = options.modes || options.modal.any()},
+                                      options.modal);
+        // Half an answer would pass for a whole one in a script.
+        if (!run.modalError.empty()) {
+            unanswered(run.modalError, 0, run.modalError);
+            continue;
+        }
         batch.withoutReport = batch.withoutReport || ExitStatusOf(run) != 0;
         if (options.json) {
             AppendJsonOutput(batch.out, run, alone ? 0 : unit.lines.kLine, parse.warnings);

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "cli/batch.h"
+
 namespace varno {
 
 // Where the input comes from.
@@ -45,6 +47,10 @@ struct StreamOptions {
     bool stream = false;
     bool strict = false;  // an entry not read whole makes its problem malformed
     bool modes = false;   // each answer with its modes
+    // What --directions, --rayleigh and --normalise ask of every problem's
+    // modes; a problem they do not fit (another n, no definite matrix) is
+    // answered by why, in its place, as a malformed one is.
+    ModalOptions modal{};
     int jobs = 1;         // worker threads; 1 does all the work on the calling thread
 };
 

@@ -337,7 +337,7 @@ std::string MixedStream()
 TEST(ProblemStream, WorkersGiveTheSameBytes)
 {
     const std::string input = MixedStream();
-    for (const StreamOptions options : {StreamOptions{}, StreamOptions{.json = true, .stream = true, .strict = true},
+    for (const StreamOptions& options : {StreamOptions{}, StreamOptions{.json = true, .stream = true, .strict = true},
                                         StreamOptions{.modes = true}, StreamOptions{.json = true, .modes = true}}) {
         std::string out1, err1;
         EXPECT_EQ(RunProblemText(input, out1, err1, options), 2);
@@ -575,6 +575,28 @@ TEST(Progress, DefaultJobsFollowTheAffinity)
     EXPECT_EQ(DefaultJobs(), 1);
     ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
     EXPECT_EQ(DefaultJobs(), CPU_COUNT(&all));
+}
+
+// --directions and the like hold for every problem of a file; one they do not
+// fit is answered by why, in its place, and the others as alone.
+TEST(ProblemStream, ModalOptionsForEveryProblem)
+{
+    const std::string chain = "K\n400 -200\n200\nM\n2 0\n1\n";
+    const std::string three = "K\n2 0 0\n3 0\n4\nM\n1 0 0\n1 0\n1\n";
+    ModalOptions modal;
+    ASSERT_EQ(ParseDirectionsOption("x,y", modal.directions), "");
+    const std::string reason = "--directions gives 2 labels for n = 3";
+    for (const bool json : {false, true}) {
+        std::string out, err;
+        EXPECT_EQ(RunProblemText(chain + three + chain, out, err, {.json = json, .modal = modal}), 2);
+        ProgramState state;
+        const BatchRun run = RunBatch(ParseProblemFile(chain).problem, state, {.eigenvalues = json, .modes = true}, modal);
+        const std::string answer = json ? JsonOutput(run).substr(1) : PlainOutput(run);
+        EXPECT_EQ(out, json ? "{\"line\": 1, " + answer + "{\"line\": 7, \"error\": \"" + reason + "\"}\n{\"line\": 15, " + answer
+                            : "# problem 1 (line 1)\n" + answer + "# problem 2 (line 7)\n" + reason +
+                                  "\n\n# problem 3 (line 15)\n" + answer);
+        EXPECT_EQ(err, "varno-cli: line 7: " + reason + "\n");
+    }
 }
 
 }  // namespace
