@@ -245,7 +245,10 @@ void AppendModesTable(std::string& out, const BatchRun& run)
         const Mode& m = r.modes[k];
         AppendG(out, static_cast<double>(k + 1), 5, 1);
         AppendCell(out, m.lambda, 16, 8);
-        AppendCell(out, m.bound, 10, 2);
+        // Rounded up, as the window shows it: to nearest, a bound could come out below itself.
+        const std::string bound = BoundText(m.bound);
+        out.append(bound.size() < 10 ? 10 - bound.size() : 1, ' ');
+        out += bound;
         AppendCell(out, m.omega, 12, 5);
         AppendCell(out, m.hertz, 12, 5);
         AppendCell(out, m.period, 12, 5);

@@ -40,6 +40,10 @@ void AppendG(std::string& out, double value, int width, int precision);
 // The shortest decimal text that reads back to the same double.
 std::string FormatShortest(double value);
 
+// A bound for people: two significant digits, rounded up, so that what is
+// shown still holds ("6.6e-12"); 0 and inf as they are.
+std::string BoundText(double bound);
+
 // The shortest text that a cell reads back as exactly value; an infinity,
 // which no decimal equals, as "1e+999" or "-1e+999", which overflow to it.
 std::string ExactText(double value);

@@ -186,7 +186,7 @@ TEST(BatchRun, EigenvaluesAndModes)
          "Modes\n"
          " mode          lambda     bound       omega           f           T   eff. mass    share\n"
          "    1             100   4.5e-13          10      1.5915     0.62832      13.333  88.89 %\n"
-         "    2             400     8e-13          20      3.1831     0.31416      1.6667  11.11 %\n"
+         "    2             400   8.1e-13          20      3.1831     0.31416      1.6667  11.11 %\n"
          " total mass 15\n\n"
          "Mode shapes\n"
          "  dof        mode 1        mode 2\n"

@@ -60,7 +60,7 @@ check bad_jobs 2 '' -- -j 0 "$examples/two_mass.txt"
 check modes_chain 0 "$("$cli" -k "3000 -1000; 1000" -m "10 0; 5")"$'\n\nModes
  mode          lambda     bound       omega           f           T   eff. mass    share
     1             100   4.5e-13          10      1.5915     0.62832      13.333  88.89 %
-    2             400     8e-13          20      3.1831     0.31416      1.6667  11.11 %
+    2             400   8.1e-13          20      3.1831     0.31416      1.6667  11.11 %
  total mass 15
 
 Mode shapes
@@ -73,7 +73,7 @@ Mode shapes
 check modes_directions 0 "$("$cli" -k "3000 -1000; 1000" -m "10 0; 5")"$'\n\nModes
  mode          lambda     bound       omega           f           T        zeta
     1             100   4.5e-13          10      1.5915     0.62832        0.05
-    2             400     8e-13          20      3.1831     0.31416        0.05
+    2             400   8.1e-13          20      3.1831     0.31416        0.05
  Rayleigh damping from modes 1 and 2 (zeta 0.05 and 0.05): C = a0 M + a1 K, a0 = 0.66667 1/s, a1 = 0.0033333 s
 
 Participation in x: total mass 10, effective masses added up 10

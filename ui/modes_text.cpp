@@ -212,31 +212,4 @@ std::string ModeLegend(const ModalResult& result, int k)
     return mode + "\u03bb = " + FormatG(m.lambda, 0, Digits);
 }
 
-std::string BoundText(double bound)
-{
-    if (!std::isfinite(bound) || bound == 0.0) return FormatShortest(bound);
-    // Two digits d.d and an exponent; one more in the last digit where
-    // rounding to nearest went below the bound.
-    char buffer[32];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, bound, std::chars_format::scientific, 1);
-    const std::string text(buffer, written.ptr);
-    double shown = 0.0;
-    std::from_chars(text.data(), text.data() + text.size(), shown);
-    if (shown >= bound) return text;
-    int digits = (text[0] - '0') * 10 + (text[2] - '0') + 1;
-    int exponent = 0;
-    const std::size_t e = text.find('e');
-    std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(), exponent);
-    if (digits == 100) {
-        digits = 10;
-        ++exponent;
-    }
-    std::string up{static_cast<char>('0' + digits / 10), '.', static_cast<char>('0' + digits % 10), 'e',
-                   exponent < 0 ? '-' : '+'};
-    const int magnitude = exponent < 0 ? -exponent : exponent;
-    if (magnitude < 10) up += '0';
-    up += std::to_string(magnitude);
-    return up;
-}
-
 }  // namespace varno::ui

@@ -14,6 +14,7 @@
 #include "certified/rayleigh_damping.h"
 #include "certified/shape_normalisation.h"
 #include "core/matrix_store.h"
+#include "core/number_text.h"
 #include "driver/calculate.h"
 
 namespace varno::ui {
@@ -99,8 +100,7 @@ double RatioOfText(const std::string& text);
 // one, else its eigenvalue.
 std::string ModeLegend(const ModalResult& result, int k);
 
-// A bound for people: two significant digits, rounded up, so that what is
-// shown still holds.
-std::string BoundText(double bound);
+// A bound for people, as the batch command prints it too.
+using varno::BoundText;
 
 }  // namespace varno::ui
