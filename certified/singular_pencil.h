@@ -21,12 +21,17 @@ bool SingularEverywhere(const Eigen::Matrix<double, N, N>& A, const Eigen::Matri
     using Mat = Eigen::Matrix<double, N, N>;
     for (const double t : {0.5772156649015329, -1.6180339887498949, 2.718281828459045}) {
         const Mat C = A - t * B;
-        // GCC 12 sees Eigen's fixed-size singular values as possibly unset.
+        // GCC 12 sees Eigen's fixed-size singular values as possibly unset;
+        // clang has no such warning, and would warn of the unknown name.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
         const Eigen::JacobiSVD<Mat> svd(C);
         const double smallest = svd.singularValues()(N - 1);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
         if (!(smallest <= RoundingNoise * N * (A.norm() + std::fabs(t) * B.norm()))) return false;
     }
     return true;
