@@ -251,15 +251,11 @@ template <int N>
 void Modes(benchmark::State& bench)
 {
     const auto& pool = Pool(N);
-    MatrixStore store;
+    ProgramState state;
+    const MatrixStore& store = state.store;
     std::size_t k = 0;
     for (auto _ : bench) {
-        const Problem& p = pool[k++ % PoolSize];
-        for (int i = 0; i < N; ++i)
-            for (int j = 0; j < N; ++j) {
-                store.K[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.k[i][j];
-                store.M[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.m[i][j];
-            }
+        Fill(state, pool[k++ % PoolSize], N);
         const std::optional<ModalResult> modes = ModesOf(store.K, store.M, N);
         benchmark::DoNotOptimize(modes);
     }
@@ -272,15 +268,11 @@ template <int N>
 void Certified(benchmark::State& bench)
 {
     const auto& pool = Pool(N);
-    MatrixStore store;
+    ProgramState state;
+    const MatrixStore& store = state.store;
     std::size_t k = 0;
     for (auto _ : bench) {
-        const Problem& p = pool[k++ % PoolSize];
-        for (int i = 0; i < N; ++i)
-            for (int j = 0; j < N; ++j) {
-                store.K[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.k[i][j];
-                store.M[static_cast<std::size_t>(i + 1)][static_cast<std::size_t>(j + 1)] = p.m[i][j];
-            }
+        Fill(state, pool[k++ % PoolSize], N);
         const PencilClass pencil = ClassifyPencil(store.K, store.M, N);
         benchmark::DoNotOptimize(CertifiedLambda(pencil.pencil, store.K, store.M));
     }
