@@ -222,10 +222,10 @@ struct Norms {
     std::array<long double, MaxOrder> unit{};  // 2^d_i: D's entries
 };
 
-// Conditioning below for a real lambda and a real, finite y, in real long
-// double: the complex form's products of imaginary parts are then zeros,
-// its absolute values those of the real parts, and its real parts these
-// bits.
+// Conditioning below for a real lambda and a real y, in real long double:
+// the complex form's products of imaginary parts are then zeros, its
+// absolute values those of the real parts, and its real parts these bits;
+// where y is not finite, both give HUGE_VAL.
 template <int N>
 double RealConditioning(const Eigen::Matrix<double, N, N>& B, double lambdaScaled, const std::array<Complex, N>& y,
                         int shift, const Norms& norms, const Matrix10& M)
@@ -267,7 +267,7 @@ double Conditioning(const Eigen::Matrix<double, N, N>& B, Complex lambdaScaled, 
                     int shift, const Norms& norms, const Matrix10& M)
 {
     bool real = lambdaScaled.imag() == 0.0;
-    for (std::size_t i = 0; i < N; ++i) real = real && y[i].imag() == 0.0 && std::isfinite(y[i].real());
+    for (std::size_t i = 0; i < N; ++i) real = real && y[i].imag() == 0.0;
     if (real) return RealConditioning<N>(B, lambdaScaled.real(), y, shift, norms, M);
     std::array<LongComplex, N> x{};
     long double length = 0.0L, balancedLength = 0.0L;
@@ -276,14 +276,12 @@ double Conditioning(const Eigen::Matrix<double, N, N>& B, Complex lambdaScaled, 
         length += std::norm(x[i]);
         balancedLength += std::norm(LongComplex(y[i].real(), y[i].imag()));
     }
-    // The library's complex product guards against infinities, by a call for
-    // each; a finite y has none to guard against, and the plain product is
-    // then the guarded one's bits.
-    bool finite = true;
-    for (std::size_t i = 0; i < N; ++i) finite = finite && std::isfinite(y[i].real()) && std::isfinite(y[i].imag());
-    const auto times = [finite](LongComplex a, LongComplex b) {
-        return finite ? LongComplex(a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real())
-                      : a * b;
+    // The plain product, not the library's, which guards each product
+    // against infinities by a call: for a finite y the two give the same
+    // bits, and for a y with an infinity or a NaN, s is HUGE_VAL whichever
+    // is used, as its length is then not finite and its form infinite or NaN.
+    const auto times = [](LongComplex a, LongComplex b) {
+        return LongComplex(a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real());
     };
     LongComplex form = 0.0L, balancedForm = 0.0L;
     for (int i = 1; i <= N; ++i)
