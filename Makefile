@@ -43,7 +43,7 @@ sanitize:
 # spreads over all benchmarks instead of falling on one.
 bench:
 	@scripts/install-deps.sh build bench
-	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNO_TESTS=OFF -DVARNO_BENCH=ON $(CMAKE_ARGS)
+	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNO_TESTS=OFF -DVARNO_BENCH=ON -DVARNO_GUI=ON $(CMAKE_ARGS)
 	cmake --build build-bench -j $(JOBS)
 	build-bench/bin/varno-bench --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true \
 	  --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null | python3 bench/table.py

@@ -222,33 +222,52 @@ struct Norms {
     std::array<long double, MaxOrder> unit{};  // 2^d_i: D's entries
 };
 
-// Conditioning below for a real lambda and a real y, in real long double:
-// the complex form's products of imaginary parts are then zeros, its
-// absolute values those of the real parts, and its real parts these bits;
-// where y is not finite, both give HUGE_VAL.
-template <int N>
-double RealConditioning(const Eigen::Matrix<double, N, N>& B, double lambdaScaled, const std::array<Complex, N>& y,
-                        int shift, const Norms& norms, const Matrix10& M)
+// |z|^2 and |z| of a conditioning's quantities, real or complex: a real
+// one's are its complex form's bits, as a zero imaginary part adds nothing.
+inline long double Norm(long double x) { return x * x; }
+inline long double Norm(LongComplex z) { return std::norm(z); }
+inline long double Abs(long double x) { return std::fabs(x); }
+inline long double Abs(LongComplex z) { return std::abs(z); }
+// The plain product, not the library's, which guards each product against
+// infinities by a call: for a finite y the two give the same bits, and for a
+// y with an infinity or a NaN, s is HUGE_VAL whichever is used, as its
+// length is then not finite and its form infinite or NaN.
+inline long double Times(long double a, long double b) { return a * b; }
+inline LongComplex Times(LongComplex a, LongComplex b)
 {
-    std::array<long double, N> x{}, z{};
+    return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+}
+
+// Conditioning below in T: long double for a real lambda and a real y,
+// whose complex form's products of imaginary parts are zeros and whose real
+// parts are then these bits; else LongComplex.
+template <int N, class T>
+double ConditioningIn(const Eigen::Matrix<double, N, N>& B, Complex lambdaScaled, const std::array<Complex, N>& y,
+                      int shift, const Norms& norms, const Matrix10& M)
+{
+    std::array<T, N> x{}, z{};
     long double length = 0.0L, balancedLength = 0.0L;
     for (std::size_t i = 0; i < N; ++i) {
-        z[i] = y[i].real();
+        if constexpr (std::is_same_v<T, LongComplex>)
+            z[i] = LongComplex(y[i].real(), y[i].imag());
+        else
+            z[i] = y[i].real();
         x[i] = z[i] * norms.unit[i];
-        length += x[i] * x[i];
-        balancedLength += z[i] * z[i];
+        length += Norm(x[i]);
+        balancedLength += Norm(z[i]);
     }
-    long double form = 0.0L, balancedForm = 0.0L;
+    T form = 0.0L, balancedForm = 0.0L;
     for (int i = 1; i <= N; ++i)
         for (int j = 1; j <= N; ++j) {
             const auto u = static_cast<std::size_t>(i - 1), v = static_cast<std::size_t>(j - 1);
-            form += x[u] * static_cast<long double>(M[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))]) * x[v];
-            balancedForm += z[u] * static_cast<long double>(B(i - 1, j - 1)) * z[v];
+            form += Times(x[u] * static_cast<long double>(M[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))]), x[v]);
+            balancedForm += Times(z[u] * static_cast<long double>(B(i - 1, j - 1)), z[v]);
         }
-    const long double size = std::fabs(static_cast<long double>(lambdaScaled));
+    long double size = std::fabs(static_cast<long double>(lambdaScaled.real()));
+    if constexpr (std::is_same_v<T, LongComplex>) size = std::abs(LongComplex(lambdaScaled.real(), lambdaScaled.imag()));
     const long double scale = std::ldexp(1.0L, shift);
-    const long double typed = (norms.k + size * scale * norms.m) * length / std::fabs(form);
-    const long double balanced = (norms.a + size * norms.b) * balancedLength / std::fabs(balancedForm) * scale;
+    const long double typed = (norms.k + size * scale * norms.m) * length / Abs(form);
+    const long double balanced = (norms.a + size * norms.b) * balancedLength / Abs(balancedForm) * scale;
     const long double s = std::min(typed, balanced);
     return s < static_cast<long double>(DBL_MAX) ? static_cast<double>(s) : HUGE_VAL;  // a NaN too
 }
@@ -268,35 +287,8 @@ double Conditioning(const Eigen::Matrix<double, N, N>& B, Complex lambdaScaled, 
 {
     bool real = lambdaScaled.imag() == 0.0;
     for (std::size_t i = 0; i < N; ++i) real = real && y[i].imag() == 0.0;
-    if (real) return RealConditioning<N>(B, lambdaScaled.real(), y, shift, norms, M);
-    std::array<LongComplex, N> x{};
-    long double length = 0.0L, balancedLength = 0.0L;
-    for (std::size_t i = 0; i < N; ++i) {
-        x[i] = LongComplex(y[i].real(), y[i].imag()) * norms.unit[i];
-        length += std::norm(x[i]);
-        balancedLength += std::norm(LongComplex(y[i].real(), y[i].imag()));
-    }
-    // The plain product, not the library's, which guards each product
-    // against infinities by a call: for a finite y the two give the same
-    // bits, and for a y with an infinity or a NaN, s is HUGE_VAL whichever
-    // is used, as its length is then not finite and its form infinite or NaN.
-    const auto times = [](LongComplex a, LongComplex b) {
-        return LongComplex(a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real());
-    };
-    LongComplex form = 0.0L, balancedForm = 0.0L;
-    for (int i = 1; i <= N; ++i)
-        for (int j = 1; j <= N; ++j) {
-            const auto u = static_cast<std::size_t>(i - 1), v = static_cast<std::size_t>(j - 1);
-            form += times(x[u] * static_cast<long double>(M[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))]), x[v]);
-            balancedForm += times(LongComplex(y[u].real(), y[u].imag()) * static_cast<long double>(B(i - 1, j - 1)),
-                                  LongComplex(y[v].real(), y[v].imag()));
-        }
-    const long double size = std::abs(LongComplex(lambdaScaled.real(), lambdaScaled.imag()));
-    const long double scale = std::ldexp(1.0L, shift);
-    const long double typed = (norms.k + size * scale * norms.m) * length / std::abs(form);
-    const long double balanced = (norms.a + size * norms.b) * balancedLength / std::abs(balancedForm) * scale;
-    const long double s = std::min(typed, balanced);
-    return s < static_cast<long double>(DBL_MAX) ? static_cast<double>(s) : HUGE_VAL;  // a NaN too
+    return real ? ConditioningIn<N, long double>(B, lambdaScaled, y, shift, norms, M)
+                : ConditioningIn<N, LongComplex>(B, lambdaScaled, y, shift, norms, M);
 }
 
 }  // namespace varno::pencil
