@@ -277,9 +277,13 @@ std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vecto
     return bound;
 }
 
-bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, MaxOrder>& bound)
+namespace {
+
+// LoneBounds for one order, whose loops the compiler then lays out in full:
+// at n = 2 they cost more to run as loops than their arithmetic.
+template <int n>
+bool LoneBoundsOf(const DefinitePencil& p, const Route& route, std::array<Long, MaxOrder>& bound)
 {
-    const int n = p.n;
     const std::span<const Vector4> x(route.x.data(), U(n));
     const std::array<double, MaxOrder>& theta = route.nu;
     // lambda_min(B) from the route's factor, as FactorDefinite has it, but
@@ -359,6 +363,19 @@ bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, Ma
         bound[U(k)] = static_cast<Long>(tight);
     }
     return true;
+}
+
+}  // namespace
+
+bool LoneBounds(const DefinitePencil& p, const Route& route, std::array<Long, MaxOrder>& bound)
+{
+    switch (p.n) {
+    case 2: return LoneBoundsOf<2>(p, route, bound);
+    case 3: return LoneBoundsOf<3>(p, route, bound);
+    case 4: return LoneBoundsOf<4>(p, route, bound);
+    case 5: return LoneBoundsOf<5>(p, route, bound);
+    default: return LoneBoundsOf<6>(p, route, bound);
+    }
 }
 
 }  // namespace varno

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace varno {
@@ -59,7 +60,7 @@ double Reflect(Square4& a, int j, Reflector* kept = nullptr)
     return e == 0 ? beta : TimesPowerOfTwo(beta, e);
 }
 
-// The eigenvectors of dsygv's route for the eigenvalues QL gives (columns of
+// The eigenvectors of dsygv's route for the eigenvalues QL gives (rows of
 // z, T's): back through the reflections to C's, then x = L^-T D^-1/2 y, the
 // pencil's, B-orthonormal to within B's condition times the rounding.
 template <int n>
@@ -68,7 +69,7 @@ void BackTransform(const Reduced& r, const std::array<Reflector, MaxOrder - 2>& 
 {
     for (int k = 0; k < n; ++k) {
         Lane y{};
-        for (int i = 0; i < n; ++i) y[U(i)] = z[U(i)][U(k)];
+        for (int i = 0; i < n; ++i) y[U(i)] = z[U(k)][U(i)];
         for (int j = n - 3; j >= 0; --j) {  // y = H_0 H_1 z_k
             const Reflector& h = kept[U(j)];
             if (h.tau == 0.0) continue;
@@ -84,6 +85,31 @@ void BackTransform(const Reduced& r, const std::array<Reflector, MaxOrder - 2>& 
             for (int p = i + 1; p < n; ++p) s -= r.l[U(p)][U(i)] * v[U(p)];
             v[U(i)] = s;
         }
+    }
+}
+
+// Two rows of QL's gathered rotations turned by (c, s), two components at a
+// time: each component takes the same operations as one at a time would
+// give it, so the same bits, in about half the instructions.
+template <int n>
+void Rotate(Lane& lower, Lane& upper, double s, double c)
+{
+    using Pair = double __attribute__((vector_size(16)));
+    int k = 0;
+    for (; k + 2 <= n; k += 2) {
+        Pair l;
+        Pair h;
+        std::memcpy(&l, &lower[U(k)], sizeof l);
+        std::memcpy(&h, &upper[U(k)], sizeof h);
+        const Pair up = s * l + c * h;
+        const Pair down = c * l - s * h;
+        std::memcpy(&upper[U(k)], &up, sizeof up);
+        std::memcpy(&lower[U(k)], &down, sizeof down);
+    }
+    if (k < n) {
+        const double h = upper[U(k)];
+        upper[U(k)] = s * lower[U(k)] + c * h;
+        lower[U(k)] = c * lower[U(k)] - s * h;
     }
 }
 
@@ -201,13 +227,7 @@ bool QlEigenvalues(const Tridiagonal& t, Lane& d, Square4* z)
                 p = s * r;
                 d[U(i + 1)] = g + p;
                 g = c * r - b;
-                if (z)
-                    for (int k = 0; k < n; ++k) {
-                        double* row = (*z)[U(k)].data();
-                        const double h = row[i + 1];
-                        row[i + 1] = s * row[i] + c * h;
-                        row[i] = c * row[i] - s * h;
-                    }
+                if (z) Rotate<n>((*z)[U(i)], (*z)[U(i + 1)], s, c);
             }
             if (r == 0.0 && i >= l) continue;
             d[U(l)] -= p;
@@ -219,7 +239,7 @@ bool QlEigenvalues(const Tridiagonal& t, Lane& d, Square4* z)
         for (int i = 1; i < n; ++i)
             for (int j = i; j > 0 && d[U(j - 1)] > d[U(j)]; --j) {
                 std::swap(d[U(j - 1)], d[U(j)]);
-                for (int k = 0; k < n; ++k) std::swap((*z)[U(k)][U(j - 1)], (*z)[U(k)][U(j)]);
+                std::swap((*z)[U(j - 1)], (*z)[U(j)]);
             }
     } else {
         SortAscending(d, n);

@@ -62,8 +62,9 @@ template <int n>
 Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, MaxOrder - 2>* kept = nullptr);
 
 // Implicit QL with shifts (EISPACK's imtql1), eigenvalues ascending; with z,
-// the rotations are gathered into it as imtql2 does (z starts as I), its
-// columns the eigenvectors of T in the eigenvalues' order. The sweeps are a
+// the rotations are gathered into it as imtql2 does (z starts as I), but
+// transposed: its rows are the eigenvectors of T in the eigenvalues' order,
+// so that a rotation turns two contiguous rows. The sweeps are a
 // chain of dependent square roots and divisions. With vectors (for a caller
 // that bounds its results itself), a rotation's length is the plain root
 // where no square can overflow or underflow to harm: one division fewer in
