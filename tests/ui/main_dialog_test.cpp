@@ -1005,12 +1005,17 @@ private slots:
     {
         const std::string text = "Eigenvalues \n\n lambda1=           2\t+j(1) <b>";
         QString seenTitle, seenText, copied;
+        bool active = false;
         QTimer::singleShot(50, this, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             QVERIFY(box != nullptr);
             seenTitle = box->windowTitle();
             seenText = box->text();
             QCOMPARE(box->textFormat(), Qt::PlainText);
+            // Ctrl+C is the box's window shortcut, which needs the box active;
+            // on a busy machine the timer can fire before its activation.
+            // (No QTRY here: a failure would return with the box still open.)
+            active = QTest::qWaitFor([box] { return QApplication::activeWindow() == box; });
             QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
             copied = QGuiApplication::clipboard()->text();
             box->button(QMessageBox::Ok)->click();
@@ -1019,6 +1024,7 @@ private slots:
         real.ShowMessage(text);
         QCOMPARE(seenTitle, QStringLiteral("varno"));
         QCOMPARE(seenText, QString::fromStdString(text));
+        QVERIFY(active);
         QCOMPARE(copied, QString::fromStdString(text));
     }
 
