@@ -172,9 +172,9 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil)
 }
 
 template <int n>
-Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, MaxOrder - 2>* kept)
+Tridiagonal Tridiagonalise(const Reduced& r, std::array<Reflector, MaxOrder - 2>* kept)
 {
-    Square4& C = r.c;
+    Square4 C = r.c;  // the reflections work on a copy of C alone, not on all of r
     Tridiagonal t;
     t.n = n;
     t.shift = r.shift;
@@ -276,7 +276,7 @@ bool ReducedEigenpairs(const DefinitePencil& p, Lane& nu, int& shift, Route* rou
 template std::optional<Reduced> Reduce<2>(const DefinitePencil&);
 template std::optional<Reduced> Reduce<3>(const DefinitePencil&);
 template std::optional<Reduced> Reduce<4>(const DefinitePencil&);
-template Tridiagonal Tridiagonalise<3>(Reduced, std::array<Reflector, MaxOrder - 2>*);
+template Tridiagonal Tridiagonalise<3>(const Reduced&, std::array<Reflector, MaxOrder - 2>*);
 template bool QlEigenvalues<3>(const Tridiagonal&, Lane&, Square4*);
 template bool ReducedEigenpairs<2>(const DefinitePencil&, Lane&, int&, Route*);
 template bool ReducedEigenpairs<3>(const DefinitePencil&, Lane&, int&, Route*);

@@ -59,7 +59,7 @@ std::optional<Reduced> Reduce(const DefinitePencil& pencil);
 // C in tridiagonal form; with kept, the reflections are stored there, to
 // carry eigenvectors back.
 template <int n>
-Tridiagonal Tridiagonalise(Reduced r, std::array<Reflector, MaxOrder - 2>* kept = nullptr);
+Tridiagonal Tridiagonalise(const Reduced& r, std::array<Reflector, MaxOrder - 2>* kept = nullptr);
 
 // Implicit QL with shifts (EISPACK's imtql1), eigenvalues ascending; with z,
 // the rotations are gathered into it as imtql2 does (z starts as I), but
