@@ -25,7 +25,10 @@ std::array<Eigenvalue, MaxOrder> ShownEigenvalues(const GeneralEigenvalues& e)
     const std::size_t n = static_cast<std::size_t>(e.n);
     std::array<Eigenvalue, MaxOrder> shown = e.lambda;
     for (std::size_t k = 0; k < n; ++k) {
-        if (!std::isfinite(e.lambda[k].re)) continue;
+        // An infinite one, or one beyond the double range in either part,
+        // stands as it is: no cluster takes it in, and no mean or radius of
+        // its would be finite.
+        if (!std::isfinite(e.lambda[k].re) || !std::isfinite(e.lambda[k].im)) continue;
         const std::size_t first = static_cast<std::size_t>(e.cluster[k]);
         long double re = 0.0L, im = 0.0L;
         int members = 0;

@@ -293,8 +293,13 @@ GeneralEigenvalues SolveGeneralPencil(const Matrix10& K, const Matrix10& M)
     std::size_t pairCount = 0;
     for (std::size_t i = 0; i < finite; ++i)
         for (std::size_t j = i + 1; j < finite; ++j) {
+            // A value that overflowed in the units typed (an eigenvalue
+            // beyond the double range) is no cluster's: its distance is inf
+            // or NaN, and an infinite s would take it in, and the cluster's
+            // mean with it (inf - inf is NaN).
             const double apart = std::hypot(out.lambda[i].re - out.lambda[j].re, out.lambda[i].im - out.lambda[j].im);
-            if (apart <= 0.5 * ClusterNoise * std::min(out.scale[i], out.scale[j])) pairs[pairCount++] = {i, j};
+            if (std::isfinite(apart) && apart <= 0.5 * ClusterNoise * std::min(out.scale[i], out.scale[j]))
+                pairs[pairCount++] = {i, j};
         }
     const auto apart = [&](const std::array<std::size_t, 2>& p) {
         return std::hypot(out.lambda[p[0]].re - out.lambda[p[1]].re, out.lambda[p[0]].im - out.lambda[p[1]].im);
