@@ -40,7 +40,9 @@ std::array<Eigenvalue, MaxOrder> ShownEigenvalues(const GeneralEigenvalues& e)
             if (e.cluster[j] == e.cluster[k])
                 radius = std::max(radius, std::hypot(e.lambda[j].re - mean.re, e.lambda[j].im - mean.im));
         if (members == 1) radius = 0.5 * ClusterNoise * e.scale[first];
-        if (std::fabs(mean.im) <= radius) mean.im = 0.0;
+        // An s that could not be told makes no imaginary part noise:
+        // 8.99e307 +- 8.99e307 j is no real pair.
+        if (std::isfinite(radius) && std::fabs(mean.im) <= radius) mean.im = 0.0;
         shown[k] = {mean.re + 0.0, mean.im + 0.0};
     }
     const auto before = [](const Eigenvalue& x, const Eigenvalue& y) { return x.re < y.re || (x.re == y.re && x.im < y.im); };

@@ -295,11 +295,21 @@ GeneralEigenvalues SolveGeneralPencil(const Matrix10& K, const Matrix10& M)
         for (std::size_t j = i + 1; j < finite; ++j) {
             // A value that overflowed in the units typed (an eigenvalue
             // beyond the double range) is no cluster's: its distance is inf
-            // or NaN, and an infinite s would take it in, and the cluster's
-            // mean with it (inf - inf is NaN).
+            // or NaN, and the cluster's mean would be too (inf - inf is NaN).
+            // Where s could not be told (an x^T M x of 0, or s beyond the
+            // double range), it would take in any distance: a complex pair
+            // with the real value between them came out as that value three
+            // times. Such values are one cluster only as close as a
+            // defective eigenvalue's are, within (64 eps)^(1/n) of the scale.
             const double apart = std::hypot(out.lambda[i].re - out.lambda[j].re, out.lambda[i].im - out.lambda[j].im);
-            if (std::isfinite(apart) && apart <= 0.5 * ClusterNoise * std::min(out.scale[i], out.scale[j]))
-                pairs[pairCount++] = {i, j};
+            const double smaller = std::min(out.scale[i], out.scale[j]);
+            const double reach =
+                std::isfinite(smaller)
+                    ? 0.5 * ClusterNoise * smaller
+                    : std::pow(64.0 * DBL_EPSILON, 1.0 / N) *
+                          (out.unitScale + std::max(std::hypot(out.lambda[i].re, out.lambda[i].im),
+                                                    std::hypot(out.lambda[j].re, out.lambda[j].im)));
+            if (std::isfinite(apart) && apart <= reach) pairs[pairCount++] = {i, j};
         }
     const auto apart = [&](const std::array<std::size_t, 2>& p) {
         return std::hypot(out.lambda[p[0]].re - out.lambda[p[1]].re, out.lambda[p[0]].im - out.lambda[p[1]].im);

@@ -308,6 +308,17 @@ TEST(CheckNeverWorse, ReportedInputs)
         {"infinite_values_no_cluster", "-1.4599972217755484e+38 -1e308 1; -1e308 1; 0",
          "0 9.524359252988038e-13 -3.4207295913612923e-121; 1e-16 -0.6278582329223983; 0.032407980157316656",
          "Eigenvalues \n\n lambda1=        -inf \n lambda2=        -inf \n lambda3= -7.103e+275", true},
+        // s beyond the double range: 8.99e307 and 8.99e307 +- 8.99e307 j
+        // were one cluster, shown as 8.988e+307 three times; a defective
+        // -1e308 with s unknown stays one cluster, its mean twice.
+        {"pair_with_its_s_beyond_the_range",
+         "1.7976931348623157e+308 8.98846567431158e+307 1; 8.98846567431158e+307 -1.7976931348623157e+308; 2",
+         "2 1 2; 1 -5e-324; -5e-324",
+         "Eigenvalues \n\n lambda1=  8.988e+307\t+j ( -8.988e+307)\n lambda2=  8.988e+307 \t+j (  8.988e+307)\n "
+         "lambda3=  8.988e+307 \t+j (           0)",
+         true},
+        {"defective_with_its_s_unknown", "1 1e308; 0", "-2 -1; 0",
+         "Eigenvalues \n\n lambda1=     -1e+308 \n lambda2=     -1e+308", true},
         {"pair_beyond_the_range_order_five",
          "0 3 4.895559750950689e-286 1e-16 -3.9161569178436597e-87; 3 4.67510344340686e+264 -3 0; 0 "
          "-5152552777.598925 -2.649819670644206e-167; 1e-16 1e308; -3.0121019662570504e-08",
