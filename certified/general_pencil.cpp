@@ -33,7 +33,8 @@ std::array<Eigenvalue, MaxOrder> ShownEigenvalues(const GeneralEigenvalues& e)
         long double re = 0.0L, im = 0.0L;
         int members = 0;
         for (std::size_t j = 0; j < n; ++j)
-            if (e.cluster[j] == e.cluster[k]) re += e.lambda[j].re, im += e.lambda[j].im, ++members;
+            if (e.cluster[j] == e.cluster[k])
+                re += static_cast<long double>(e.lambda[j].re), im += static_cast<long double>(e.lambda[j].im), ++members;
         Eigenvalue mean{static_cast<double>(re / members), static_cast<double>(im / members)};
         double radius = 0.0;
         for (std::size_t j = 0; j < n; ++j)

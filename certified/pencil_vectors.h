@@ -196,7 +196,7 @@ inline long double NormBelow(const Matrix10& X, int n)
     long double big = 0.0L, sum = 0.0L;
     for (int i = 1; i <= n; ++i)
         for (int j = 1; j <= n; ++j) {
-            const long double x = X[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))];
+            const auto x = static_cast<long double>(X[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))]);
             big = std::max(big, std::fabs(x));
             sum += x * x;
         }
@@ -209,7 +209,7 @@ inline long double NormAbove(const Matrix10& X, int n)
     long double sum = 0.0L;
     for (int i = 1; i <= n; ++i)
         for (int j = 1; j <= n; ++j) {
-            const long double x = X[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))];
+            const auto x = static_cast<long double>(X[static_cast<std::size_t>(std::min(i, j))][static_cast<std::size_t>(std::max(i, j))]);
             sum += x * x;
         }
     return std::sqrt(sum);
@@ -249,9 +249,9 @@ double ConditioningIn(const Eigen::Matrix<double, N, N>& B, Complex lambdaScaled
     long double length = 0.0L, balancedLength = 0.0L;
     for (std::size_t i = 0; i < N; ++i) {
         if constexpr (std::is_same_v<T, LongComplex>)
-            z[i] = LongComplex(y[i].real(), y[i].imag());
+            z[i] = LongComplex(static_cast<long double>(y[i].real()), static_cast<long double>(y[i].imag()));
         else
-            z[i] = y[i].real();
+            z[i] = static_cast<long double>(y[i].real());
         x[i] = z[i] * norms.unit[i];
         length += Norm(x[i]);
         balancedLength += Norm(z[i]);
@@ -264,7 +264,8 @@ double ConditioningIn(const Eigen::Matrix<double, N, N>& B, Complex lambdaScaled
             balancedForm += Times(z[u] * static_cast<long double>(B(i - 1, j - 1)), z[v]);
         }
     long double size = std::fabs(static_cast<long double>(lambdaScaled.real()));
-    if constexpr (std::is_same_v<T, LongComplex>) size = std::abs(LongComplex(lambdaScaled.real(), lambdaScaled.imag()));
+    if constexpr (std::is_same_v<T, LongComplex>)
+        size = std::abs(LongComplex(static_cast<long double>(lambdaScaled.real()), static_cast<long double>(lambdaScaled.imag())));
     const long double scale = std::ldexp(1.0L, shift);
     const long double typed = (norms.k + size * scale * norms.m) * length / Abs(form);
     const long double balanced = (norms.a + size * norms.b) * balancedLength / Abs(balancedForm) * scale;

@@ -31,7 +31,8 @@ std::array<Target, 4> TargetsOf(const GeneralEigenvalues& r)
         int members = 0;
         long double re = 0.0L, im = 0.0L;
         for (std::size_t j = 0; j < n; ++j)
-            if (r.cluster[j] == r.cluster[k]) re += r.lambda[j].re, im += r.lambda[j].im, ++members;
+            if (r.cluster[j] == r.cluster[k])
+                re += static_cast<long double>(r.lambda[j].re), im += static_cast<long double>(r.lambda[j].im), ++members;
         Target& t = targets[k];
         if (members == 1) {
             t.value = r.lambda[k];
