@@ -1,11 +1,13 @@
 #include "app/solver_app.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTimer>
 #include <string>
 #include <vector>
 
 #include "app/about_dialog.h"
+#include "app/recent_files.h"
 #include "core/version.h"
 #include "ui/main_dialog.h"
 
@@ -17,26 +19,24 @@ CSolverApp::CSolverApp(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationVersion(QStringLiteral(VARNO_VERSION));
     setDesktopFileName(QStringLiteral("org.varno.varno"));
     setWindowIcon(ui::ApplicationIcon());
+    // Qt has taken its own options out of argv by now.
+    if (argc > 1) file_ = argv[1];
 }
 
 namespace {
 
 // The recent files live in the user's settings, only here: the tests give
 // the dialog none, and so never touch them.
-const QString RecentKey = QStringLiteral("recentFiles");
-
-std::vector<std::string> StoredRecentFiles()
+std::vector<std::string> StoredRecentFiles(const RecentFilesStore& store)
 {
+    if (store.Exists()) return store.Load();
+    // Kept by earlier versions in the settings; read once, and kept anew
+    // with the next change. Reading takes no lock.
     std::vector<std::string> recent;
-    for (const QString& path : QSettings(QStringLiteral("varno"), QStringLiteral("varno")).value(RecentKey).toStringList()) recent.push_back(path.toStdString());
+    const QSettings old(QStringLiteral("varno"), QStringLiteral("varno"));
+    for (const QString& path : old.value(QStringLiteral("recentFiles")).toStringList())
+        recent.push_back(QFile::encodeName(path).toStdString());
     return recent;
-}
-
-void StoreRecentFiles(const std::vector<std::string>& recent)
-{
-    QStringList paths;
-    for (const std::string& path : recent) paths << QString::fromStdString(path);
-    QSettings(QStringLiteral("varno"), QStringLiteral("varno")).setValue(RecentKey, paths);
 }
 
 }  // namespace
@@ -49,12 +49,13 @@ bool CSolverApp::InitInstance()
     });
     channel_.setParent(&dialog);
     prompts_.setParent(&dialog);
-    dialog.setRecentFiles(StoredRecentFiles(), StoreRecentFiles);
+    const RecentFilesStore recent(DefaultRecentFilesPath());
+    dialog.setRecentFiles(StoredRecentFiles(recent),
+                          [recent](const std::vector<std::string>& paths) { recent.Store(paths); });
     // varno FILE: opened once the window is up, so that a message about the
-    // file has the window under it.
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1)
-        QTimer::singleShot(0, &dialog, [&dialog, path = arguments.at(1)] { dialog.OpenFile(path); });
+    // file has the window under it. Its bytes as given: a name need not be
+    // UTF-8, and would not survive a trip through text.
+    if (!file_.empty()) QTimer::singleShot(0, &dialog, [&dialog, path = file_] { dialog.OpenFile(path); });
     dialog.exec();
     channel_.setParent(nullptr);
     prompts_.setParent(nullptr);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <string>
 
 #include "core/program_state.h"
 #include "ui/message_box.h"
@@ -22,6 +23,7 @@ private:
     ProgramState state_;  // the program-wide store, registers and buffers
     ui::MessageBoxChannel channel_;
     ui::DesktopPrompts prompts_;
+    std::string file_;  // the file named on the command line, as its bytes
 };
 
 }  // namespace varno::app

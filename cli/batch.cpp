@@ -10,6 +10,7 @@
 
 #include "core/matrix_rows.h"
 #include "core/matrix_store.h"
+#include "core/message_text.h"
 #include "core/number_text.h"
 #include "driver/calculate.h"
 
@@ -19,79 +20,6 @@ namespace {
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsCSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// The length of the UTF-8 character text starts with, or 0 where its bytes
-// are not one (a byte of another encoding, such as Latin-1's "\xB2").
-std::size_t Utf8Length(std::string_view text)
-{
-    const auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-    const unsigned lead = byte(0);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned low = 0x80;  // the range of the second byte: no overlong form, no surrogate, nothing past U+10FFFF
-    unsigned high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (byte(1) < low || byte(1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-    return length;
-}
-
-// Appends text for a one-line message, control characters and bytes that
-// are not UTF-8 escaped (the text goes to a terminal, and into JSON, which
-// must be UTF-8), and '"' and '\\' too, so that an escape reads one way only.
-void AppendEscaped(std::string& out, std::string_view text)
-{
-    static constexpr char Hex[] = "0123456789abcdef";
-    for (std::size_t i = 0; i < text.size();) {
-        const char ch = text[i];
-        const auto c = static_cast<unsigned char>(ch);
-        const std::size_t length = Utf8Length(text.substr(i));
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20 || c == 0x7f || length == 0) {
-            out += "\\x";
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
-        } else {
-            out.append(text, i, length);
-            i += length;
-            continue;
-        }
-        ++i;
-    }
-}
-
-// An entry's text for a one-line message: quoted, escaped, and a long one
-// cut short.
-std::string Quoted(std::string_view text)
-{
-    constexpr std::size_t Shown = 40;
-    bool cut = false;
-    if (text.size() > Shown) {
-        std::size_t end = Shown;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;  // not inside a character
-        text = text.substr(0, end);
-        cut = true;
-    }
-    std::string out = "\"";
-    AppendEscaped(out, text);
-    out += cut ? "...\"" : "\"";
-    return out;
-}
 
 // The common case at once: an entry that is one number and nothing else,
 // read by the very conversion ParseCellText makes of it. Anything else
@@ -526,13 +454,6 @@ BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bo
         FillMatrix(lines.rows[1], texts[1], 'M', result.problem.n, result.problem.M, strict, result);
     if (!result.ok()) result.warnings.clear();  // a problem not run has nothing to warn of
     return result;
-}
-
-std::string EscapedName(std::string_view name)
-{
-    std::string out;
-    AppendEscaped(out, name);
-    return out;
 }
 
 BatchParse ParseRowsArguments(std::string_view kRows, std::string_view mRows, bool strict)

@@ -15,6 +15,7 @@
 #include "certified/rayleigh_damping.h"
 #include "certified/shape_normalisation.h"
 #include "core/memory_grid.h"
+#include "core/message_text.h"
 #include "core/problem_lines.h"
 #include "core/program_state.h"
 
@@ -54,11 +55,6 @@ BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine = 1, b
 // The problem whose lines were read, or what is wrong with it; text as given
 // to lines.Add.
 BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bool strict);
-
-// A name (a path) for a one-line message: control characters and bytes that
-// are not UTF-8 escaped as entry texts are, so that nothing in it acts on
-// the terminal.
-std::string EscapedName(std::string_view name);
 
 // What --directions, --rayleigh and --normalise ask of the modes.
 struct ModalOptions {

@@ -1,26 +1,12 @@
-// The stream's ends on file descriptors: a file, a pipe, a terminal.
+// The batch command's output on a file descriptor: a file, a pipe, a terminal.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "cli/problem_stream.h"
+#include "core/byte_stream.h"
+#include "core/file_io.h"
 
 namespace varno {
-
-class FdSource final : public ByteSource {
-public:
-    // name: what a message calls it ("standard input", a path).
-    FdSource(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
-    std::ptrdiff_t Read(char* data, std::size_t size) override;
-    bool WouldWait() override;
-    // The bytes in all for a regular file; -1 for anything else.
-    std::int64_t Size() const;
-
-private:
-    int fd_;
-    std::string name_;
-};
 
 class FdSink final : public ByteSink {
 public:

@@ -19,13 +19,14 @@ namespace {
 
 constexpr std::string_view Usage =
     "usage: varno-cli [--json] [--modes [MODAL]] [--strict] -k ROWS -m ROWS\n"
-    "       varno-cli [--json] [--modes [MODAL]] --k-file KFILE --m-file MFILE\n"
+    "       varno-cli [--json] [--modes [MODAL]] [--force-roles] --k-file KFILE --m-file MFILE\n"
     "       varno-cli [--json] [--modes [MODAL]] [--strict] [--stream] [-j N] [--progress | --no-progress] FILE\n"
     "       varno-cli --version\n"
     "ROWS: n = 2 to 6 rows separated by ';', entries by blanks, e.g. -k \"2 0; 0 6\" -m \"1 0; 0 2\"\n"
     "FILE: a line K, K's rows, a line M, M's rows, as many problems as you like; '-' reads standard input\n"
     "KFILE, MFILE: K and M as other programs write them, by extension or else by content:\n"
     "  .mtx Matrix Market coordinate, .sti/.mas CalculiX, .csv/.tsv/.txt rows, full or upper triangle\n"
+    "  --force-roles   take KFILE as K and MFILE as M although their names say otherwise\n"
     "  --json          one JSON object per problem (JSON Lines for many), with the\n"
     "                  eigenvalues as doubles that read back exactly\n"
     "  --modes         natural frequencies, mode shapes, error bounds and effective\n"
@@ -64,14 +65,16 @@ int RunFile(const std::string& path, const varno::StreamOptions& options, std::o
     int fd = STDIN_FILENO;
     if (path != "-") {
         fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return Fail("cannot read " + varno::EscapedName(path) + ": " + std::strerror(errno));
+        if (fd < 0) return Fail("cannot read " + varno::EscapedName(path) + ": " + varno::SystemError(errno));
     }
     varno::FdSource in(fd, path == "-" ? "standard input" : varno::EscapedName(path));
+    varno::StreamOptions named = options;
+    if (path != "-") named.name = varno::EscapedName(path);
     varno::FdSink out(STDOUT_FILENO, "standard output");
     const std::int64_t size = in.Size();
     // On a terminal the line helps; in a log or for a pipe of unknown length it does not.
     if (!progress.value_or(isatty(STDERR_FILENO) == 1 && size >= 0))
-        return varno::RunProblemStream(in, out, Err(), options);
+        return varno::RunProblemStream(in, out, Err(), named);
     varno::ProgressLine line(Err(), size);
     // Answers on the same terminal must not run into the line.
     struct AroundLine final : varno::ByteSink {
@@ -86,7 +89,7 @@ int RunFile(const std::string& path, const varno::StreamOptions& options, std::o
         }
     } around(line, out);
     varno::ByteSink& answers = isatty(STDOUT_FILENO) == 1 ? static_cast<varno::ByteSink&>(around) : out;
-    const int status = varno::RunProblemStream(in, answers, line, options, &line);
+    const int status = varno::RunProblemStream(in, answers, line, named, &line);
     line.End();
     return status;
 }
@@ -103,6 +106,7 @@ int main(int argc, char** argv)
     std::optional<std::string> file;
     std::optional<std::string> kFile;
     std::optional<std::string> mFile;
+    bool forceRoles = false;
     varno::ModalOptions modal;
     for (int a = 1; a < argc; ++a) {
         const std::string_view arg = argv[a];
@@ -114,6 +118,8 @@ int main(int argc, char** argv)
             options.stream = true;
         } else if (arg == "--strict") {
             options.strict = true;
+        } else if (arg == "--force-roles") {
+            forceRoles = true;
         } else if (arg == "--progress" || arg == "--no-progress") {
             progress = arg == "--progress";
         } else if (arg.starts_with("-j")) {
@@ -174,14 +180,24 @@ int main(int argc, char** argv)
         options.modal = modal;
         if (kRows || mRows) return Fail("give either FILE or -k and -m, not both");
         if (kFile || mFile) return Fail("give either FILE or --k-file and --m-file, not both");
+        if (forceRoles) return Fail("--force-roles is for --k-file and --m-file");
         return RunFile(*file, options, progress);
     }
     varno::BatchParse parsed;
     if (kFile || mFile) {
         if (kRows || mRows) return Fail("give K and M either both as ROWS or both as files");
         if (!kFile || !mFile) return Fail(kFile ? "--m-file is missing" : "--k-file is missing");
-        const varno::ImportedModel model =
-            varno::ImportModelFiles(*kFile, *mFile, varno::EscapedName(*kFile), varno::EscapedName(*mFile));
+        // Swapped files would give the eigenvalues of another pencil, and exit 0.
+        for (const auto& [path, given] : {std::pair{&*kFile, varno::ModelRole::K}, std::pair{&*mFile, varno::ModelRole::M}}) {
+            const varno::ModelRole named = varno::RoleOfName(*path);
+            if (forceRoles || named == varno::ModelRole::Unknown || named == given) continue;
+            return Fail(varno::EscapedName(*path) + "'s name says it holds " + (named == varno::ModelRole::K ? "K" : "M") +
+                        ", but it is given as " + (given == varno::ModelRole::K ? "--k-file" : "--m-file") +
+                        "; give the files the other way round, or add --force-roles to take them as given");
+        }
+        const varno::ImportedModel model = varno::ImportModelFiles(
+            {.k = *kFile, .m = *mFile, .shownK = varno::EscapedName(*kFile), .shownM = varno::EscapedName(*mFile)});
+        if (model.problemFile) return Fail(model.error + ": give it as FILE, not as --k-file or --m-file");
         if (!model.ok()) return Fail(model.error);
         parsed.problem.n = model.n;
         for (std::size_t i = 0; i < static_cast<std::size_t>(model.n); ++i)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/batch.h"
+#include "core/line_splitter.h"
 
 namespace varno {
 namespace {
@@ -24,7 +25,6 @@ constexpr std::size_t FlushSize = std::size_t{1} << 16;
 // over costs nothing, small enough to keep every worker busy.
 constexpr std::size_t BatchProblems = 128;
 constexpr std::size_t BatchBytes = std::size_t{1} << 16;
-constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 struct Unit {
     ProblemLines lines;  // the rows' offsets are into its batch's text
@@ -57,6 +57,7 @@ struct Batch {
 // the input, answered exactly as a problem alone.
 void Answer(Batch& batch, const StreamOptions& options, bool alone)
 {
+    const std::string said = options.name.empty() ? "varno-cli: " : "varno-cli: " + options.name + ": ";
     for (const Unit& unit : batch.units) {
         const BatchParse parse = ReadProblemLines(unit.lines, batch.text, options.strict);
         // A problem not answered: why, in its place and on err; alone, as
@@ -64,12 +65,12 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
         const auto unanswered = [&](const std::string& alonePart, std::int64_t errorLine, const std::string& reason) {
             batch.malformed = true;
             if (alone) {
-                ((batch.err += "varno-cli: ") += alonePart) += '\n';
+                ((batch.err += said) += alonePart) += '\n';
                 return;
             }
             const std::int64_t kLine = unit.lines.kLine != 0 ? unit.lines.kLine : errorLine;
             const std::int64_t line = errorLine != 0 ? errorLine : kLine;
-            ((((batch.err += "varno-cli: line ") += std::to_string(line)) += ": ") += reason) += '\n';
+            (((((batch.err += said) += "line ") += std::to_string(line)) += ": ") += reason) += '\n';
             if (options.json)
                 AppendJsonError(batch.out, kLine, reason);
             else
@@ -80,7 +81,7 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
             unanswered(parse.Message(), parse.errorLine, parse.reason);
             continue;
         }
-        for (const std::string& warning : parse.warnings) ((batch.err += "varno-cli: ") += warning) += '\n';
+        for (const std::string& warning : parse.warnings) ((batch.err += said) += warning) += '\n';
         ProgramState state;
         const BatchRun run = RunBatch(parse.problem, state,
                                       {.eigenvalues = options.json, .modes = options.modes || options.modal.any()},
@@ -185,32 +186,19 @@ public:
         bool first = true;
         while (!failed_ && !refused_) {
             if (options_.stream && !first && in.WouldWait()) Drain();
+            first = false;
             if (failed_) break;
-            std::size_t got = 0;
-            std::size_t start = 0;
-            if (first) {  // enough bytes to see a byte-order mark
-                while (got < ByteOrderMark.size()) {
-                    const std::ptrdiff_t n = in.Read(chunk.data() + got, chunk.size() - got);
-                    if (n <= 0) {
-                        if (n < 0) readError_ = in.error;
-                        break;
-                    }
-                    got += static_cast<std::size_t>(n);
-                }
-                if (std::string_view(chunk.data(), got).starts_with(ByteOrderMark)) start = ByteOrderMark.size();
-                first = false;
-            } else {
-                const std::ptrdiff_t n = in.Read(chunk.data(), chunk.size());
-                if (n < 0) readError_ = in.error;
-                got = n > 0 ? static_cast<std::size_t>(n) : 0;
+            const std::ptrdiff_t got = in.Read(chunk.data(), chunk.size());
+            if (got < 0) {
+                readError_ = in.error;
+                break;
             }
-            bytesRead_ += static_cast<std::int64_t>(got);
-            if (!readError_.empty()) break;
+            bytesRead_ += got;
             if (got == 0) {
                 EndOfInput();
                 break;
             }
-            Take(std::string_view(chunk.data() + start, got - start));
+            lines_.Take(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
             if (refused_) {  // not a file of problems: nothing after its first line is read
                 if (open_.any) FinishOpen();
                 Finish();
@@ -233,92 +221,9 @@ public:
         return malformed_ ? 2 : withoutReport_ ? 1 : 0;
     }
 
-private:
-    enum class Skip { None, Comment, Oversize };
-
-    static std::unique_ptr<Batch> NewBatch() { return std::make_unique<Batch>(); }
-
-    // Splits bytes into lines. Only a line that runs past the end of bytes is
-    // copied, and a comment or an overlong row only as far as needed.
-    void Take(std::string_view bytes)
+    // What the splitter asks of its handler.
+    void Line(std::string_view line, std::int64_t number, std::uint64_t)
     {
-        std::size_t pos = 0;
-        while (pos < bytes.size() && !failed_ && !refused_) {
-            const void* found = std::memchr(bytes.data() + pos, '\n', bytes.size() - pos);
-            if (skip_ != Skip::None) {
-                if (found == nullptr) return;
-                pos = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data()) + 1;
-                EndSkippedLine();
-                continue;
-            }
-            if (found == nullptr) {
-                Carry(bytes.substr(pos));
-                return;
-            }
-            const auto end = static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data());
-            if (carry_.empty()) {
-                Line(bytes.substr(pos, end - pos));
-            } else {
-                carry_.append(bytes, pos, end - pos);
-                Line(carry_);
-                ClearCarry();
-            }
-            pos = end + 1;
-        }
-    }
-
-    // The start of a line whose end has not been read yet.
-    void Carry(std::string_view part)
-    {
-        const bool fresh = carry_.empty();
-        carry_.append(part);
-        if (FirstLine() && !MayStartProblems(carry_)) {  // a row, and /dev/zero has no line end to wait for
-            ClearCarry();
-            Line("x");
-            return;
-        }
-        if (fresh && carry_.front() == '#') {  // a comment: nothing of it is needed
-            ClearCarry();
-            skip_ = Skip::Comment;
-            return;
-        }
-        if (carry_.size() <= MaxProblemBytes) return;
-        // A run of blanks reads as one blank wherever it stands, so an overlong
-        // line of blanks, or "K" padded with them, still reads as it should.
-        std::size_t to = compacted_;
-        for (std::size_t from = compacted_; from < carry_.size(); ++from) {
-            const char c = carry_[from];
-            const bool blank = c == ' ' || c == '\t';
-            if (blank && to > 0 && (carry_[to - 1] == ' ' || carry_[to - 1] == '\t')) continue;
-            carry_[to++] = c;
-        }
-        carry_.resize(to);
-        compacted_ = to;
-        if (carry_.size() > MaxProblemBytes) {
-            ClearCarry();
-            skip_ = Skip::Oversize;
-        }
-    }
-
-    void ClearCarry()
-    {
-        carry_.clear();
-        compacted_ = 0;
-    }
-
-    void EndSkippedLine()
-    {
-        ++lineNumber_;
-        if (skip_ == Skip::Oversize && !skipping_) {
-            open_.AddOversizeRow(lineNumber_);
-            if (options_.stream) FinishWhenDecided();
-        }
-        skip_ = Skip::None;
-    }
-
-    void Line(std::string_view line)
-    {
-        ++lineNumber_;
         const LineKind kind = ClassifyLine(line);
         if (kind == LineKind::Blank || kind == LineKind::Comment) return;
         if (kind != LineKind::K && FirstLine()) refused_ = true;  // an input that is no file of problems
@@ -327,9 +232,20 @@ private:
         else if (skipping_)
             return;
         if (kind == LineKind::K && open_.section >= 0) FinishOpen();  // a new problem begins
-        open_.Add(kind, line, lineNumber_, openText_);
+        open_.Add(kind, line, number, openText_);
         if (options_.stream && kind != LineKind::K) FinishWhenDecided();
     }
+    void OversizeLine(std::int64_t number)
+    {
+        if (skipping_) return;
+        open_.AddOversizeRow(number);
+        if (options_.stream) FinishWhenDecided();
+    }
+    bool AtFirstLine() const { return FirstLine(); }
+    bool Stopped() const { return failed_ || refused_; }
+
+private:
+    static std::unique_ptr<Batch> NewBatch() { return std::make_unique<Batch>(); }
 
     // Before any line that counts: the first must start a problem.
     bool FirstLine() const { return problems_ == 0 && !open_.any; }
@@ -349,11 +265,7 @@ private:
 
     void EndOfInput()
     {
-        if (skip_ != Skip::None)
-            EndSkippedLine();
-        else if (!carry_.empty())
-            Line(carry_);  // the last line, unterminated
-        ClearCarry();
+        lines_.End();
         // Lines after the last complete problem of a stream, or an input
         // without a single problem, still make one.
         if (open_.any || problems_ == 0) FinishOpen();
@@ -473,12 +385,9 @@ private:
     std::unique_ptr<Batch> batch_;                  // being filled
     std::deque<std::unique_ptr<Batch>> inFlight_;  // with the workers, in input order
     std::vector<std::unique_ptr<Batch>> spare_;
+    LineSplitter<Reader> lines_{*this};
     ProblemLines open_;  // the problem being read
     std::string openText_;
-    std::string carry_;
-    std::size_t compacted_ = 0;  // carry_ has no runs of blanks before this
-    Skip skip_ = Skip::None;
-    std::int64_t lineNumber_ = 0;
     std::int64_t problems_ = 0;
     std::int64_t answered_ = 0;
     std::int64_t bytesRead_ = 0;
@@ -489,35 +398,6 @@ private:
     bool skipping_ = false;  // the lines of a problem already answered as malformed
     bool malformed_ = false;
     bool withoutReport_ = false;
-};
-
-class TextSource final : public ByteSource {
-public:
-    TextSource(std::string_view text, std::size_t chunk) : text_(text), chunk_(std::max<std::size_t>(chunk, 1)) {}
-    std::ptrdiff_t Read(char* data, std::size_t size) override
-    {
-        const std::size_t n = std::min({size, chunk_, text_.size()});
-        std::copy_n(text_.data(), n, data);  // text_ may be empty, with no data at all
-        text_.remove_prefix(n);
-        return static_cast<std::ptrdiff_t>(n);
-    }
-
-private:
-    std::string_view text_;
-    std::size_t chunk_;
-};
-
-class StringSink final : public ByteSink {
-public:
-    explicit StringSink(std::string& text) : text_(text) {}
-    bool Write(std::string_view text) override
-    {
-        text_ += text;
-        return true;
-    }
-
-private:
-    std::string& text_;
 };
 
 }  // namespace

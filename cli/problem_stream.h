@@ -8,29 +8,9 @@
 #include <string_view>
 
 #include "cli/batch.h"
+#include "core/byte_stream.h"
 
 namespace varno {
-
-// Where the input comes from.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    // Reads at most size bytes into data: how many, 0 at the end of the
-    // input, -1 on an error, with the message for the user in error.
-    virtual std::ptrdiff_t Read(char* data, std::size_t size) = 0;
-    // Whether Read would wait for input that has not come yet.
-    virtual bool WouldWait() { return false; }
-    std::string error;
-};
-
-// Where the answers and the diagnostics go.
-class ByteSink {
-public:
-    virtual ~ByteSink() = default;
-    // Writes all of text; false on an error, with the message in error.
-    virtual bool Write(std::string_view text) = 0;
-    std::string error;
-};
 
 // Told how far the run has come, from time to time.
 class ProgressObserver {
@@ -52,6 +32,9 @@ struct StreamOptions {
     // answered by why, in its place, as a malformed one is.
     ModalOptions modal{};
     int jobs = 1;         // worker threads; 1 does all the work on the calling thread
+    // What the messages on err call the input ("beam.varno: line 5: ..."),
+    // escaped for a terminal; empty: the input is not named.
+    std::string name = {};
 };
 
 // A FILE holding any number of problems, each from its line "K" on. One

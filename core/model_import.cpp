@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
+#include "core/file_io.h"
+#include "core/message_text.h"
 #include "core/number_text.h"
 #include "core/problem_lines.h"
 
@@ -72,18 +70,29 @@ bool ReadNumber(std::string_view field, double& value)
     return true;
 }
 
-bool ReadIndex(std::string_view field, std::int64_t& index)
+// Why field is no row or column number counted from 1, as every format
+// here counts them; "" where it is one. A sign '+' is taken, as C's own
+// readers of these formats take it.
+std::string IndexFault(std::string_view field, const char* what, std::int64_t& index)
 {
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), index);
-    return ec == std::errc() && end == field.data() + field.size() && index >= 1;
+    std::string_view digits = field;
+    if (digits.starts_with('+')) digits.remove_prefix(1);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+    if (ec == std::errc::result_out_of_range) return std::string(what) + " " + Quoted(field) + " is beyond any size";
+    if (ec != std::errc() || end != digits.data() + digits.size() || digits.empty())
+        return Quoted(field) + " is not a " + what + " number";
+    if (index < 1) return std::string(what) + " " + std::to_string(index) + ": rows and columns are counted from 1";
+    return {};
 }
 
-std::string Shown(std::string_view field)
+bool ReadIndex(std::string_view field, std::int64_t& index) { return IndexFault(field, "row", index).empty(); }
+
+// Row and column of an entry line, or why not.
+std::string EntryIndexFault(const std::vector<std::string_view>& words, std::int64_t& i, std::int64_t& j)
 {
-    std::string text(field.substr(0, 40));
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return "\"" + text + (field.size() > 40 ? "...\"" : "\"");
+    std::string why = IndexFault(words[0], "row", i);
+    if (why.empty()) why = IndexFault(words[1], "column", j);
+    return why;
 }
 
 // Calls each(line, number) for every line of text, the final CR gone.
@@ -171,6 +180,7 @@ Dense ReadMatrixMarket(std::string_view name, std::string_view text)
     Reader r(name);
     enum { Header, SizeLine, Entries } stage = Header;
     bool symmetric = false;
+    bool integer = false;
     std::int64_t promised = 0, given = 0, last = 0;
     ForEachLine(text, [&](std::string_view line, std::int64_t number) {
         last = number;
@@ -184,6 +194,7 @@ Dense ReadMatrixMarket(std::string_view name, std::string_view text)
                 return r.Fail(number, "not \"%%MatrixMarket matrix coordinate\" with real or integer entries, "
                                       "symmetric or general");
             symmetric = Lower(words[4]) == "symmetric";
+            integer = Lower(words[3]) == "integer";
             stage = SizeLine;
             return true;
         }
@@ -204,12 +215,14 @@ Dense ReadMatrixMarket(std::string_view name, std::string_view text)
         double value = 0.0;
         if (++given > promised)
             return r.Fail(number, "more entries than the " + std::to_string(promised) + " the size line gives");
-        if (words.size() != 3 || !ReadIndex(words[0], i) || !ReadIndex(words[1], j))
-            return r.Fail(number, "an entry needs a row, a column and a value");
+        if (words.size() != 3) return r.Fail(number, "an entry needs a row, a column and a value");
+        if (std::string why = EntryIndexFault(words, i, j); !why.empty()) return r.Fail(number, why);
         if (i > r.dense.n || j > r.dense.n)
             return r.Fail(number, "entry (" + std::to_string(i) + ", " + std::to_string(j) + ") lies outside the " +
                                       std::to_string(r.dense.n) + " x " + std::to_string(r.dense.n) + " matrix");
-        if (!ReadNumber(words[2], value)) return r.Fail(number, Shown(words[2]) + " is not a number");
+        if (!ReadNumber(words[2], value)) return r.Fail(number, Quoted(words[2]) + " is not a number");
+        if (integer && words[2].find_first_not_of("+-0123456789") != std::string_view::npos)
+            return r.Fail(number, Quoted(words[2]) + " is not an integer, as the header's \"integer\" says");
         // A symmetric file holds one triangle: either is taken, never both.
         if (symmetric && i > j) std::swap(i, j);
         return r.Put(i, j, value, number);
@@ -226,6 +239,9 @@ Dense ReadMatrixMarket(std::string_view name, std::string_view text)
     return r.dense;
 }
 
+// Only the entries that are not zero are written, so a last degree of
+// freedom without mass (or stiffness) leaves no line: the order read is the
+// largest index, and the model's may be larger (see Import).
 Dense ReadTriplets(std::string_view name, std::string_view text)
 {
     Reader r(name);
@@ -235,16 +251,16 @@ Dense ReadTriplets(std::string_view name, std::string_view text)
         const auto words = Fields(line, ' ');
         std::int64_t i = 0, j = 0;
         double value = 0.0;
-        if (words.size() != 3 || !ReadIndex(words[0], i) || !ReadIndex(words[1], j))
-            return r.Fail(number, "a line needs a row, a column and a value");
-        if (!ReadNumber(words[2], value)) return r.Fail(number, Shown(words[2]) + " is not a number");
+        if (words.size() != 3) return r.Fail(number, "a line needs a row, a column and a value");
+        if (std::string why = EntryIndexFault(words, i, j); !why.empty()) return r.Fail(number, why);
+        if (!ReadNumber(words[2], value)) return r.Fail(number, Quoted(words[2]) + " is not a number");
         order = std::max({order, i, j});
         // Beyond the largest order taken nothing is kept: the size is all that is told then.
         if (order > MaxOrder) return true;
         return r.Put(i, j, value, number);
     });
-    if (!r.dense.error.empty()) return r.dense;
-    if (r.Size(order)) r.Symmetric();
+    r.dense.n = static_cast<int>(std::min<std::int64_t>(order, std::numeric_limits<int>::max()));
+    if (r.dense.error.empty() && order <= MaxOrder) r.Symmetric();
     return r.dense;
 }
 
@@ -282,7 +298,7 @@ Dense ReadDelimited(std::string_view name, std::string_view text)
             double value = 0.0;
             if (j < i && fields[k].empty()) continue;  // below the diagonal, left empty
             if (!ReadNumber(fields[k], value)) {
-                r.Fail(number, Shown(fields[k]) + " is not a number" +
+                r.Fail(number, Quoted(fields[k]) + " is not a number" +
                                    (fields[k].find(',') != std::string_view::npos ? " (the decimal separator is '.')" : ""));
                 return r.dense;
             }
@@ -303,25 +319,13 @@ Dense ReadMatrix(std::string_view name, ModelFormat format, std::string_view tex
     return ReadDelimited(name, text);
 }
 
-// The upper triangle, each entry from above the diagonal where it was given there.
-void Store(const Dense& d, Matrix10& X)
+// The upper triangle for n, each entry from above the diagonal where it was
+// given there; what was not given is 0.
+void Store(const Dense& d, int n, Matrix10& X)
 {
-    for (std::size_t i = 0; i < static_cast<std::size_t>(d.n); ++i)
-        for (std::size_t j = i; j < static_cast<std::size_t>(d.n); ++j)
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+        for (std::size_t j = i; j < static_cast<std::size_t>(n); ++j)
             X[i + 1][j + 1] = d.line[i][j] != 0 ? d.a[i][j] : d.a[j][i];
-}
-
-bool ReadFile(const std::string& path, std::string& text, std::string& error, std::string_view shown)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + std::string(shown) + ": " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream all;
-    all << in.rdbuf();
-    text = std::move(all).str();
-    return true;
 }
 
 ModelFormat FormatOf(std::string_view name, std::string_view text)
@@ -329,10 +333,44 @@ ModelFormat FormatOf(std::string_view name, std::string_view text)
     return FormatOfName(name).value_or(FormatOfText(text));
 }
 
-ImportedModel Import(std::string_view kName, ModelFormat kFormat, std::string_view kText, std::string_view mName,
-                     ModelFormat mFormat, std::string_view mText)
+// Why a text is none of the formats read, before any is tried: "" where it
+// may be one. A byte-order mark, as a spreadsheet's UTF-8 export begins,
+// is taken off.
+std::string TextFault(std::string_view name, std::string_view& text, bool& problemFile)
+{
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    const std::string_view head = text.substr(0, 4096);
+    // UTF-16 without its mark still has nothing in one byte of every two.
+    const auto everyOther = [&](std::size_t from) {
+        for (std::size_t i = from; i < head.size(); i += 2)
+            if (head[i] != '\0') return false;
+        return head.size() >= 2;
+    };
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") || everyOther(0) || everyOther(1))
+        return std::string(name) + " is UTF-16 text, which is not read: save it as UTF-8 or plain text";
+    if (head.find('\0') != std::string_view::npos) return std::string(name) + " is not text: it holds NUL bytes";
+    // A problem file, K and M in one, given as one of a model's files.
+    bool first = true;
+    ForEachLine(text, [&](std::string_view line, std::int64_t) {
+        const LineKind kind = ClassifyLine(line);
+        if (kind == LineKind::Blank || kind == LineKind::Comment || line.starts_with('%')) return true;
+        problemFile = first && (kind == LineKind::K || kind == LineKind::M);
+        first = false;
+        return false;
+    });
+    if (problemFile) return std::string(name) + " is a problem file, with K and M together, not one matrix of a model";
+    return {};
+}
+
+ImportedModel Import(std::string_view kName, std::string_view kPath, std::string_view kText, std::string_view mName,
+                     std::string_view mPath, std::string_view mText)
 {
     ImportedModel model;
+    for (auto [name, text] : {std::pair{kName, &kText}, std::pair{mName, &mText}}) {
+        model.error = TextFault(name, *text, model.problemFile);
+        if (!model.ok()) return model;
+    }
+    const ModelFormat kFormat = FormatOf(kPath, kText), mFormat = FormatOf(mPath, mText);
     const Dense k = ReadMatrix(kName, kFormat, kText);
     if (!k.error.empty()) {
         model.error = k.error;
@@ -343,14 +381,23 @@ ImportedModel Import(std::string_view kName, ModelFormat kFormat, std::string_vi
         model.error = m.error;
         return model;
     }
-    if (k.n != m.n) {
+    // A file of triplets gives only a least order; the model's is the other
+    // file's, or the larger of the two.
+    const bool kLeast = kFormat == ModelFormat::Triplets, mLeast = mFormat == ModelFormat::Triplets;
+    const int n = !kLeast ? k.n : !mLeast ? m.n : std::max(k.n, m.n);
+    if ((kLeast ? k.n > n : k.n != n) || (mLeast ? m.n > n : m.n != n)) {
         model.error = std::string(kName) + " holds K of order " + std::to_string(k.n) + " but " + std::string(mName) +
                       " holds M of order " + std::to_string(m.n);
         return model;
     }
-    model.n = k.n;
-    Store(k, model.K);
-    Store(m, model.M);
+    Reader sized(kLeast && m.n > k.n ? mName : kName);
+    if (!sized.Size(n)) {
+        model.error = sized.dense.error;
+        return model;
+    }
+    model.n = n;
+    Store(k, n, model.K);
+    Store(m, n, model.M);
     return model;
 }
 
@@ -391,27 +438,77 @@ ModelFormat FormatOfText(std::string_view text)
 ImportedModel ImportModel(std::string_view kName, std::string_view kText, std::string_view mName,
                           std::string_view mText)
 {
-    return Import(kName, FormatOf(kName, kText), kText, mName, FormatOf(mName, mText), mText);
+    return Import(kName, kName, kText, mName, mName, mText);
 }
 
-ImportedModel ImportModelFiles(const std::string& kPath, const std::string& mPath, std::string_view shownK,
-                               std::string_view shownM)
+ImportedModel ImportModelFiles(const ModelFiles& files)
 {
-    if (shownK.empty()) shownK = kPath;
-    if (shownM.empty()) shownM = mPath;
+    const std::string_view shownK = files.shownK.empty() ? files.k : files.shownK;
+    const std::string_view shownM = files.shownM.empty() ? files.m : files.shownM;
+    const std::string tooLarge =
+        "a model of at most " + std::to_string(MaxOrder) + " degrees of freedom takes far less";
     ImportedModel model;
-    std::string kText, mText;
-    if (!ReadFile(kPath, kText, model.error, shownK) || !ReadFile(mPath, mText, model.error, shownM)) return model;
+    const WholeFile k = ReadWholeFile(files.k, shownK, MaxModelBytes, tooLarge);
+    if (!k.ok()) {
+        model.error = k.error;
+        return model;
+    }
+    const WholeFile m = ReadWholeFile(files.m, shownM, MaxModelBytes, tooLarge);
+    if (!m.ok()) {
+        model.error = m.error;
+        return model;
+    }
     // The format is the path's, the name in messages the one shown.
-    model = Import(shownK, FormatOf(kPath, kText), kText, shownM, FormatOf(mPath, mText), mText);
-    if (!model.ok() || FormatOfName(kPath) != ModelFormat::Triplets) return model;
-    // CalculiX names the rows' degrees of freedom in jobname.dof.
-    std::ifstream dof(kPath.substr(0, kPath.rfind('.')) + ".dof");
+    model = Import(shownK, files.k, k.text, shownM, files.m, m.text);
+    if (!model.ok() || files.dof.empty()) return model;
+    // CalculiX names the rows' degrees of freedom in jobname.dof, a line each.
+    const std::string_view shownDof = files.shownDof.empty() ? files.dof : files.shownDof;
+    const WholeFile dof = ReadWholeFile(files.dof, shownDof, MaxModelBytes, tooLarge);
+    if (!dof.ok()) {
+        model = {};
+        model.error = dof.error;
+        return model;
+    }
     std::vector<std::string> labels;
-    for (std::string line; std::getline(dof, line);)
+    ForEachLine(dof.text, [&](std::string_view line, std::int64_t) {
         if (const std::string_view label = Trim(line); !label.empty()) labels.emplace_back(label);
-    if (labels.size() == static_cast<std::size_t>(model.n)) model.labels = std::move(labels);
+        return labels.size() <= static_cast<std::size_t>(model.n);
+    });
+    if (labels.size() != static_cast<std::size_t>(model.n)) {
+        const std::size_t n = static_cast<std::size_t>(model.n);
+        model = {};
+        model.error = std::string(shownDof) + " names " + (labels.size() > n ? "more than " + std::to_string(n) : std::to_string(labels.size())) +
+                      " degrees of freedom; the model has " + std::to_string(n);
+        return model;
+    }
+    model.labels = std::move(labels);
     return model;
+}
+
+ModelRole RoleOfName(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string name = Lower(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    const std::size_t dot = name.rfind('.');
+    const std::string_view extension = dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
+    if (extension == "sti") return ModelRole::K;
+    if (extension == "mas") return ModelRole::M;
+    // Words, so that the m of "beam" says nothing.
+    const std::string_view base = std::string_view(name).substr(0, dot == std::string::npos || dot == 0 ? name.size() : dot);
+    bool k = false, m = false;
+    for (std::size_t i = 0; i < base.size();) {
+        if (base[i] < 'a' || base[i] > 'z') {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < base.size() && base[end] >= 'a' && base[end] <= 'z') ++end;
+        const std::string_view word = base.substr(i, end - i);
+        k = k || word == "k" || word.starts_with("stiff");
+        m = m || word == "m" || word.starts_with("mass");
+        i = end;
+    }
+    return k == m ? ModelRole::Unknown : k ? ModelRole::K : ModelRole::M;
 }
 
 }  // namespace varno

@@ -20,6 +20,16 @@ enum class ModelFormat {
     Delimited,     // rows of comma-, tab- or blank-separated numbers, full or upper triangle
 };
 
+// A model file is read whole; one larger than any model the program takes
+// could be is refused at once, by its size.
+inline constexpr std::size_t MaxModelBytes = std::size_t{1} << 20;
+
+// Which matrix a file's name says it holds: CalculiX's extensions (.sti,
+// .mas), else a word K or M in the name, or one starting "stiff" or "mass"
+// (beam_K.mtx, beam-mass.csv). Unknown where it says neither, or both.
+enum class ModelRole { Unknown, K, M };
+ModelRole RoleOfName(std::string_view name);
+
 // By extension: .mtx; .sti and .mas; .csv, .tsv and .txt. Nothing for any other name.
 std::optional<ModelFormat> FormatOfName(std::string_view name);
 // By what the text holds, for a name that does not say.
@@ -35,6 +45,9 @@ struct ImportedModel {
     // One line naming the file, the line and what is wrong; or the model's
     // size where it is larger than the program takes.
     std::string error;
+    // The fault is that a file holds a problem (K and M in one) rather
+    // than a matrix: the caller says how to open it instead.
+    bool problemFile = false;
     bool ok() const { return error.empty(); }
 };
 
@@ -43,10 +56,19 @@ struct ImportedModel {
 ImportedModel ImportModel(std::string_view kName, std::string_view kText, std::string_view mName,
                           std::string_view mText);
 
-// The same from two files, with the labels of a CalculiX .dof file beside
-// K's where there is one. shownK and shownM are what messages call them
-// (a path escaped for a terminal, say); empty: the paths themselves.
-ImportedModel ImportModelFiles(const std::string& kPath, const std::string& mPath, std::string_view shownK = {},
-                               std::string_view shownM = {});
+// The same from two regular files of at most MaxModelBytes each, and the
+// labels from the CalculiX .dof file dofPath where one is named (and has n
+// lines); no other file is read. shownK, shownM and shownDof are what
+// messages call them (a path escaped for a terminal, say); empty: the paths
+// themselves.
+struct ModelFiles {
+    std::string k = {};
+    std::string m = {};
+    std::string dof = {};  // empty: none
+    std::string shownK = {};
+    std::string shownM = {};
+    std::string shownDof = {};
+};
+ImportedModel ImportModelFiles(const ModelFiles& files);
 
 }  // namespace varno

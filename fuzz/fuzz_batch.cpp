@@ -4,7 +4,9 @@
 // modes come only with a report, n of them, the modes' real and ascending; a
 // stream of one problem is answered as that problem alone, and a longer one
 // with one JSON line per problem; two worker threads reading a few bytes at a
-// time give the same bytes as one.
+// time give the same bytes as one. The desktop program's Open takes exactly
+// the texts the batch command answers in full, and a problem saved back
+// into its file unchanged gives the file's very bytes.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +16,8 @@
 
 #include "cli/batch.h"
 #include "cli/problem_stream.h"
+#include "core/problem_file.h"
+#include "core/problem_splice.h"
 
 namespace {
 
@@ -25,7 +29,7 @@ void Check(const varno::BatchParse& parsed)
     }
     for (const std::string& warning : parsed.warnings)
         if (warning.find('\n') != std::string::npos) std::abort();
-    if (parsed.problem.n < 2 || parsed.problem.n > 4) std::abort();
+    if (parsed.problem.n < 2 || parsed.problem.n > varno::MaxOrder) std::abort();
     varno::ProgramState state;
     const varno::BatchRun run = varno::RunBatch(parsed.problem, state, {.eigenvalues = true, .modes = true});
     const std::string json = varno::JsonOutput(run);
@@ -118,6 +122,33 @@ void CheckStream(std::string_view text)
     CheckJsonLines(out, -1);
 }
 
+void CheckOpen(std::string_view text)
+{
+    varno::TextSource in(text, 7);
+    const varno::ProblemFileScan scan = varno::ScanProblemFile(in);
+    std::string out, err;
+    if (scan.ok() != (varno::RunProblemText(text, out, err, {}) != 2)) std::abort();
+    if (!scan.ok()) {
+        if (scan.error.find('\n') != std::string::npos || scan.errorLine < 1) std::abort();
+        return;
+    }
+    if (scan.count != KLines(text)) std::abort();
+    for (std::size_t k = 0; k < std::min<std::size_t>(scan.listed.size(), 3); ++k) {
+        const varno::ProblemEntry& entry = scan.listed[k];
+        varno::TextSource from(text.substr(entry.offset));
+        const varno::FileProblem read =
+            varno::ScanProblemFile(from, {.firstLine = entry.line, .firstOffset = entry.offset, .firstOnly = true}).first;
+        if (read.line != entry.line || read.n != entry.n) std::abort();
+        varno::TextSource original(text, 5);
+        std::string saved;
+        const std::string why = varno::SpliceProblem(original, read, read.K, read.M, read.n, [&](std::string_view piece) {
+            saved += piece;
+            return true;
+        });
+        if (!why.empty() || saved != text) std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -126,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     Check(varno::ParseProblemFile(text));
     CheckStream(text);
+    CheckOpen(text);
     const std::size_t split = text.find('|');
     if (split != std::string_view::npos)
         Check(varno::ParseRowsArguments(text.substr(0, split), text.substr(split + 1)));

@@ -120,7 +120,7 @@ expect full_disk $?
 # A fault is named for what it is; a name, however odd, stays on one line.
 printf 'K\n2 0\n6\nM\n1 0\n' >"$work/short_m.txt"
 "$cli" "$work/short_m.txt" 2>"$work/err"
-[[ $? -eq 2 && $(cat "$work/err") == 'varno-cli: line 5: M has 1 row; n is 2, so a row of M is missing' ]]
+[[ $? -eq 2 && $(cat "$work/err") == "varno-cli: $work/short_m.txt: line 5: M has 1 row; n is 2, so a row of M is missing" ]]
 expect missing_m_row $?
 printf 'K\nK\n2 0\n6\nM\n1 0\n2\n' | "$cli" - 2>"$work/err" >/dev/null
 [[ $? -eq 2 && $(cat "$work/err") == 'varno-cli: line 1: K has no rows' ]]; expect doubled_k $?
@@ -129,7 +129,7 @@ printf 'K\nK\n2 0\n6\nM\n1 0\n2\n' | "$cli" - 2>"$work/err" >/dev/null
 expect escaped_name $?
 # Input that never has a line end is refused at its first line, not read for ever.
 timeout 60 "$cli" /dev/zero 2>"$work/err"
-[[ $? -eq 2 && $(cat "$work/err") == 'varno-cli: line 1: rows before the line "K"' ]]; expect dev_zero $?
+[[ $? -eq 2 && $(cat "$work/err") == 'varno-cli: /dev/zero: line 1: rows before the line "K"' ]]; expect dev_zero $?
 timeout 60 "$cli" - </dev/zero 2>"$work/err"; [[ $? -eq 2 ]]; expect nul_stdin $?
 # K and M from other programs' files: the answer to the same rows.
 printf '%%%%MatrixMarket matrix coordinate real symmetric\n2 2 3\n1 1 3000\n2 1 -1000\n2 2 1000\n' >"$work/k.mtx"
@@ -137,6 +137,31 @@ printf '1 1 10\n2 2 5\n' >"$work/job.mas"
 check model_files 0 "$("$cli" --modes -k "3000 -1000; 1000" -m "10 0; 5")" -- \
   --modes --k-file "$work/k.mtx" --m-file "$work/job.mas"
 check model_file_malformed 2 '' -- --k-file "$work/k.mtx" --m-file "$work/short_m.txt"
+# Only the files named are read, and only regular ones; files whose names
+# say the other matrix are refused, unless told.
+printf '1 1 3000\n1 2 -1000\n2 2 1000\n' >"$work/job.sti"
+mkfifo "$work/job.dof"
+timeout 20 "$cli" --k-file "$work/job.sti" --m-file "$work/job.mas" >"$work/out"
+[[ $? -eq 0 && $(cat "$work/out") == "$("$cli" -k "3000 -1000; 1000" -m "10 0; 5")" ]]; expect dof_not_named $?
+check swapped_roles 2 '' -- --k-file "$work/job.mas" --m-file "$work/job.sti"
+check forced_roles 0 "$("$cli" -k "10 0; 5" -m "3000 -1000; 1000")" -- --force-roles --k-file "$work/job.mas" --m-file "$work/job.sti"
+cp "$work/k.mtx" "$work/beam_M.mtx"
+"$cli" --k-file "$work/beam_M.mtx" --m-file "$work/job.mas" 2>"$work/err"
+[[ $? -eq 2 && $(cat "$work/err") == "varno-cli: $work/beam_M.mtx's name says it holds M, but it is given as --k-file; give the files the other way round, or add --force-roles to take them as given" ]]
+expect swapped_by_name $?
+"$cli" --k-file "$work" --m-file "$work/job.mas" 2>"$work/err"
+[[ $? -eq 2 && $(cat "$work/err") == "varno-cli: cannot read $work: Is a directory" ]]; expect model_directory $?
+timeout 20 "$cli" --k-file /dev/zero --m-file "$work/job.mas" 2>"$work/err"
+[[ $? -eq 2 && $(cat "$work/err") == "varno-cli: cannot read /dev/zero: it is a device, not a regular file" ]]
+expect model_device $?
+cp "$examples/beam4.txt" "$work/beam.varno"
+"$cli" --k-file "$work/beam.varno" --m-file "$work/job.mas" 2>"$work/err"
+[[ $? -eq 2 && $(cat "$work/err") == *"beam.varno is a problem file, with K and M together, not one matrix of a model: give it as FILE, not as --k-file or --m-file" ]]
+expect model_problem_file $?
+# A C1 control (U+009B starts a terminal's control sequence) is escaped too.
+printf 'K\n2 0\n6\nM\n1\xc2\x9b 0\n2\n' >"$work/c1.txt"
+"$cli" "$work/c1.txt" 2>"$work/err" >/dev/null
+[[ $(cat "$work/err") == "varno-cli: $work/c1.txt: line 5: M row 1, column 1: \"1\\xc2\\x9b\" is read as 1" ]]; expect c1_escaped $?
 for option in --help --version; do
   "$cli" $option >/dev/full 2>"$work/err"
   [[ $? -eq 2 && $(cat "$work/err") == "varno-cli: cannot write standard output: No space left on device" ]]
@@ -164,7 +189,7 @@ for k in $(seq 300); do
   if [[ $k -eq 200 ]]; then printf 'K\n3000 -1000\n1000\nM\n1,5 0\n5\n'; else printf 'K\n2 0\n6\nM\n1 0\n2\n'; fi
 done >"$work/many.txt"
 tty=$(script -qec "'$cli' '$work/many.txt' >/dev/null" /dev/null </dev/null)
-[[ "$tty" == $'\r\e[K'"varno-cli: 128 problems, "*" a second, 100 % read, "*" left"$'\r\e[K'"varno-cli: line 1199: "*$'read as 1\r\n'"varno-cli: 128 problems"*$'\r\e[K' ]]
+[[ "$tty" == $'\r\e[K'"varno-cli: 128 problems, "*" a second, 100 % read, "*" left"$'\r\e[K'"varno-cli: $work/many.txt: line 1199: "*$'read as 1\r\n'"varno-cli: 128 problems"*$'\r\e[K' ]]
 expect progress_terminal $?
 # Answers on the same terminal start on a line of their own.
 tty=$(script -qec "'$cli' '$work/many.txt'" /dev/null </dev/null)
@@ -173,7 +198,7 @@ expect progress_with_answers $?
 [[ -z $(script -qec "'$cli' --no-progress '$work/many.txt' >/dev/null 2>&1" /dev/null </dev/null) ]]
 expect progress_off $?
 "$cli" "$work/many.txt" >/dev/null 2>"$work/err"
-[[ $(cat "$work/err") == "varno-cli: line 1199: "*"read as 1" ]]; expect progress_not_in_file $?
+[[ $(cat "$work/err") == "varno-cli: $work/many.txt: line 1199: "*"read as 1" ]]; expect progress_not_in_file $?
 tty=$(script -qec "cat '$work/many.txt' | '$cli' --progress - >/dev/null" /dev/null </dev/null)
 [[ "$tty" == *" problems, "*" a second"* && "$tty" != *"% read"* ]]; expect progress_pipe $?
 # Modes with four workers: the bytes of one.
@@ -197,7 +222,7 @@ json=$("$cli" --json --directions x,y -k "3000 -1000; 1000" -m "10 0; 5")
 expect json_directions $?
 check version 0 "varno-cli $(sed -n 's/^project(varno VERSION \([0-9.]*\).*/\1/p' "$examples/../CMakeLists.txt")" -- --version
 # The man page's worked modes table is what the command prints for it.
-page=$(sed -n '/^Modes$/,/^\.fi$/p' "$examples/../man/varno-cli.1" | sed -e '$d' -e 's/\\-/-/g')
+page=$(sed -n '/^Modes$/,/^\.fi$/p' "$examples/../man/varno-cli.1.in" | sed -e '$d' -e 's/\\-/-/g')
 shown=$("$cli" --modes -k "3000 -1000; 1000" -m "10 0; 5" | sed -n '/^Modes$/,$p')
 total=$((total + 1))
 if [[ -n "$page" && "$shown" == "$page" ]]; then echo "ok   man_modes_example"

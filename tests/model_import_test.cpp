@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,7 +23,7 @@ TEST(ModelImport, EachFormatGoodAndMalformed)
 {
     const struct {
         const char* kName;
-        const char* kText;
+        std::string kText;
         const char* mName;
         const char* mText;
         const char* error;  // "" where it reads as K = [2 -1; -1 6], M = diag(1, 2)
@@ -57,17 +58,31 @@ TEST(ModelImport, EachFormatGoodAndMalformed)
          "K.mtx: line 4: entry (1, 2) was given on line 3 already"},
         {"K.sti", "1 1\n", "M.mas", Mas, "K.sti: line 1: a line needs a row, a column and a value"},
         {"K.sti", Sti, "M.mas", "1 1 1\n7 7 1\n", "M.mas: the model has 7 degrees of freedom; the program takes at most 6"},
-        {"K.sti", "1 1 1\n", "M.mas", Mas, "K.sti: the model has 1 degree of freedom; the program takes at least 2"},
+        {"K.sti", "1 1 1\n", "M.mas", "1 1 1\n", "K.sti: the model has 1 degree of freedom; the program takes at least 2"},
         {"K.csv", "2;1,5\n1,5;6\n", "M.csv", "1,0\n0,2\n",
          "K.csv: line 1: \"1,5\" is not a number (the decimal separator is '.')"},
         {"K.csv", "2,-1\n-1,6,7\n", "M.csv", "1,0\n0,2\n", "K.csv: line 2: row 2 has 3 entries; expected 1 or 2"},
         {"K.csv", "2,-1,0\n-1,6,0\n0,0,1\n", "M.csv", "1,0\n0,2\n", "K.csv holds K of order 3 but M.csv holds M of order 2"},
+        // What a file holds that is no matrix of the kind its name says.
+        {"K.mtx", "%%MatrixMarket matrix coordinate integer symmetric\n2 2 1\n1 1 2.5\n", "M.mtx", MtxGeneral,
+         "K.mtx: line 3: \"2.5\" is not an integer, as the header's \"integer\" says"},
+        {"K.sti", "0 1 2\n", "M.mas", Mas, "K.sti: line 1: row 0: rows and columns are counted from 1"},
+        {"K.sti", "1 1 2\n+1 +2 -1\n2 2 6\n", "M.mas", Mas, ""},
+        {"K.csv", "\xEF\xBB\xBF" "2,-1\n-1,6\n", "M.csv", "1,0\n0,2\n", ""},
+        {"K.csv", std::string("\xFF\xFE" "2\0,\0-\0" "1\0\n\0", 14).c_str(), "M.csv", "1,0\n0,2\n",
+         "K.csv is UTF-16 text, which is not read: save it as UTF-8 or plain text"},
+        {"beam.varno", "# n = 2\nK\n2 -1\n6\nM\n1 0\n2\n", "M.mas", Mas,
+         "beam.varno is a problem file, with K and M together, not one matrix of a model"},
+        {"K.sti", "1 1 \x9b\xc2\x9b\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\n",
+         "M.mas", Mas,
+         "K.sti: line 1: \"\\x9b\\xc2\\x9b\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac...\" is not a number"},
         // By content, three lines of three numbers that make a symmetric matrix are one.
         {"K", "2 1 1\n1 2 1\n1 1 2\n", "M.csv", "1,0\n0,2\n", "K holds K of order 3 but M.csv holds M of order 2"},
     };
     for (const auto& c : cases) {
         const ImportedModel model = ImportModel(c.kName, c.kText, c.mName, c.mText);
         EXPECT_EQ(model.error, c.error) << c.kName << ": " << c.kText;
+        EXPECT_EQ(model.problemFile, std::string_view(c.kName).ends_with(".varno")) << c.kName;
         if (!model.ok()) continue;
         EXPECT_EQ(model.n, 2);
         EXPECT_EQ(model.K[1][1], 2);
@@ -79,7 +94,20 @@ TEST(ModelImport, EachFormatGoodAndMalformed)
     }
 }
 
-// CalculiX's files on disk, with the labels of the .dof beside them.
+// A CalculiX mass matrix writes no line for a degree of freedom without
+// mass: the model's order is K's.
+TEST(ModelImport, AMasslessLastDegreeOfFreedom)
+{
+    const ImportedModel model = ImportModel("job.sti", Sti, "job.mas", "1 1 1\n");
+    ASSERT_TRUE(model.ok()) << model.error;
+    EXPECT_EQ(model.n, 2);
+    EXPECT_EQ(model.M[1][1], 1);
+    EXPECT_EQ(model.M[2][2], 0);
+}
+
+// CalculiX's files on disk, with the labels of the .dof named with them;
+// only regular files are read, none larger than a model needs, and none
+// that was not named.
 TEST(ModelImport, FilesWithTheirLabels)
 {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("varno-import-" + std::to_string(::getpid()));
@@ -88,11 +116,32 @@ TEST(ModelImport, FilesWithTheirLabels)
     write("job.sti", Sti);
     write("job.mas", Mas);
     write("job.dof", "1.1\n1.2\n");
-    const ImportedModel model = ImportModelFiles((dir / "job.sti").string(), (dir / "job.mas").string());
+    const ImportedModel model = ImportModelFiles(
+        {.k = (dir / "job.sti").string(), .m = (dir / "job.mas").string(), .dof = (dir / "job.dof").string()});
     EXPECT_TRUE(model.ok()) << model.error;
     EXPECT_EQ(model.labels, (std::vector<std::string>{"1.1", "1.2"}));
-    const ImportedModel missing = ImportModelFiles((dir / "none.sti").string(), (dir / "job.mas").string(), "none.sti");
-    EXPECT_EQ(missing.error, "cannot read none.sti: No such file or directory");
+    const ImportedModel unnamed = ImportModelFiles({.k = (dir / "job.sti").string(), .m = (dir / "job.mas").string()});
+    EXPECT_TRUE(unnamed.ok() && unnamed.labels.empty()) << unnamed.error;
+    std::filesystem::create_directory(dir / "models");
+    ASSERT_EQ(mkfifo((dir / "pipe.sti").c_str(), 0600), 0);
+    {
+        std::ofstream((dir / "huge.sti")) << std::string(MaxModelBytes + 1, ' ');
+    }
+    const struct {
+        std::string k;
+        const char* error;
+    } unread[] = {
+        {"none.sti", "cannot read none.sti: No such file or directory"},
+        {"models", "cannot read models: Is a directory"},
+        {"pipe.sti", "cannot read pipe.sti: it is a named pipe, not a regular file"},
+        {"/dev/zero", "cannot read /dev/zero: it is a device, not a regular file"},
+        {"huge.sti", "huge.sti is 1.01 MiB; a model of at most 6 degrees of freedom takes far less: a file larger than "
+                     "1 MiB is not read"},
+    };
+    for (const auto& c : unread) {
+        const std::string path = c.k.starts_with('/') ? c.k : (dir / c.k).string();
+        EXPECT_EQ(ImportModelFiles({.k = path, .m = (dir / "job.mas").string(), .shownK = c.k}).error, c.error);
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -16,6 +16,14 @@
 namespace varno::test {
 namespace {
 
+// As Open reads a file: a few bytes at a time, so that every line and mark
+// also arrives split.
+ProblemFileScan Scan(std::string_view text, std::size_t chunk = 7)
+{
+    TextSource in(text, chunk);
+    return ScanProblemFile(in);
+}
+
 std::uint64_t Bits(double x) { return std::bit_cast<std::uint64_t>(x); }
 
 TEST(ProblemFile, WrittenFileReadsBackToTheSameBits)
@@ -32,10 +40,10 @@ TEST(ProblemFile, WrittenFileReadsBackToTheSameBits)
             for (std::size_t j = i; j <= 4; ++j) (*X)[i][j] = tricky[k++ % std::size(tricky)];
     const std::string text = WriteProblemFile(K, M, 4, "9.8");
     EXPECT_TRUE(text.starts_with("# n = 4, written by varno 9.8\nK\n0.1 -0 5e-324 -5e-324\n")) << text;
-    const ProblemFileRead read = ReadProblemFile(text);
+    const ProblemFileScan read = Scan(text);
     ASSERT_TRUE(read.ok()) << read.error;
-    ASSERT_EQ(read.problems.size(), 1u);
-    const FileProblem& p = read.problems[0];
+    ASSERT_EQ(read.count, 1);
+    const FileProblem& p = read.first;
     EXPECT_EQ(p.n, 4);
     EXPECT_EQ(p.line, 2);
     const BatchParse batch = ParseProblemFile(text, 1, true);  // strict: not one entry misread
@@ -75,9 +83,9 @@ TEST(ProblemFile, OpenTakesWhatTheBatchCommandTakes)
          "line 2: the rows of this problem hold more than 1 MiB."},
     };
     for (const auto& c : cases) {
-        const ProblemFileRead read = ReadProblemFile(c.text);
+        const ProblemFileScan read = Scan(c.text, c.text.size() > 4096 ? 1 << 16 : 7);
         EXPECT_EQ(read.error, c.error) << c.text.substr(0, 80);
-        EXPECT_EQ(static_cast<int>(read.problems.size()), c.problems) << c.text.substr(0, 80);
+        EXPECT_EQ(read.count, c.problems) << c.text.substr(0, 80);
         std::string out, err;
         const int status = RunProblemText(c.text, out, err, {});
         EXPECT_EQ(status == 2, !read.ok()) << c.text.substr(0, 80);
@@ -87,6 +95,39 @@ TEST(ProblemFile, OpenTakesWhatTheBatchCommandTakes)
         EXPECT_NE(err.substr(0, err.find('\n')).find(reason), std::string::npos) << err;
         EXPECT_EQ(read.errorLine, std::stoi(read.error.substr(5)));
     }
+}
+
+// Open keeps what its list needs, however many problems a file holds; its
+// line numbers go past 2^31; a file whose first line is no "K" is told apart.
+TEST(ProblemFile, OpenStaysBoundedAndCountsEveryLine)
+{
+    // Problems without end, made as they are read.
+    struct Many final : ByteSource {
+        std::int64_t left;
+        explicit Many(std::int64_t count) : left(count) {}
+        std::ptrdiff_t Read(char* data, std::size_t size) override
+        {
+            constexpr std::string_view One = "K\n1 0\n1\nM\n1 0\n1\n";
+            std::size_t put = 0;
+            for (; left > 0 && put + One.size() <= size; --left, put += One.size()) One.copy(data + put, One.size());
+            return static_cast<std::ptrdiff_t>(put);
+        }
+    } many(MaxListedProblems + 25);
+    const ProblemFileScan scan = ScanProblemFile(many);
+    EXPECT_EQ(scan.count, static_cast<std::int64_t>(MaxListedProblems) + 25);
+    EXPECT_EQ(scan.listed.size(), MaxListedProblems);
+    EXPECT_EQ(scan.listed.back().line, 6 * static_cast<std::int64_t>(MaxListedProblems) - 5);
+    EXPECT_EQ(scan.listed.back().offset, 16 * (MaxListedProblems - 1));
+
+    TextSource far("K\n2 0\n6\nM\n1 0\n");
+    const ProblemFileScan late = ScanProblemFile(far, {.firstLine = std::int64_t{1} << 31});
+    EXPECT_EQ(late.error, "line 2147483652: M has 1 row; n is 2, so a row of M is missing.");
+
+    const struct {
+        const char* text;
+        bool notProblems;
+    } starts[] = {{"notes on the beam\nK\n", true}, {"# mine\n\nM\n", true}, {"K\n1 2 3\n", false}};
+    for (const auto& start : starts) EXPECT_EQ(Scan(start.text).notProblems, start.notProblems) << start.text;
 }
 
 }  // namespace

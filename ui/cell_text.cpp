@@ -94,10 +94,15 @@ CellHints HintsForCell(const QString& text, const QString& note, bool overflows)
                               : text.left(Longest) + Ellipsis + QStringLiteral(" (%1 characters)").arg(text.size());
     CellHints hints;
     hints.description = note.isEmpty() ? whole : whole + QLatin1Char('\n') + note;
-    // Rich text, so that a text that looks like markup is shown as typed.
-    hints.toolTip = QStringLiteral("<p style=\"white-space:pre-wrap\">") + whole.toHtmlEscaped() + QStringLiteral("</p>");
-    if (!note.isEmpty()) hints.toolTip += QStringLiteral("<p>") + note.toHtmlEscaped() + QStringLiteral("</p>");
+    hints.toolTip = hints.description;
+    hints.wrap = true;
     return hints;
+}
+
+QString PlainToolTip(const QString& text, bool wrap)
+{
+    if (!wrap && !text.contains(QLatin1Char('<')) && !text.contains(QLatin1Char('&'))) return text;
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 }  // namespace varno::ui

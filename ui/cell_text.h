@@ -19,11 +19,19 @@ QString ShortenedCellText(const QString& text, const std::function<bool(const QS
 
 // The tooltip and the accessible description of a cell: the note on how its
 // text is read (may be empty), and, when the text is longer than the cell,
-// the whole text before it.
+// the whole text before it. Both plain text: the tooltip is made with
+// PlainToolTip once whatever goes before it is added.
 struct CellHints {
     QString toolTip;
     QString description;
+    bool wrap = false;  // a long text, to be wrapped in the tooltip
 };
 CellHints HintsForCell(const QString& text, const QString& note, bool overflows);
+
+// A tooltip that shows text as it is, wrapped at its line ends and, with
+// wrap, within lines too. Qt takes a tooltip for rich text where it looks
+// like markup, so that a label "<h1>" from a file would show as a heading
+// (and "<img src=...>" load a file): such a text is escaped.
+QString PlainToolTip(const QString& text, bool wrap = false);
 
 }  // namespace varno::ui

@@ -9,10 +9,25 @@
 namespace varno::ui {
 namespace {
 
-// A name typed without the suffix of the kind chosen gets it; any other is kept.
-QString WithSuffix(QString path, const QString& suffix)
+// A name from the disk goes into a box as it is, never read as markup.
+int Ask(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons, QMessageBox::StandardButton preferred)
 {
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + suffix;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Modes"), text, buttons, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(preferred);
+    return box.exec();
+}
+
+// A name typed without the suffix of the kind chosen gets it; any other is
+// kept. The dialog asked before replacing the name typed, not this one: a
+// file of the name with the suffix is asked about here. Empty for none.
+QString WithSuffix(QWidget* parent, QString path, const QString& suffix)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+    path += QLatin1Char('.') + suffix;
+    if (QFileInfo::exists(path) && Ask(parent, QStringLiteral("%1 already exists. Replace it?").arg(QFileInfo(path).fileName()),
+                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return {};
     return path;
 }
 
@@ -23,7 +38,7 @@ QString DesktopExportPrompts::TableFile(const QString& folder)
     const QString path = QFileDialog::getSaveFileName(parent_, QStringLiteral("Save Table"),
                                                       QDir(folder).filePath(QStringLiteral("modes.csv")),
                                                       QStringLiteral("CSV (*.csv);;All files (*)"));
-    return WithSuffix(path, QStringLiteral("csv"));
+    return WithSuffix(parent_, path, QStringLiteral("csv"));
 }
 
 PlotFile DesktopExportPrompts::PlotFileChoice(const QString& folder, QSize once)
@@ -41,13 +56,13 @@ PlotFile DesktopExportPrompts::PlotFileChoice(const QString& folder, QSize once)
     if (path.isEmpty()) return {};
     const qsizetype index = filters.indexOf(chosen);
     const bool svg = index == filters.size() - 1 || QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0;
-    if (svg) return {WithSuffix(path, QStringLiteral("svg")), 0};
-    return {WithSuffix(path, QStringLiteral("png")), index >= 0 ? PlotTimes[index] : PlotTimes[0]};
+    if (svg) return {WithSuffix(parent_, path, QStringLiteral("svg")), 0};
+    return {WithSuffix(parent_, path, QStringLiteral("png")), index >= 0 ? PlotTimes[index] : PlotTimes[0]};
 }
 
 void DesktopExportPrompts::CannotWrite(const QString& path)
 {
-    QMessageBox::warning(parent_, QStringLiteral("Modes"), QStringLiteral("Cannot write %1.").arg(path));
+    Ask(parent_, QStringLiteral("Cannot write %1.").arg(path), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 }  // namespace varno::ui

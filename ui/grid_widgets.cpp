@@ -94,7 +94,7 @@ void CellEdit::updateHints()
         if (place_.isEmpty()) return hint;
         return hint.isEmpty() ? place_ : QString(place_ + QLatin1Char('\n') + hint);
     };
-    setToolTip(placed(hints.toolTip));
+    setToolTip(PlainToolTip(placed(hints.toolTip), hints.wrap));
     setAccessibleDescription(placed(hints.description));
 }
 

@@ -45,14 +45,15 @@ A value longer than its cell is shown shortened with &ldquo;&hellip;&rdquo;; its
 <p>Problems are saved as text in the batch command's format (a line <tt>K</tt>, its rows,
 a line <tt>M</tt>, its rows), suggested with the suffix <tt>.varno</tt>;
 <tt>varno-cli FILE</tt> answers the same file. <tt>varno FILE</tt> opens one, and so does
-dropping it on the window. Of a file with several problems you pick one.</p>
+dropping it on the window. Of a file with several problems you pick one; <b>Save</b> puts it
+back in its place, the rest of the file as it was. Escape stops the reading of a large file.</p>
 <p><b>Import&hellip;</b> in the File menu takes K and M from two files chosen together:
 Matrix Market (<tt>.mtx</tt>), CalculiX (<tt>.sti</tt> and <tt>.mas</tt>) or CSV and tab-separated text.
 Name them with K and M (<tt>beam_K.mtx</tt>, <tt>beam_M.mtx</tt>) unless they are CalculiX's.
-Where the model names its degrees of freedom, each cell's tooltip gives its two.</p>
+Choose CalculiX's <tt>.dof</tt> with them, and each cell's tooltip names its two degrees of freedom.</p>
 <h3>More</h3>
 <p>The manual pages: <tt>man varno</tt> and <tt>man varno-cli</tt>
-(in a source tree: <tt>man -l man/varno.1</tt>). The README (<tt>README.md</tt> at the top
+(in a build tree: <tt>man -l build/man/varno.1</tt>). The README (<tt>README.md</tt> at the top
 of the source tree) is the user guide; <tt>docs/accuracy.md</tt> says how the results are checked.
 The About box is in the window's context menu (right-click).</p>
 )";

@@ -15,7 +15,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -472,10 +471,18 @@ void CMainDialog::changeEvent(QEvent* event)
         for (int cell = id::FirstCell; cell <= id::LastCell; ++cell) ShowNote(cell);
     QDialog::changeEvent(event);
 }
-void CMainDialog::accept() { OnOK(); }
+void CMainDialog::accept()
+{
+    if (!background_.busy()) OnOK();
+}
 
 void CMainDialog::reject()
 {
+    // While a file is read or saved, Escape, Exit and the close box stop that.
+    if (background_.busy()) {
+        background_.Stop();
+        return;
+    }
     if (MayLeave()) QDialog::reject();
 }
 
@@ -492,208 +499,6 @@ void CMainDialog::UpdateTitle()
 {
     setWindowTitle(QStringLiteral("%1[*] \u2014 varno version " VARNO_VERSION).arg(FromStd(session_.DisplayName())));
     setWindowModified(problemModified());
-}
-
-void CMainDialog::BuildFileMenu()
-{
-    fileMenu_ = new QMenu(this);
-    openAction_ = new QAction(QStringLiteral("&Open\u2026"), this);
-    openAction_->setShortcut(QKeySequence::Open);
-    saveAction_ = new QAction(QStringLiteral("&Save"), this);
-    saveAction_->setShortcut(QKeySequence::Save);
-    saveAsAction_ = new QAction(QStringLiteral("Save &As\u2026"), this);
-    saveAsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    importAction_ = new QAction(QStringLiteral("&Import\u2026"), this);
-    importAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    // On the window too, so that their keys work with the menu closed.
-    addActions({openAction_, saveAction_, saveAsAction_, importAction_});
-    connect(importAction_, &QAction::triggered, this, [this] { Import(); });
-    connect(openAction_, &QAction::triggered, this, [this] { Open(); });
-    connect(saveAction_, &QAction::triggered, this, [this] { Save(); });
-    connect(saveAsAction_, &QAction::triggered, this, [this] { SaveAs(); });
-    file_->setMenu(fileMenu_);
-    FillFileMenu();
-}
-
-void CMainDialog::FillFileMenu()
-{
-    fileMenu_->clear();
-    fileMenu_->addActions({openAction_, saveAction_, saveAsAction_});
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(importAction_);
-    fileMenu_->addSeparator();
-    if (recent_.empty()) fileMenu_->addAction(QStringLiteral("No recent files"))->setEnabled(false);
-    const QFontMetrics metrics(fileMenu_->font());
-    for (std::size_t k = 0; k < recent_.size(); ++k) {
-        const QString path = FromStd(recent_[k]);
-        const QFileInfo info(path);
-        // The name whole, its folder shortened in the middle: the menu stays
-        // within the screen at any scale.
-        const QString folder = metrics.elidedText(info.path(), Qt::ElideMiddle, 40 * metrics.averageCharWidth());
-        const auto escaped = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
-        QAction* action = fileMenu_->addAction(
-            QStringLiteral("&%1 %2 \u2013 %3").arg(k + 1).arg(escaped(info.fileName()), escaped(folder)));
-        action->setToolTip(path);
-        connect(action, &QAction::triggered, this, [this, path] { OpenFile(path); });
-    }
-    fileMenu_->setToolTipsVisible(true);
-}
-
-void CMainDialog::setRecentFiles(std::vector<std::string> recent, RecentSink sink)
-{
-    if (recent.size() > RecentCount) recent.resize(RecentCount);
-    recent_ = std::move(recent);
-    recentSink_ = std::move(sink);
-    FillFileMenu();
-}
-
-void CMainDialog::Remember(const QString& path)
-{
-    recent_ = WithRecent(std::move(recent_), QFileInfo(path).absoluteFilePath().toStdString());
-    if (recentSink_) recentSink_(recent_);
-    FillFileMenu();
-}
-
-bool CMainDialog::Open()
-{
-    const QString folder = session_.path().empty() ? QString() : QFileInfo(FromStd(session_.path())).path();
-    const QString path = prompts_.FileToOpen(folder);
-    return !path.isEmpty() && OpenFile(path);
-}
-
-bool CMainDialog::OpenFile(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        channel_.ShowMessage(QStringLiteral("Cannot open %1: %2.").arg(path, file.errorString()).toStdString());
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    const ProblemFileRead read = ReadProblemFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (!read.ok()) {
-        channel_.ShowMessage(QStringLiteral("Cannot open %1:\n%2").arg(name, FromStd(read.error)).toStdString());
-        return false;
-    }
-    std::size_t pick = 0;
-    if (read.problems.size() > 1) {
-        QStringList items;
-        for (const FileProblem& problem : read.problems)
-            items << QStringLiteral("Line %1: n = %2").arg(problem.line).arg(problem.n);
-        const int chosen = prompts_.PickProblem(name, items);
-        if (chosen < 0 || chosen >= items.size()) return false;
-        pick = static_cast<std::size_t>(chosen);
-    }
-    if (!MayLeave()) return false;
-    Load(read.problems[pick]);
-    session_.setPath(QFileInfo(path).absoluteFilePath().toStdString());
-    session_.MarkSaved(state_.store);
-    UpdateTitle();
-    Remember(path);
-    return true;
-}
-
-bool CMainDialog::Import()
-{
-    const QString folder = session_.path().empty() ? QString() : QFileInfo(FromStd(session_.path())).path();
-    const QStringList files = prompts_.ModelFilesToImport(folder);
-    if (files.isEmpty()) return false;
-    const ModelPair pair = PairModelFiles(files);
-    if (!pair.error.isEmpty()) {
-        channel_.ShowMessage(pair.error.toStdString());
-        return false;
-    }
-    const ImportedModel model =
-        ImportModelFiles(QFile::encodeName(pair.k).toStdString(), QFile::encodeName(pair.m).toStdString(),
-                         QFileInfo(pair.k).fileName().toStdString(), QFileInfo(pair.m).fileName().toStdString());
-    if (!model.ok()) {
-        channel_.ShowMessage("Cannot import K and M:\n" + model.error);
-        return false;
-    }
-    if (!MayLeave()) return false;
-    FileProblem problem;
-    problem.n = model.n;
-    problem.K = model.K;
-    problem.M = model.M;
-    for (std::size_t i = 1; i <= static_cast<std::size_t>(model.n); ++i)
-        for (std::size_t j = i; j <= static_cast<std::size_t>(model.n); ++j) {
-            problem.kTexts.push_back(FormatShortest(model.K[i][j]));
-            problem.mTexts.push_back(FormatShortest(model.M[i][j]));
-        }
-    Load(problem, model.labels);
-    // Not the file opened before: a Save asks where to.
-    session_.setPath({});
-    UpdateTitle();
-    return true;
-}
-
-void CMainDialog::Load(const FileProblem& problem, std::vector<std::string> labels)
-{
-    typed_.Clear();
-    labels_ = std::move(labels);
-    state_.store.K = problem.K;
-    state_.store.M = problem.M;
-    // Texts misread in the file are marked in their cells, as if typed.
-    std::size_t k = 0;
-    for (int i = 1; i <= problem.n; ++i)
-        for (int j = i; j <= problem.n; ++j, ++k) {
-            typed_.Typed(Which::K, CellAt(i, j), problem.kTexts[k]);
-            typed_.Typed(Which::M, CellAt(i, j), problem.mTexts[k]);
-        }
-    {
-        const QSignalBlocker dimension(dimensionList_);
-        const QSignalBlocker action(actionList_);
-        dimensionList_->setCurrentRow(problem.n - 2);
-        actionList_->setCurrentRow(0);
-    }
-    OnDimensionChange();
-    OnActionChange();  // shows K, each cell written back to the very value read
-}
-
-bool CMainDialog::Save() { return session_.path().empty() ? SaveAs() : SaveTo(FromStd(session_.path())); }
-
-bool CMainDialog::SaveAs()
-{
-    const QString suggested = session_.path().empty() ? QStringLiteral("untitled.varno") : FromStd(session_.path());
-    const QString path = prompts_.FileToSave(suggested);
-    return !path.isEmpty() && SaveTo(path);
-}
-
-bool CMainDialog::SaveTo(const QString& path)
-{
-    const int n = state_.store.Dimension;
-    if (n < 2 || n > MaxOrder) {
-        channel_.ShowMessage(SelectDimensionMessage);
-        return false;
-    }
-    const std::string text = WriteProblemFile(state_.store.K, state_.store.M, n, ProgramVersion);
-    QSaveFile file(path);
-    const auto size = static_cast<qint64>(text.size());
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), size) != size || !file.commit()) {
-        channel_.ShowMessage(QStringLiteral("Cannot save %1: %2.").arg(path, file.errorString()).toStdString());
-        return false;
-    }
-    session_.setPath(QFileInfo(path).absoluteFilePath().toStdString());
-    session_.MarkSaved(state_.store);
-    UpdateTitle();
-    Remember(path);
-    return true;
-}
-
-void CMainDialog::dragEnterEvent(QDragEnterEvent* event)
-{
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!urls.isEmpty() && urls.front().isLocalFile()) event->acceptProposedAction();
-}
-
-void CMainDialog::dropEvent(QDropEvent* event)
-{
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-    event->acceptProposedAction();
-    // Not inside the drop: the program the file came from waits for it to end,
-    // and opening may ask questions first.
-    QTimer::singleShot(0, this, [this, path = urls.front().toLocalFile()] { OpenFile(path); });
 }
 
 void CMainDialog::OnSysCommand(int command)

@@ -13,6 +13,9 @@
 #include "core/framework.h"
 #include "core/problem_file.h"
 #include "core/program_state.h"
+#include "core/file_save.h"
+#include "core/problem_document.h"
+#include "ui/background.h"
 #include "ui/dialog_units.h"
 #include "ui/modes_text.h"
 #include "ui/session.h"
@@ -97,12 +100,16 @@ public:
     // Reads a problem file into the window: one problem, or the one picked
     // of several. A file that cannot be read leaves the window as it was;
     // unsaved changes are asked about first. True when a problem was opened.
+    // path: bytes, as the system has them (a name need not be UTF-8).
+    bool OpenFile(const std::string& path);
     bool OpenFile(const QString& path);
     // Open..., Save, Save As...: false where nothing was opened or saved.
+    // Save writes the problem back in its place in the file it came from,
+    // every other byte of the file kept, and asks first where the file has
+    // changed on disk since; Save As writes it alone, to a new file.
     bool Open();
     bool Save();
     bool SaveAs();
-    bool SaveTo(const QString& path);
     // Import...: K and M from the two files of a model that other programs
     // write (core/model_import.h), chosen together. Replaces the problem as
     // Open does, with no file to save to yet; a model that cannot be read
@@ -114,6 +121,11 @@ public:
     // keep them.
     void setRecentFiles(std::vector<std::string> recent, RecentSink sink);
     const std::vector<std::string>& recentFiles() const { return recent_; }
+
+    // Where saves reach the disk; tests put a full one here.
+    void setSaveIo(SaveIo& io) { saveIo_ = &io; }
+    // Busy with a file: no input reaches the window but Escape.
+    bool busy() const { return background_.busy(); }
 
     QWidget* control(int id) const;
     // The template's page, inside a scroll area that is as large as the
@@ -155,7 +167,14 @@ private:
     void Load(const FileProblem& problem, std::vector<std::string> labels = {});
     // Where the problem is left: true to go on.
     bool MayLeave();
-    void Remember(const QString& path);
+    void Remember(const std::string& path);
+    void Forget(const std::string& path);
+    // Save's two ways: into the file the problem came from, in its place;
+    // or alone, as a new file.
+    bool SaveOver(const ProblemSource& source);
+    bool SaveNew(const std::string& path);
+    // After either: the window follows a save that was done, or says why not.
+    bool Saved(const ProblemSave& save, const std::string& path, const MatrixStore& written);
     void UpdateTitle();
     // Marks a cell whose text is not read as it looks, with the reason as
     // tooltip and accessible description; clears the mark otherwise.
@@ -172,6 +191,8 @@ private:
     AboutOpener openAbout_;
     DialogUnits units_;
     Session session_;
+    BackgroundWork background_;
+    SaveIo* saveIo_ = &SystemSaveIo();
     TypedTexts typed_;
     bool pasting_ = false;  // a whole matrix is being pasted: its entries count as typed
     std::vector<std::string> recent_;

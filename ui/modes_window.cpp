@@ -20,7 +20,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QSaveFile>
+#include <QBuffer>
+#include <QFile>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -32,6 +33,7 @@
 #include <iterator>
 #include <cmath>
 
+#include "core/file_save.h"
 #include "core/number_text.h"
 #include "ui/dialog_units.h"
 
@@ -453,40 +455,44 @@ void ModesWindow::showEvent(QShowEvent* event)
 
 bool ModesWindow::SavePlot(const QString& path, int times)
 {
+    // Drawn into memory first, then saved as a problem is: a full disk
+    // never leaves half a picture in the place of the one that was there.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
         QSvgGenerator svg;
-        svg.setFileName(path);
+        svg.setOutputDevice(&buffer);
         svg.setSize(view_->size());
         svg.setViewBox(QRect(QPoint(0, 0), view_->size()));
         svg.setTitle(QString::fromUtf8(ModeShapesName));
         QPainter painter;
         if (!painter.begin(&svg)) return false;
         view_->render(&painter);
-        painter.end();  // the generator writes as it goes, into the file it opened in begin()
-        return true;
+        painter.end();  // the generator writes as it goes, into the buffer it was given
+    } else {
+        // Drawn anew at the larger size, not blown up: lines and text stay
+        // sharp. Where the contents scroll the plot is wider than the window.
+        const double scale = static_cast<double>(std::max(width(), view_->width()) * times) / view_->width();
+        QPixmap picture((QSizeF(view_->size()) * scale).toSize());
+        picture.setDevicePixelRatio(scale);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        view_->render(&painter);
+        painter.end();
+        picture.setDevicePixelRatio(1.0);  // the file's pixels, not logical ones
+        if (!picture.save(&buffer, "PNG")) return false;
     }
-    // Drawn anew at the larger size, not blown up: lines and text stay
-    // sharp. Where the contents scroll the plot is wider than the window.
-    const double scale = static_cast<double>(std::max(width(), view_->width()) * times) / view_->width();
-    QPixmap picture((QSizeF(view_->size()) * scale).toSize());
-    picture.setDevicePixelRatio(scale);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    view_->render(&painter);
-    painter.end();
-    picture.setDevicePixelRatio(1.0);  // the file's pixels, not logical ones
-    return picture.save(path, "PNG");
+    return SaveFile(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    SystemSaveIo())
+        .ok();
 }
 
 bool ModesWindow::SaveTable(const QString& path)
 {
     if (!tables_) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const std::string text = ModesCsv(*tables_);
-    file.write(text.data(), static_cast<qint64>(text.size()));
-    return file.commit();
+    return SaveFile(QFile::encodeName(path).toStdString(), ModesCsv(*tables_), SystemSaveIo()).ok();
 }
 
 QString ModesWindow::StartFolder() const

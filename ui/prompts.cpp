@@ -4,9 +4,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRegularExpression>
+
+#include "core/model_import.h"
 
 namespace varno::ui {
 namespace {
@@ -14,24 +17,15 @@ namespace {
 // Any name is read; .varno is what a Save suggests.
 const QString Filters = QStringLiteral("varno problems (*.varno);;Text files (*.txt);;All files (*)");
 const QString ModelFilters =
-    QStringLiteral("Models (*.mtx *.sti *.mas *.csv *.tsv *.txt);;All files (*)");
+    QStringLiteral("Models (*.mtx *.sti *.mas *.dof *.csv *.tsv *.txt);;All files (*)");
 
-enum class Role { Unknown, K, M };
+ModelRole RoleOf(const QString& path) { return RoleOfName(QFile::encodeName(QFileInfo(path).fileName()).toStdString()); }
 
-Role RoleOf(const QString& path)
+// A name from a file goes into a box as it is, never read as markup.
+QMessageBox& Plain(QMessageBox& box)
 {
-    const QFileInfo info(path);
-    const QString suffix = info.suffix().toLower();
-    if (suffix == QLatin1String("sti")) return Role::K;
-    if (suffix == QLatin1String("mas")) return Role::M;
-    bool k = false, m = false;
-    // Words, so that the m of "beam" says nothing.
-    static const QRegularExpression apart(QStringLiteral("[^a-z]+"));
-    for (const QString& word : info.completeBaseName().toLower().split(apart, Qt::SkipEmptyParts)) {
-        k = k || word == QLatin1String("k") || word.startsWith(QLatin1String("stiff"));
-        m = m || word == QLatin1String("m") || word.startsWith(QLatin1String("mass"));
-    }
-    return k == m ? Role::Unknown : k ? Role::K : Role::M;
+    box.setTextFormat(Qt::PlainText);
+    return box;
 }
 
 }  // namespace
@@ -41,7 +35,7 @@ SaveAnswer DesktopPrompts::AskSaveChanges(const QString& name)
     QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
                     QStringLiteral("Save changes to %1?").arg(name),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
-    box.setInformativeText(QStringLiteral("Your changes are lost if you don't save them."));
+    Plain(box).setInformativeText(QStringLiteral("Your changes are lost if you don't save them."));
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
@@ -51,26 +45,97 @@ SaveAnswer DesktopPrompts::AskSaveChanges(const QString& name)
     }
 }
 
+ChangedAnswer DesktopPrompts::AskFileChanged(const QString& name)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    QStringLiteral("%1 has changed on disk since it was opened.").arg(name), QMessageBox::NoButton,
+                    parent_);
+    Plain(box).setInformativeText(QStringLiteral(
+        "Overwrite replaces the file, as it now is, with this problem alone; Save As keeps both."));
+    QPushButton* overwrite = box.addButton(QStringLiteral("&Overwrite"), QMessageBox::DestructiveRole);
+    QPushButton* saveAs = box.addButton(QStringLiteral("Save &As\u2026"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(saveAs);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() == overwrite) return ChangedAnswer::Overwrite;
+    if (box.clickedButton() == saveAs) return ChangedAnswer::SaveAs;
+    return ChangedAnswer::Cancel;
+}
+
+bool DesktopPrompts::AskSaveElsewhere(const QString& name, const QString& why)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    QStringLiteral("%1 cannot be saved in place: %2.").arg(name, why), QMessageBox::NoButton, parent_);
+    Plain(box).setInformativeText(QStringLiteral("Save the problem under another name?"));
+    QPushButton* saveAs = box.addButton(QStringLiteral("Save &As\u2026"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(saveAs);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == saveAs;
+}
+
 QString DesktopPrompts::FileToOpen(const QString& folder)
 {
     return QFileDialog::getOpenFileName(parent_, QStringLiteral("Open"), folder, Filters);
 }
 
-QString DesktopPrompts::FileToSave(const QString& suggested)
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent, const QString& suggested)
 {
-    QString path = QFileDialog::getSaveFileName(parent_, QStringLiteral("Save As"), suggested, Filters);
-    // A name typed without a suffix gets the suggested one; any other is kept.
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".varno");
-    return path;
+    auto dialog = std::make_unique<QFileDialog>(parent, QStringLiteral("Save As"), suggested, Filters);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(QStringLiteral("varno"));
+    // A desktop's own dialog asks about the name typed, before the suffix is
+    // added: "keep" would be asked about, and keep.varno replaced unasked.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    const QFileInfo info(suggested);
+    if (!info.path().isEmpty() && info.path() != QLatin1String(".")) dialog->setDirectory(info.path());
+    dialog->selectFile(info.fileName());
+    return dialog;
 }
 
-ModelPair PairModelFiles(const QStringList& files)
+QString DesktopPrompts::FileToSave(const QString& suggested)
 {
-    if (files.size() != 2) return {{}, {}, QStringLiteral("Choose two files at once: the one with K and the one with M.")};
-    const Role a = RoleOf(files[0]), b = RoleOf(files[1]);
-    if ((a == Role::K || b == Role::M) && a != Role::M && b != Role::K) return {files[0], files[1], {}};
-    if ((a == Role::M || b == Role::K) && a != Role::K && b != Role::M) return {files[1], files[0], {}};
+    const std::unique_ptr<QFileDialog> dialog = MakeSaveDialog(parent_, suggested);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+bool DesktopPrompts::AskReplace(const QString& name)
+{
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    QStringLiteral("%1 already exists. Replace it?").arg(name), QMessageBox::NoButton, parent_);
+    Plain(box).setInformativeText(QStringLiteral("Its contents are lost if you replace it."));
+    QPushButton* replace = box.addButton(QStringLiteral("&Replace"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == replace;
+}
+
+ModelPair PairModelFiles(const QStringList& chosen)
+{
+    QStringList files;
+    QString dof;
+    for (const QString& file : chosen) {
+        if (QFileInfo(file).suffix().compare(QLatin1String("dof"), Qt::CaseInsensitive) == 0 && dof.isEmpty())
+            dof = file;
+        else
+            files << file;
+    }
+    if (files.size() != 2)
+        return {{}, {}, {},
+                QStringLiteral("Choose two files at once: the one with K and the one with M (and CalculiX's .dof "
+                               "with them, for the names of the degrees of freedom).")};
+    const ModelRole a = RoleOf(files[0]), b = RoleOf(files[1]);
+    using enum ModelRole;
+    if ((a == K || b == M) && a != M && b != K) return {files[0], files[1], dof, {}};
+    if ((a == M || b == K) && a != K && b != M) return {files[1], files[0], dof, {}};
     return {{},
+            {},
             {},
             QStringLiteral("Cannot tell which of %1 and %2 holds K. Choose CalculiX's .sti and .mas, or files "
                            "named with K and M, such as beam_K.mtx and beam_M.mtx.")
@@ -83,11 +148,16 @@ QStringList DesktopPrompts::ModelFilesToImport(const QString& folder)
                                          ModelFilters);
 }
 
-int DesktopPrompts::PickProblem(const QString& file, const QStringList& items)
+int DesktopPrompts::PickProblem(const QString& file, const QStringList& items, std::int64_t total)
 {
     QInputDialog dialog(parent_);
     dialog.setWindowTitle(QStringLiteral("Open"));
-    dialog.setLabelText(QStringLiteral("%1 holds %2 problems. Open which one?").arg(file).arg(items.size()));
+    QString label = QStringLiteral("%1 holds %2 problems. Open which one?").arg(file, QLocale().toString(total));
+    if (total > items.size())
+        label = QStringLiteral("%1 holds %2 problems; the first %3 are listed. Open which one?")
+                    .arg(file, QLocale().toString(total), QLocale().toString(items.size()));
+    dialog.setLabelText(label);
+    for (QLabel* text : dialog.findChildren<QLabel*>()) text->setTextFormat(Qt::PlainText);
     dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
     dialog.setComboBoxItems(items);
     dialog.setTextValue(items.value(0));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "core/message_text.h"
 #include "core/order.h"
 
 namespace varno::ui {
@@ -42,9 +43,10 @@ bool Session::MayLeave(const MatrixStore& store, const std::function<SaveAnswer(
 
 std::string Session::DisplayName() const
 {
-    if (path_.empty()) return "Untitled";
-    const std::size_t slash = path_.find_last_of('/');
-    return slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    if (!source_) return "Untitled";
+    const std::string& path = source_->path;
+    const std::size_t slash = path.find_last_of('/');
+    return PrintableName(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 std::vector<std::string> WithRecent(std::vector<std::string> recent, const std::string& path)
@@ -52,6 +54,12 @@ std::vector<std::string> WithRecent(std::vector<std::string> recent, const std::
     std::erase(recent, path);
     recent.insert(recent.begin(), path);
     if (recent.size() > RecentCount) recent.resize(RecentCount);
+    return recent;
+}
+
+std::vector<std::string> WithoutRecent(std::vector<std::string> recent, const std::string& path)
+{
+    std::erase(recent, path);
     return recent;
 }
 

@@ -7,14 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/matrix_store.h"
+#include "core/problem_document.h"
 
 namespace varno::ui {
 
 enum class SaveAnswer { Save, Discard, Cancel };
+enum class ChangedAnswer { Overwrite, SaveAs, Cancel };
 
 class Session {
 public:
@@ -29,11 +32,14 @@ public:
     bool MayLeave(const MatrixStore& store, const std::function<SaveAnswer()>& ask,
                   const std::function<bool()>& save) const;
 
-    // The file the problem came from or went to; empty before the first
-    // Open or Save.
-    const std::string& path() const { return path_; }
-    void setPath(std::string path) { path_ = std::move(path); }
-    // The file's name without its folder, "Untitled" without a file.
+    // The file the problem came from or went to, and where in it; none
+    // before the first Open or Save, nor after an Import.
+    const std::optional<ProblemSource>& source() const { return source_; }
+    void setSource(std::optional<ProblemSource> source) { source_ = std::move(source); }
+    // The file's path (bytes, as the system has them); empty without one.
+    std::string path() const { return source_ ? source_->path : std::string(); }
+    // The file's name without its folder, escaped where its bytes are no
+    // text; "Untitled" without a file.
     std::string DisplayName() const;
 
 private:
@@ -43,12 +49,14 @@ private:
     static std::vector<std::uint64_t> Content(const MatrixStore& store);
 
     std::vector<std::uint64_t> saved_;
-    std::string path_;
+    std::optional<ProblemSource> source_;
 };
 
 // The recent files after path was opened or saved: path first, each file
 // once, at most RecentCount.
 inline constexpr std::size_t RecentCount = 8;
 std::vector<std::string> WithRecent(std::vector<std::string> recent, const std::string& path);
+// The recent files without path, which is gone.
+std::vector<std::string> WithoutRecent(std::vector<std::string> recent, const std::string& path);
 
 }  // namespace varno::ui

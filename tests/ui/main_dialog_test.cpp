@@ -34,6 +34,7 @@
 #include "ui/modes_text.h"
 #include "ui/modes_window.h"
 #include "ui/prompts.h"
+#include "scripted_prompts.h"
 
 #include <QChart>
 #include <QChartView>
@@ -50,29 +51,6 @@
 #include <QTemporaryDir>
 
 using namespace varno;
-
-// The questions answered from a script; no box opens.
-struct ScriptedPrompts final : ui::Prompts {
-    ui::SaveAnswer answer = ui::SaveAnswer::Cancel;
-    QString saveAs;
-    int pick = 0;
-    int asked = 0;
-    QStringList items;
-    QStringList imported;
-    ui::SaveAnswer AskSaveChanges(const QString&) override
-    {
-        ++asked;
-        return answer;
-    }
-    QString FileToOpen(const QString&) override { return {}; }
-    QString FileToSave(const QString&) override { return saveAs; }
-    int PickProblem(const QString&, const QStringList& offered) override
-    {
-        items = offered;
-        return pick;
-    }
-    QStringList ModelFilesToImport(const QString&) override { return imported; }
-};
 
 // The Modes window's file questions, answered from a script; records the
 // folder each started in and what could not be written.
@@ -829,7 +807,7 @@ private slots:
     // message and the matrices as they were.
     void importTakesAModelOrNothing_data()
     {
-        QTest::addColumn<QStringList>("files");  // name, text, name, text ...; a .dof is not chosen
+        QTest::addColumn<QStringList>("files");  // name, text, name, text ...: all chosen
         QTest::addColumn<QString>("said");        // empty where it imports
         QTest::addColumn<QString>("tip");         // cell (1, 2)'s tooltip after
         const QString mtxK = QStringLiteral("%%MatrixMarket matrix coordinate real symmetric\n2 2 3\n1 1 2\n2 1 -1\n2 2 6\n");
@@ -845,6 +823,18 @@ private slots:
         QTest::newRow("names do not tell") << QStringList{"a.mtx", mtxK, "b.mtx", mtxM}
                                            << QStringLiteral("Cannot tell") << QString();
         QTest::newRow("one file") << QStringList{"beam_K.mtx", mtxK} << QStringLiteral("two files") << QString();
+        // Labels from a file are text, never markup that a tooltip would render (or load a file for).
+        QTest::newRow("labels like markup")
+            << QStringList{"job.sti", "1 1 2\n1 2 -1\n2 2 6\n", "job.mas", "1 1 1\n2 2 2\n", "job.dof",
+                           "<h1>big</h1>\n<img src=x>\n"}
+            << QString()
+            << QStringLiteral("<p style=\"white-space:pre-wrap\">Degrees of freedom &lt;h1&gt;big&lt;/h1&gt; and "
+                              "&lt;img src=x&gt;</p>");
+        QTest::newRow("a problem file as K")
+            << QStringList{"beam_K.varno", "K\n2 -1\n6\nM\n1 0\n2\n", "beam_M.mtx", mtxM}
+            << QStringLiteral("beam_K.varno is a problem file, with K and M together, not one matrix of a model; "
+                              "open it with Open (Ctrl+O).")
+            << QString();
     }
     void importTakesAModelOrNothing()
     {
@@ -856,7 +846,7 @@ private slots:
             QFile file(dir.filePath(files[k]));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(files[k + 1].toUtf8());
-            if (!files[k].endsWith(QLatin1String(".dof"))) prompts->imported << file.fileName();
+            prompts->imported << file.fileName();
         }
         clickRow(id::DimensionList, 0);
         clickRow(id::ActionList, 0);
@@ -921,8 +911,9 @@ private slots:
     {
         QFETCH(bool, save);
         QTemporaryDir dir;
+        prompts->saveAs = dir.filePath(QStringLiteral("p.varno"));
         if (save)
-            QVERIFY(!dialog->SaveTo(dir.filePath(QStringLiteral("p.varno"))));
+            QVERIFY(!dialog->SaveAs());
         else
             QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
         QCOMPARE(channel->messages, (std::vector<std::string>{ui::SelectDimensionMessage}));

@@ -35,8 +35,11 @@ struct NoPrompts final : varno::ui::Prompts {
     varno::ui::SaveAnswer AskSaveChanges(const QString&) override { return varno::ui::SaveAnswer::Cancel; }
     QString FileToOpen(const QString&) override { return {}; }
     QString FileToSave(const QString&) override { return {}; }
-    int PickProblem(const QString&, const QStringList&) override { return -1; }
+    bool AskReplace(const QString&) override { return false; }
+    int PickProblem(const QString&, const QStringList&, std::int64_t) override { return -1; }
     QStringList ModelFilesToImport(const QString&) override { return {}; }
+    varno::ui::ChangedAnswer AskFileChanged(const QString&) override { return varno::ui::ChangedAnswer::Cancel; }
+    bool AskSaveElsewhere(const QString&, const QString&) override { return false; }
 };
 
 void Select(QListWidget* list, int row) { list->setCurrentRow(row); }
