@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <sstream>
 
+#include "core/problem_document.h"
 #include "core/problem_file.h"
 #include "core/problem_splice.h"
 
@@ -147,6 +149,54 @@ TEST(FileSave, KeepsOwnerModeAndLinks)
     }
 }
 
+// A file its owner made read-only is not saved over, although its folder
+// would let a new file take its name. Root may write anything: the check is
+// made as another user.
+TEST(FileSave, AReadOnlyFileStaysAsItIs)
+{
+    const Folder dir;
+    ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);
+    const fs::path file = dir.path / "kept.varno";
+    Put(file, "old");
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    const auto attempt = [&] { return SaveFile(file.string(), "new", SystemSaveIo()).error; };
+    if (geteuid() != 0) {
+        EXPECT_EQ(attempt(), "Permission denied");
+    } else {
+        ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 && attempt() == "Permission denied" ? 0 : 1);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(Slurp(file), "old");
+    EXPECT_EQ(Names(dir.path), std::vector<std::string>{"kept.varno"});
+}
+
+// Between Open and Save the file changed: nothing is saved in place, and
+// the problem can go elsewhere; a problem picked from a file that changed
+// since the scan is not read.
+TEST(ProblemDocument, AFileChangedSinceItWasReadIsLeftAlone)
+{
+    const Folder dir;
+    const fs::path file = dir.path / "two.varno";
+    const std::string two = "K\n2 0\n6\nM\n1 0\n2\nK\n1 0\n1\nM\n1 0\n1\n";
+    Put(file, two);
+    const ProblemFileOpen opened = OpenProblemFile(file.string(), nullptr);
+    ASSERT_TRUE(opened.ok()) << opened.error;
+    ASSERT_EQ(opened.scan.count, 2);
+    Put(file, two + "# theirs\n");
+    EXPECT_EQ(ReadPickedProblem(file.string(), opened.stamp, opened.scan.listed[1], nullptr).error,
+              "it changed since it was opened");
+    const ProblemSource source{file.string(), opened.stamp, opened.scan.first};
+    const ProblemSave save = SaveProblemInPlace(source, source.read.K, source.read.M, 2, SystemSaveIo(), nullptr);
+    EXPECT_TRUE(save.elsewhere);
+    EXPECT_EQ(save.outcome.error, "it changed on disk since it was opened");
+    EXPECT_EQ(Slurp(file), two + "# theirs\n");
+}
+
 // The problem picked from a file, changed and saved back: the bytes after,
 // exactly; each also reads back as the values saved.
 TEST(ProblemSplice, RewritesOnlyTheProblemPicked)
@@ -206,13 +256,18 @@ TEST(ProblemSplice, RewritesOnlyTheProblemPicked)
                 EXPECT_EQ(saved.M[i][j], M[i][j]) << c.name;
             }
     }
-    // The file no longer holds the problem where it was read: nothing is
-    // rewritten, for the user to save elsewhere.
+    // The file no longer holds the problem where it was read, or a line of
+    // it is too long to hold: nothing is rewritten, for the user to save
+    // elsewhere.
     TextSource all(three);
     const FileProblem first = ScanProblemFile(all).first;
-    TextSource changed("# three problems\nK\n2 0\n7\nM\n1 0\n2\n");
-    EXPECT_EQ(SpliceProblem(changed, first, first.K, first.M, 2, [](std::string_view) { return true; }),
-              "the problem is no longer where it was read");
+    const auto splice = [&](std::string_view now) {
+        TextSource in(now);
+        return SpliceProblem(in, first, first.K, first.M, 2, [](std::string_view) { return true; });
+    };
+    EXPECT_EQ(splice("# three problems\nK\n2 0\n7\nM\n1 0\n2\n"), "the problem is no longer where it was read");
+    EXPECT_EQ(splice("# three problems\nK\n2 0\n#" + std::string(5 << 20, '-') + "\n6\nM\n1 0\n2\n"),
+              "a line of the problem is too long to rewrite in place");
 }
 
 }  // namespace

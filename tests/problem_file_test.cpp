@@ -123,6 +123,16 @@ TEST(ProblemFile, OpenStaysBoundedAndCountsEveryLine)
     const ProblemFileScan late = ScanProblemFile(far, {.firstLine = std::int64_t{1} << 31});
     EXPECT_EQ(late.error, "line 2147483652: M has 1 row; n is 2, so a row of M is missing.");
 
+    // A file of rows that never ends is refused at its first line.
+    struct Endless final : ByteSource {
+        std::ptrdiff_t Read(char* data, std::size_t size) override
+        {
+            for (std::size_t k = 0; k < size; ++k) data[k] = k % 4 == 3 ? '\n' : '1';
+            return static_cast<std::ptrdiff_t>(size);
+        }
+    } endless;
+    EXPECT_EQ(ScanProblemFile(endless).error, "line 1: rows before the line \"K\".");
+
     const struct {
         const char* text;
         bool notProblems;

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -152,10 +151,12 @@ int DesktopPrompts::PickProblem(const QString& file, const QStringList& items, s
 {
     QInputDialog dialog(parent_);
     dialog.setWindowTitle(QStringLiteral("Open"));
-    QString label = QStringLiteral("%1 holds %2 problems. Open which one?").arg(file, QLocale().toString(total));
+    QString label = QStringLiteral("%1 holds %2 problems. Open which one?").arg(file).arg(total);
     if (total > items.size())
         label = QStringLiteral("%1 holds %2 problems; the first %3 are listed. Open which one?")
-                    .arg(file, QLocale().toString(total), QLocale().toString(items.size()));
+                    .arg(file)
+                    .arg(total)
+                    .arg(items.size());
     dialog.setLabelText(label);
     for (QLabel* text : dialog.findChildren<QLabel*>()) text->setTextFormat(Qt::PlainText);
     dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
