@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/message_text.h"
 #include "core/problem_splice.h"
 
 namespace varno {
@@ -15,14 +16,14 @@ constexpr const char* Stopped = "stopped";
 bool Told(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(std::memory_order_relaxed); }
 
 // The problem at entry of the file open as fd, its lines numbered as in the file.
-PickedProblem ReadAt(int fd, const ProblemEntry& entry, const std::atomic<bool>* stop)
+PickedProblem ReadAt(int fd, const std::string& path, const ProblemEntry& entry, const std::atomic<bool>* stop)
 {
     PickedProblem picked;
     if (lseek(fd, static_cast<off_t>(entry.offset), SEEK_SET) < 0) {
         picked.error = SystemError(errno);
         return picked;
     }
-    FdSource in(fd, "the file");
+    FdSource in(fd, PrintableName(path));
     const ProblemFileScan scan = ScanProblemFile(
         in, {.firstLine = entry.line, .firstOffset = entry.offset, .firstOnly = true, .stop = stop});
     if (!scan.ok() || scan.count != 1 || scan.first.line != entry.line || scan.first.n != entry.n) {
@@ -45,7 +46,7 @@ ProblemFileOpen OpenProblemFile(const std::string& path, const std::atomic<bool>
         return opened;
     }
     opened.stamp = file.stamp;
-    FdSource in(file.fd.get(), "the file");
+    FdSource in(file.fd.get(), PrintableName(path));
     opened.scan = ScanProblemFile(in, {.stop = stop});
     if (!opened.scan.ok()) opened.error = opened.scan.error;
     return opened;
@@ -64,7 +65,7 @@ PickedProblem ReadPickedProblem(const std::string& path, const FileStamp& stamp,
         picked.error = "it changed since it was opened";
         return picked;
     }
-    return ReadAt(file.fd.get(), entry, stop);
+    return ReadAt(file.fd.get(), path, entry, stop);
 }
 
 ProblemSave SaveProblemInPlace(const ProblemSource& source, const Matrix10& K, const Matrix10& M, int n,
@@ -80,7 +81,7 @@ ProblemSave SaveProblemInPlace(const ProblemSource& source, const Matrix10& K, c
                 save.elsewhere = true;
                 return "it changed on disk since it was opened";
             }
-            FdSource in(file.fd.get(), "the file");
+            FdSource in(file.fd.get(), PrintableName(source.path));
             bool told = false;
             const std::string why = SpliceProblem(in, source.read, K, M, n, [&](std::string_view piece) {
                 told = told || Told(stop);
@@ -98,7 +99,7 @@ ProblemSave SaveProblemInPlace(const ProblemSource& source, const Matrix10& K, c
     save.source.path = source.path;
     const OpenedFile file = OpenRegularFile(source.path, source.path);
     const PickedProblem now =
-        file.ok() ? ReadAt(file.fd.get(), {source.read.line, source.read.offset, n}, nullptr) : PickedProblem{};
+        file.ok() ? ReadAt(file.fd.get(), source.path, {source.read.line, source.read.offset, n}, nullptr) : PickedProblem{};
     if (file.ok() && now.ok()) {
         save.source.stamp = file.stamp;
         save.source.read = now.problem;

@@ -105,6 +105,12 @@ TEST(ModelImport, AMasslessLastDegreeOfFreedom)
     EXPECT_EQ(model.n, 2);
     EXPECT_EQ(model.M[1][1], 1);
     EXPECT_EQ(model.M[2][2], 0);
+    // And the other way round: a stiffness without its last row, beside a
+    // mass that has it.
+    const ImportedModel loose = ImportModel("job.sti", "1 1 2\n", "job.mas", Mas);
+    ASSERT_TRUE(loose.ok()) << loose.error;
+    EXPECT_EQ(loose.n, 2);
+    EXPECT_EQ(loose.K[2][2], 0);
 }
 
 // CalculiX's files on disk, with the labels of the .dof named with them;
