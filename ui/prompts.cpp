@@ -50,7 +50,7 @@ ChangedAnswer DesktopPrompts::AskFileChanged(const QString& name)
                     QStringLiteral("%1 has changed on disk since it was opened.").arg(name), QMessageBox::NoButton,
                     parent_);
     Plain(box).setInformativeText(QStringLiteral(
-        "Overwrite replaces the file, as it now is, with this problem alone; Save As keeps both."));
+        "Overwrite replaces what the file now holds with this problem alone; Save As keeps both."));
     QPushButton* overwrite = box.addButton(QStringLiteral("&Overwrite"), QMessageBox::DestructiveRole);
     QPushButton* saveAs = box.addButton(QStringLiteral("Save &As\u2026"), QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Cancel);
