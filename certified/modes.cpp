@@ -391,4 +391,14 @@ std::optional<ModalResult> ModesOf(const Matrix10& K, const Matrix10& M, int n)
     return ModesOf(c.pencil, K, M);
 }
 
+CriticalLoad CriticalLoadOf(const ModalResult& result)
+{
+    if (result.massDefinite) return {};
+    for (int k = 0; k < result.n; ++k) {
+        const double lambda = result.modes[static_cast<std::size_t>(k)].lambda;
+        if (lambda > 0.0 && !std::isinf(lambda)) return {k + 1, lambda};
+    }
+    return {};
+}
+
 }  // namespace varno

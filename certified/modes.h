@@ -83,6 +83,15 @@ struct ModalResult {
 // K and M are the store's, as typed.
 ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M);
 
+// A buckling pencil's (no masses) critical load factor, as buckling output
+// singles it out: the smallest positive finite lambda, and its mode
+// (1-based); mode 0 where there is none, or where the pencil has masses.
+struct CriticalLoad {
+    int mode = 0;
+    double lambda = 0.0;
+};
+CriticalLoad CriticalLoadOf(const ModalResult& result);
+
 // The pencil's eigenvalues lambda, ascending, +inf last: each the one double
 // shown for it everywhere (the Modes window, the batch command's
 // "eigenvalues" and "modes", a mended report), which lies within the bound

@@ -21,8 +21,14 @@ NormalisedShapes NormaliseShapes(const ModalResult& result, const Normalisation&
         for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(x[static_cast<std::size_t>(i)]));
         double divisor = 1.0;
         if (how.kind == NormalisationKind::Largest) {
-            // ModesOf's largest component is positive already: dividing keeps it so.
-            divisor = big;
+            // The first component as large as any, to rounding: ModesOf made
+            // it positive, and dividing by it itself makes it +1 exactly
+            // (by the largest magnitude, it could come out as 0.9999999999999996).
+            for (int i = 0; i < n; ++i)
+                if (std::fabs(x[static_cast<std::size_t>(i)]) >= big * (1.0 - 1e-9)) {
+                    divisor = x[static_cast<std::size_t>(i)];
+                    break;
+                }
         } else if (how.kind == NormalisationKind::Dof) {
             divisor = x[static_cast<std::size_t>(how.dof - 1)];
             if (std::fabs(divisor) <= 64.0 * n * DBL_EPSILON * big) {
@@ -35,6 +41,11 @@ NormalisedShapes NormaliseShapes(const ModalResult& result, const Normalisation&
         out.divisor.push_back(divisor);
     }
     return out;
+}
+
+ModalFactors ModalFactorsOf(double participation, double effectiveMass, double divisor)
+{
+    return {participation / divisor, 1.0 / (divisor * divisor), participation * divisor, effectiveMass};
 }
 
 double ShapeComponent(const ModalResult& result, const NormalisedShapes& shapes, int k, int i)

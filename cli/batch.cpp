@@ -150,6 +150,12 @@ void AppendShare(std::string& out, double share, std::size_t width, bool sign)
     if (sign && !std::isnan(share)) out += " %";
 }
 
+// A direction's unit of mass for a terminal and for JSON: kg, or kg m^2 for a rotation.
+std::string MassUnitWord(Direction d)
+{
+    return d == Direction::RX || d == Direction::RY || d == Direction::RZ ? "kg m^2" : "kg";
+}
+
 // The modes of a run that showed a report, for a person: one line a mode,
 // then the shapes with one column a mode, as structural codes print them;
 // digits enough to read, not every digit there is (that is the JSON's job).
@@ -192,6 +198,11 @@ void AppendModesTable(std::string& out, const BatchRun& run)
         AppendG(out, r.totalMass, 0, 5);
         out += '\n';
     }
+    if (const CriticalLoad critical = CriticalLoadOf(r); critical.mode != 0) {
+        out += " critical load factor ";
+        AppendG(out, critical.lambda, 0, 8);
+        out += " (mode " + std::to_string(critical.mode) + ", the smallest positive lambda)\n";
+    }
     if (run.damping) {
         const RayleighRequest& q = *asked.rayleigh;
         out += " Rayleigh damping from modes " + std::to_string(q.i) + " and " + std::to_string(q.j) + " (zeta ";
@@ -206,15 +217,19 @@ void AppendModesTable(std::string& out, const BatchRun& run)
     }
     for (const DirectionParticipation& d : run.byDirection) {
         const std::string label(DirectionLabel(d.direction));
+        const std::string unit = MassUnitWord(d.direction);
         out += "\nParticipation in " + label + ": total mass ";
         AppendG(out, d.totalMass, 0, 5);
-        out += ", effective masses added up ";
+        out += " " + unit + ", effective masses added up ";
         AppendG(out, d.sum, 0, 5);
-        out += "\n mode       gamma   eff. mass    share   cumul.\n";
+        out += " " + unit + "\n mode           L          M*       gamma   eff. mass    share   cumul.\n";
         for (std::size_t k = 0; k < n; ++k) {
+            const ModalFactors f = ModalFactorsOf(d.participation[k], d.effectiveMass[k], run.shapes.divisor[k]);
             AppendG(out, static_cast<double>(k + 1), 5, 1);
-            AppendCell(out, d.participation[k] / run.shapes.divisor[k], 12, 5);
-            AppendCell(out, d.effectiveMass[k], 12, 5);
+            AppendCell(out, f.participation, 12, 5);
+            AppendCell(out, std::isnan(f.effectiveMass) ? f.effectiveMass : f.generalisedMass, 12, 5);
+            AppendCell(out, f.gamma, 12, 5);
+            AppendCell(out, f.effectiveMass, 12, 5);
             AppendShare(out, d.share[k], 9, false);
             AppendShare(out, d.cumulative[k], 9, false);
             out += static_cast<int>(k + 1) == d.reaches90 ? " <- 90 %\n" : "\n";
@@ -274,8 +289,13 @@ void AppendJsonModes(std::string& out, const ModalResult& r, const NormalisedSha
         AppendJsonQuantity(out, m.hertz);
         out += ", \"period\": ";
         AppendJsonQuantity(out, m.period);
+        const ModalFactors f = ModalFactorsOf(m.participation, m.effectiveMass, shapes.divisor[k]);
         out += ", \"participation\": ";
-        AppendJsonQuantity(out, m.participation / shapes.divisor[k]);
+        AppendJsonQuantity(out, f.participation);
+        out += ", \"generalised_mass\": ";
+        AppendJsonQuantity(out, std::isnan(m.effectiveMass) ? m.effectiveMass : f.generalisedMass);
+        out += ", \"gamma\": ";
+        AppendJsonQuantity(out, f.gamma);
         out += ", \"effective_mass\": ";
         AppendJsonQuantity(out, m.effectiveMass);
         out += '}';
@@ -290,6 +310,17 @@ void AppendJsonColumn(std::string& out, const std::vector<double>& values, const
     for (std::size_t k = 0; k < values.size(); ++k) {
         if (k > 0) out += ", ";
         AppendJsonQuantity(out, divisor != nullptr ? values[k] / (*divisor)[k] : values[k]);
+    }
+    out += ']';
+}
+
+// Gamma = L / M* of each mode, for the shapes as normalised.
+void AppendJsonGamma(std::string& out, const std::vector<double>& participation, const std::vector<double>& divisor)
+{
+    out += '[';
+    for (std::size_t k = 0; k < participation.size(); ++k) {
+        if (k > 0) out += ", ";
+        AppendJsonQuantity(out, ModalFactorsOf(participation[k], 0.0, divisor[k]).gamma);
     }
     out += ']';
 }
@@ -317,12 +348,16 @@ void AppendJsonModalExtras(std::string& out, const BatchRun& run)
                 const DirectionParticipation& p = run.byDirection[d];
                 if (d > 0) out += ", ";
                 AppendJsonString(out, DirectionLabel(p.direction));
-                out += ": {\"total_mass\": ";
+                out += ": {\"mass_unit\": ";
+                AppendJsonString(out, MassUnitWord(p.direction));
+                out += ", \"total_mass\": ";
                 AppendJsonQuantity(out, p.totalMass);
                 out += ", \"sum\": ";
                 AppendJsonQuantity(out, p.sum);
                 out += ", \"participation\": ";
                 AppendJsonColumn(out, p.participation, &run.shapes.divisor);
+                out += ", \"gamma\": ";
+                AppendJsonGamma(out, p.participation, run.shapes.divisor);
                 out += ", \"effective_mass\": ";
                 AppendJsonColumn(out, p.effectiveMass);
                 out += ", \"share\": ";
@@ -599,6 +634,15 @@ void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line, 
             AppendJsonModes(out, *run.modes, run.shapes);
         else
             out += "null";
+        // A buckling pencil's one number of interest, singled out.
+        if (run.modes && !run.modes->massDefinite) {
+            out += ", \"critical_load_factor\": ";
+            const CriticalLoad critical = CriticalLoadOf(*run.modes);
+            if (critical.mode != 0)
+                AppendJsonNumber(out, critical.lambda);
+            else
+                out += "null";
+        }
         AppendJsonModalExtras(out, run);
     }
     out += ", \"mended\": ";

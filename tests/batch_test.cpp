@@ -179,10 +179,12 @@ TEST(BatchRun, EigenvaluesAndModes)
          R"j("reports": [[[100, 0], [400, 0]]], "eigenvalues": [[100, 0], [400, 0]], "modes": [)j"
          R"j({"lambda": 100, "bound": 4.4798191043058133e-13, "vector": [0.18257418583505539, 0.36514837167011066], )j"
          R"j("omega": 10, "hertz": 1.5915494309189535, "period": 0.6283185307179586, )j"
-         R"j("participation": 3.651483716701107, "effective_mass": 13.333333333333332}, )j"
+         R"j("participation": 3.651483716701107, "generalised_mass": 1, "gamma": 3.651483716701107, )j"
+         R"j("effective_mass": 13.333333333333332}, )j"
          R"j({"lambda": 400, "bound": 8.006732904664521e-13, "vector": [0.2581988897471611, -0.2581988897471612], )j"
          R"j("omega": 20, "hertz": 3.183098861837907, "period": 0.3141592653589793, )j"
-         R"j("participation": 1.2909944487358047, "effective_mass": 1.6666666666666643}], "mended": false})j",
+         R"j("participation": 1.2909944487358047, "generalised_mass": 1, "gamma": 1.2909944487358047, )j"
+         R"j("effective_mass": 1.6666666666666643}], "mended": false})j",
          "Modes\n"
          " mode          lambda     bound       omega           f           T   eff. mass    share\n"
          "    1             100   4.5e-13          10      1.5915     0.62832      13.333  88.89 %\n"
@@ -198,9 +200,11 @@ TEST(BatchRun, EigenvaluesAndModes)
          R"j({"n": 2, "messages": ["Eigenvalues \n\n lambda1=       3e+05 \n lambda2=         inf"], )j"
          R"j("reports": [[[3e+05, 0], ["inf", 0]]], "eigenvalues": [[3e+05, 0], ["inf", 0]], "modes": [)j"
          R"j({"lambda": 3e+05, "bound": 3.397966327914037e-12, "vector": [1, 0.5], "omega": 547.7225575051662, )j"
-         R"j("hertz": 87.1727524698821, "period": 0.01147147441909095, "participation": 1, "effective_mass": 1}, )j"
+         R"j("hertz": 87.1727524698821, "period": 0.01147147441909095, "participation": 1, "generalised_mass": 1, )j"
+         R"j("gamma": 1, "effective_mass": 1}, )j"
          R"j({"lambda": "inf", "bound": "inf", "vector": [0, 1], "omega": null, "hertz": null, )j"
-         R"j("period": null, "participation": null, "effective_mass": null}], "mended": true})j",
+         R"j("period": null, "participation": null, "generalised_mass": null, "gamma": null, "effective_mass": null}], )j"
+         R"j("mended": true})j",
          "Modes\n"
          " mode          lambda     bound       omega           f           T   eff. mass    share\n"
          "    1          300000   3.4e-12      547.72      87.173    0.011471           1 100.00 %\n"
@@ -210,6 +214,28 @@ TEST(BatchRun, EigenvaluesAndModes)
          "  dof        mode 1        mode 2\n"
          "    1             1             0\n"
          "    2           0.5             1\n\n"},
+        // A buckling pencil (K definite, M of both signs): no masses, and
+        // the critical load factor, the smallest positive lambda, by hand
+        // (sqrt(1.12e12) - 4e5) / 2.
+        {"4e5 -2e5; 4e5", "1 0; -0.5",
+         R"j({"n": 2, "messages": ["Eigenvalues \n\n lambda1=   3.292e+05 \n lambda2=  -7.292e+05"], )j"
+         R"j("reports": [[[329150.26221291814, 0], [-729150.2622129181, 0]]], )j"
+         R"j("eigenvalues": [[-729150.262212918, 0], [329150.2622129181, 0]], "modes": [)j"
+         R"j({"lambda": -729150.262212918, "bound": 1.8219922905625017e-09, "vector": [0.17712434446770467, 1], )j"
+         R"j("omega": null, "hertz": null, "period": null, "participation": null, "generalised_mass": null, )j"
+         R"j("gamma": null, "effective_mass": null}, )j"
+         R"j({"lambda": 329150.2622129181, "bound": 9.248020929049641e-10, "vector": [1, 0.3542486889354094], )j"
+         R"j("omega": null, "hertz": null, "period": null, "participation": null, "generalised_mass": null, )j"
+         R"j("gamma": null, "effective_mass": null}], "critical_load_factor": 329150.2622129181, "mended": false})j",
+         "Modes\n"
+         " mode          lambda     bound       omega           f           T   eff. mass    share\n"
+         "    1      -729150.26   1.9e-09           -           -           -           -      -\n"
+         "    2       329150.26   9.3e-10           -           -           -           -      -\n"
+         " critical load factor 329150.26 (mode 2, the smallest positive lambda)\n\n"
+         "Mode shapes\n"
+         "  dof        mode 1        mode 2\n"
+         "    1      0.177124             1\n"
+         "    2             1      0.354249\n\n"},
         {"1 2; -1", "0 1; 0",
          R"j({"n": 2, "messages": ["Eigenvalues \n\n lambda1=           2\t+j(           1)\n )j"
          R"j(lambda2=           2 \t+j(          -1)"], "reports": [[[2, 1], [2, -1]]], )j"

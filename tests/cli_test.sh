@@ -76,15 +76,15 @@ check modes_directions 0 "$("$cli" -k "3000 -1000; 1000" -m "10 0; 5")"$'\n\nMod
     2             400   8.1e-13          20      3.1831     0.31416        0.05
  Rayleigh damping from modes 1 and 2 (zeta 0.05 and 0.05): C = a0 M + a1 K, a0 = 0.66667 1/s, a1 = 0.0033333 s
 
-Participation in x: total mass 10, effective masses added up 10
- mode       gamma   eff. mass    share   cumul.
-    1           5      3.3333    33.33    33.33
-    2          10      6.6667    66.67   100.00 <- 90 %
+Participation in x: total mass 10 kg, effective masses added up 10 kg
+ mode           L          M*       gamma   eff. mass    share   cumul.
+    1           5         7.5     0.66667      3.3333    33.33    33.33
+    2          10          15     0.66667      6.6667    66.67   100.00 <- 90 %
 
-Participation in y: total mass 5, effective masses added up 5
- mode       gamma   eff. mass    share   cumul.
-    1           5      3.3333    66.67    66.67
-    2          -5      1.6667    33.33   100.00 <- 90 %
+Participation in y: total mass 5 kg, effective masses added up 5 kg
+ mode           L          M*       gamma   eff. mass    share   cumul.
+    1           5         7.5     0.66667      3.3333    66.67    66.67
+    2          -5          15    -0.33333      1.6667    33.33   100.00 <- 90 %
 
 Mode shapes
  normalised: largest component 1
@@ -218,7 +218,7 @@ for stack in 8192 1048576; do
 done
 # JSON: today's keys, then those asked for, and nothing not asked for.
 json=$("$cli" --json --directions x,y -k "3000 -1000; 1000" -m "10 0; 5")
-[[ $json == *'"effective_mass": 1.6666666666666643}], "directions": ["x", "y"], "by_direction": {"x": {"total_mass": 10, '*'"reaches_90": 2}}, "mended": false}' && $json != *rayleigh* ]]
+[[ $json == *'"effective_mass": 1.6666666666666643}], "directions": ["x", "y"], "by_direction": {"x": {"mass_unit": "kg", "total_mass": 10, '*'"reaches_90": 2}}, "mended": false}' && $json != *rayleigh* ]]
 expect json_directions $?
 check version 0 "varno-cli $(sed -n 's/^project(varno VERSION \([0-9.]*\).*/\1/p' "$examples/../CMakeLists.txt")" -- --version
 # The man page's worked modes table is what the command prints for it.

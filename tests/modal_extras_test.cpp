@@ -203,23 +203,29 @@ TEST(RayleighDamping, Refusals)
     EXPECT_TRUE(RayleighFrom(Omegas({10, 10.11}), {}).ok());  // just beyond 1 %
 }
 
-// Each normalisation on the chain worked by hand: shapes (1, 2) / sqrt(30)
-// and (1, -1) / sqrt(15) by mass; the participation factors follow.
+// Each normalisation on the chain worked by hand, a two-storey shear
+// building (k1 = 2000, k2 = 1000 N/m, 10 and 5 kg): shapes (1, 2) / sqrt(30)
+// and (1, -1) / sqrt(15) by mass. Of phi as scaled, L = phi^T M r, M* =
+// phi^T M phi and Gamma = L / M* follow the scaling; L^2 / M* does not.
+// With the roof (dof 2) = 1: phi = (0.5, 1) and (-1, 1), L = 10 and -5,
+// M* = 7.5 and 15, Gamma = 4/3 and -1/3, effective masses 40/3 and 5/3.
 TEST(ShapeNormalisation, EachOnTheChain)
 {
     const MatrixStore s = StoreOf(Chain);
     const ModalResult r = *ModesOf(s.K, s.M, 2);
+    const double a = std::sqrt(30.0), b = std::sqrt(15.0);
     const struct {
         Normalisation how;
         double shape[2][2];
-        double gamma[2];
+        double L[2];
+        double mStar[2];
     } cases[] = {
-        {{NormalisationKind::Mass, 1}, {{1 / std::sqrt(30.0), 2 / std::sqrt(30.0)}, {1 / std::sqrt(15.0), -1 / std::sqrt(15.0)}},
-         {20 / std::sqrt(30.0), 5 / std::sqrt(15.0)}},
-        {{NormalisationKind::Largest, 1}, {{0.5, 1}, {1, -1}}, {10, 5}},
-        {{NormalisationKind::Dof, 1}, {{1, 2}, {1, -1}}, {20, 5}},
-        {{NormalisationKind::Dof, 2}, {{0.5, 1}, {-1, 1}}, {10, -5}},
+        {{NormalisationKind::Mass, 1}, {{1 / a, 2 / a}, {1 / b, -1 / b}}, {20 / a, 5 / b}, {1, 1}},
+        {{NormalisationKind::Largest, 1}, {{0.5, 1}, {1, -1}}, {10, 5}, {7.5, 15}},
+        {{NormalisationKind::Dof, 1}, {{1, 2}, {1, -1}}, {20, 5}, {30, 15}},
+        {{NormalisationKind::Dof, 2}, {{0.5, 1}, {-1, 1}}, {10, -5}, {7.5, 15}},
     };
+    const double effective[2] = {40.0 / 3, 5.0 / 3};
     for (const auto& c : cases) {
         const NormalisedShapes shapes = NormaliseShapes(r, c.how);
         ASSERT_TRUE(shapes.ok()) << shapes.error;
@@ -227,11 +233,32 @@ TEST(ShapeNormalisation, EachOnTheChain)
         for (int k = 0; k < 2; ++k) {
             for (int i = 0; i < 2; ++i) EXPECT_NEAR(ShapeComponent(r, shapes, k, i), c.shape[k][i], 1e-15);
             const auto K = static_cast<std::size_t>(k);
-            EXPECT_NEAR(d[0].participation[K] / shapes.divisor[K], c.gamma[k], 1e-13);
+            const ModalFactors f = ModalFactorsOf(d[0].participation[K], d[0].effectiveMass[K], shapes.divisor[K]);
+            EXPECT_NEAR(f.participation, c.L[k], 1e-13);
+            EXPECT_NEAR(f.generalisedMass, c.mStar[k], 1e-13);
+            EXPECT_NEAR(f.gamma, c.L[k] / c.mStar[k], 1e-13);
+            EXPECT_NEAR(f.effectiveMass, effective[k], 1e-12);
         }
         if (c.how.kind == NormalisationKind::Dof) {
             for (int k = 0; k < 2; ++k) EXPECT_EQ(ShapeComponent(r, shapes, k, c.how.dof - 1), 1.0);
         }
+        // The largest component is +1 exactly; of the two equal in
+        // magnitude in mode 2, the first.
+        if (c.how.kind == NormalisationKind::Largest) {
+            EXPECT_EQ(ShapeComponent(r, shapes, 0, 1), 1.0);
+            EXPECT_EQ(ShapeComponent(r, shapes, 1, 0), 1.0);
+        }
+    }
+    // By direction, a rotation among them: x at the first storey, rz at the
+    // second, roof = 1: L = 5 in both for mode 1 (M* = 7.5, Gamma = 2/3).
+    const NormalisedShapes roof = NormaliseShapes(r, {NormalisationKind::Dof, 2});
+    const auto split = ParticipationByDirection(r, s.M, std::vector{Direction::X, Direction::RZ});
+    ASSERT_EQ(split.size(), 2u);
+    for (const DirectionParticipation& d : split) {
+        const ModalFactors f = ModalFactorsOf(d.participation[0], d.effectiveMass[0], roof.divisor[0]);
+        EXPECT_NEAR(f.participation, 5, 1e-13);
+        EXPECT_NEAR(f.gamma, 2.0 / 3, 1e-14);
+        EXPECT_NEAR(f.effectiveMass, 25 / 7.5, 1e-12);
     }
     EXPECT_EQ(NormaliseShapes(r, {NormalisationKind::Dof, 3}).error, "degree of freedom 3: there are 1 to 2 only");
     // A chain fixed at both ends, three equal masses: the second mode has a

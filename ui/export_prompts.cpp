@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QStringList>
+#include <algorithm>
 
 namespace varno::ui {
 namespace {
@@ -33,12 +34,18 @@ QString WithSuffix(QWidget* parent, QString path, const QString& suffix)
 
 }  // namespace
 
-QString DesktopExportPrompts::TableFile(const QString& folder)
+TableFileChoice DesktopExportPrompts::TableFile(const QString& folder)
 {
-    const QString path = QFileDialog::getSaveFileName(parent_, QStringLiteral("Save Table"),
-                                                      QDir(folder).filePath(QStringLiteral("modes.csv")),
-                                                      QStringLiteral("CSV (*.csv);;All files (*)"));
-    return WithSuffix(parent_, path, QStringLiteral("csv"));
+    // One table a file, so that a spreadsheet or pandas reads each as it is.
+    const QStringList filters = {QStringLiteral("Modes and participation, CSV (*.csv)"),
+                                 QStringLiteral("Mode shapes, CSV (*.csv)"),
+                                 QStringLiteral("Total masses and damping, CSV (*.csv)")};
+    const QString names[] = {QStringLiteral("modes.csv"), QStringLiteral("mode-shapes.csv"), QStringLiteral("modes-summary.csv")};
+    QString chosen;
+    const QString path = QFileDialog::getSaveFileName(parent_, QStringLiteral("Save Table"), QDir(folder).filePath(names[0]),
+                                                      filters.join(QStringLiteral(";;")), &chosen);
+    const qsizetype index = std::max<qsizetype>(0, filters.indexOf(chosen));
+    return {WithSuffix(parent_, path, QStringLiteral("csv")), static_cast<ModesTable>(index)};
 }
 
 PlotFile DesktopExportPrompts::PlotFileChoice(const QString& folder, QSize once)

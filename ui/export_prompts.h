@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include "ui/modes_text.h"
+
 class QWidget;
 
 namespace varno::ui {
@@ -15,6 +17,12 @@ namespace varno::ui {
 // The sizes Save Plot offers for PNG, in times the window's size; at least
 // twice, so that the picture stays sharp in a report.
 inline constexpr int PlotTimes[] = {2, 3, 4};
+
+// A CSV file holds one table: which, chosen with the file.
+struct TableFileChoice {
+    QString path;  // empty for none
+    ModesTable table = ModesTable::Modes;
+};
 
 struct PlotFile {
     QString path;   // empty for none
@@ -24,8 +32,8 @@ struct PlotFile {
 class ExportPrompts {
 public:
     virtual ~ExportPrompts() = default;
-    // A CSV file for the tables, starting in folder; empty for none.
-    virtual QString TableFile(const QString& folder) = 0;
+    // A CSV file for one of the tables, starting in folder.
+    virtual TableFileChoice TableFile(const QString& folder) = 0;
     // A file for the plot, starting in folder, with its kind and size;
     // once is the picture's size at times 1 (the window's width), to say
     // what each size gives.
@@ -37,7 +45,7 @@ public:
 class DesktopExportPrompts final : public ExportPrompts {
 public:
     explicit DesktopExportPrompts(QWidget* parent) : parent_(parent) {}
-    QString TableFile(const QString& folder) override;
+    TableFileChoice TableFile(const QString& folder) override;
     PlotFile PlotFileChoice(const QString& folder, QSize once) override;
     void CannotWrite(const QString& path) override;
 

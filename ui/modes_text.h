@@ -61,35 +61,63 @@ struct ModalTables {
 };
 ModalTables TablesOf(const ModesView& view, const ModalSettings& settings);
 
+// How numbers are written: to the digits the window shows (six, shares with
+// two decimals), or in full, each the shortest text that reads back to the
+// very double, as copies and files carry them.
+enum class Digits { Shown, Full };
+
 // The modes table's column titles, with units, and its rows, one per mode
 // in ascending order of lambda: mode, lambda, bound, omega, f, T, the
-// Rayleigh damping ratio where it was formed, and per direction the
-// participation factor, the effective mass, its share and the cumulative
-// share in %. undefined fills a cell whose value is not defined.
+// generalised mass M* of the shape as normalised, the Rayleigh damping
+// ratio where it was formed, and per direction L = phi^T M r, Gamma =
+// L / M*, the effective mass L^2 / M*, its share and the cumulative share
+// in %. A rotational direction's masses are moments of inertia (kg m^2).
+// undefined fills a cell whose value is not defined.
 std::vector<std::string> ModesHeader(const ModalTables& tables);
-std::vector<std::vector<std::string>> ModesRows(const ModalTables& tables, const std::string& undefined);
-// The column of direction d's cumulative share (d indexes byDirection);
-// the participation columns start 3 before that of d = 0.
+std::vector<std::vector<std::string>> ModesRows(const ModalTables& tables, const std::string& undefined,
+                                                Digits digits = Digits::Shown);
+// The first column of the directions' figures, of which each direction has
+// DirectionColumns; and that of direction d's cumulative share (d indexes
+// byDirection).
+inline constexpr int DirectionColumns = 5;
+int FirstDirectionColumn(const ModalTables& tables);
 int CumulativeColumn(const ModalTables& tables, std::size_t d);
+
+// The unit of direction d's masses: kg, or kg m^2 for a rotation.
+std::string MassUnit(Direction d);
+
+// The line on the total masses: every degree of freedom moving together
+// while all are x, else one total a direction, each in its unit; empty
+// without masses.
+std::string MassNote(const ModalTables& tables);
+
+
 
 // The shapes table: one row a degree of freedom, its direction, then one
 // column a mode.
 std::vector<std::string> ShapesHeader(const ModalTables& tables);
-std::vector<std::vector<std::string>> ShapesRows(const ModalTables& tables);
+std::vector<std::vector<std::string>> ShapesRows(const ModalTables& tables, Digits digits = Digits::Shown);
 
 // The figures beside the tables, as (title, value) rows: per direction the
 // total mass, the effective masses added up and the mode reaching 90 %, the
 // normalisation, and a0 and a1 where formed.
-std::vector<std::vector<std::string>> SummaryRows(const ModalTables& tables, const std::string& undefined);
+std::vector<std::vector<std::string>> SummaryRows(const ModalTables& tables, const std::string& undefined,
+                                                  Digits digits = Digits::Shown);
 
 // The normalisation in words ("x\u1d40Mx = 1", "largest component = 1", ...).
 std::string NormalisationText(const ModalTables& tables);
 
-// The modes table, the shapes table and the summary, each row's cells
-// separated by tabs (Tsv) or as CSV (commas, a cell with a comma, quote or
-// line break quoted), each table after an empty line; undefined cells empty.
+// For the clipboard: the modes table, the shapes table and the summary,
+// each row's cells separated by tabs, each table after an empty line;
+// every number in full, undefined cells empty.
 std::string ModesTsv(const ModalTables& tables);
-std::string ModesCsv(const ModalTables& tables);
+
+// For a file: one of the tables as CSV (commas, a cell with a comma, quote
+// or line break quoted, CRLF line ends), a header row then the rows, all of
+// one width, as a spreadsheet or pandas.read_csv take them; every number in
+// full, undefined cells empty. The summary is a table of (quantity, value).
+enum class ModesTable { Modes, Shapes, Summary };
+std::string ModesCsv(const ModalTables& tables, ModesTable which);
 
 // A damping ratio typed into a box: the number where the text (blanks
 // around it aside) is one whole, read as a cell reads it; else NaN, which

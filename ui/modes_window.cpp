@@ -16,7 +16,8 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPainter>
-#include <QPixmap>
+#include <QImage>
+#include <QPen>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -281,9 +282,11 @@ void ModesWindow::ShowModes(const ModesView& view)
     shown_ = view;
     note_->setText(Text(view.note));
     const bool any = view.result.has_value();
-    for (QWidget* w : {controls_, static_cast<QWidget*>(rayleigh_), static_cast<QWidget*>(participation_),
-                       static_cast<QWidget*>(tableNote_), static_cast<QWidget*>(shapes_)})
+    for (QWidget* w : {controls_, static_cast<QWidget*>(participation_), static_cast<QWidget*>(tableNote_),
+                       static_cast<QWidget*>(shapes_)})
         w->setVisible(any);
+    // Damping needs frequencies: a buckling pencil has none to give.
+    rayleigh_->setVisible(any && view.result->massDefinite);
     copy_->setEnabled(any);
     saveTable_->setEnabled(any);
     save_->setEnabled(any);
@@ -319,15 +322,17 @@ void ModesWindow::SetControls(int n)
         const auto chosen = std::find(std::begin(Choices), std::end(Choices), settings_.directions[i]);
         directionBoxes_[i]->setCurrentIndex(static_cast<int>(chosen - std::begin(Choices)));
     }
+    // Each choice carries its kind and degree of freedom. Without masses
+    // there is no scaling by mass: its shapes have a largest component of 1.
+    const bool mass = shown_ && shown_->result && shown_->result->massDefinite;
     normalisation_->clear();
-    normalisation_->addItem(QString::fromUtf8("By mass"));
-    normalisation_->addItem(QStringLiteral("Largest component = 1"));
-    for (int i = 1; i <= n; ++i) normalisation_->addItem(QStringLiteral("Degree of freedom %1 = 1").arg(i));
+    if (mass) normalisation_->addItem(QString::fromUtf8("By mass"), QVariant::fromValue(0));
+    normalisation_->addItem(QStringLiteral("Largest component = 1"), QVariant::fromValue(-1));
+    for (int i = 1; i <= n; ++i) normalisation_->addItem(QStringLiteral("Degree of freedom %1 = 1").arg(i), QVariant::fromValue(i));
     Normalisation& how = settings_.normalisation;
     if (how.kind == NormalisationKind::Dof && how.dof > n) how = Normalisation{};  // the roof is gone with n
-    normalisation_->setCurrentIndex(how.kind == NormalisationKind::Mass      ? 0
-                                    : how.kind == NormalisationKind::Largest ? 1
-                                                                             : 1 + how.dof);
+    const int code = how.kind == NormalisationKind::Mass ? (mass ? 0 : -1) : how.kind == NormalisationKind::Largest ? -1 : how.dof;
+    normalisation_->setCurrentIndex(std::max(0, normalisation_->findData(QVariant::fromValue(code))));
     for (QSpinBox* mode : {modeI_, modeJ_}) mode->setRange(1, n);
     modeI_->setValue(settings_.rayleigh.i);
     modeJ_->setValue(settings_.rayleigh.j);
@@ -340,10 +345,10 @@ void ModesWindow::OnSettingsChanged()
     const auto n = static_cast<std::size_t>(shown_->result->n);
     for (std::size_t i = 0; i < n; ++i)
         settings_.directions[i] = Choices[static_cast<std::size_t>(std::max(0, directionBoxes_[i]->currentIndex()))];
-    const int chosen = normalisation_->currentIndex();
-    settings_.normalisation = chosen <= 0   ? Normalisation{}
-                              : chosen == 1 ? Normalisation{NormalisationKind::Largest, 1}
-                                            : Normalisation{NormalisationKind::Dof, chosen - 1};
+    const int chosen = normalisation_->currentData().toInt();
+    settings_.normalisation = chosen == 0   ? Normalisation{}
+                              : chosen < 0 ? Normalisation{NormalisationKind::Largest, 1}
+                                           : Normalisation{NormalisationKind::Dof, chosen};
     settings_.rayleigh = {modeI_->value(), modeJ_->value(), RatioOfText(zetaI_->text().toStdString()),
                           RatioOfText(zetaJ_->text().toStdString())};
     ShowTables();
@@ -362,12 +367,17 @@ void ModesWindow::ShowTables()
     if (any) {
         tables_ = TablesOf(*shown_, settings_);
         const ModalTables& t = *tables_;
+        const std::string mass = MassNote(t);
+        // Without masses, why first, then the critical load factor.
+        const std::string& why = shown_->note;
+        const bool first = t.result.massDefinite;
+        note_->setText(Text(mass.empty() || why.empty() ? mass + why : first ? mass + " " + why : why + " " + mass));
         // Copied and saved as one table, a row a mode; shown as two, the
         // participation beside its mode numbers, so that the window stays
         // narrow enough for a screen with several directions.
         const std::vector<std::string> header = ModesHeader(t);
         const auto rows = ModesRows(t, NotDefinedText);
-        const auto split = static_cast<std::ptrdiff_t>(CumulativeColumn(t, 0) - 3);
+        const auto split = static_cast<std::ptrdiff_t>(FirstDirectionColumn(t));
         std::vector<std::vector<std::string>> modes, participation;
         for (const auto& row : rows) {
             modes.emplace_back(row.begin(), row.begin() + split);
@@ -473,15 +483,16 @@ bool ModesWindow::SavePlot(const QString& path, int times)
     } else {
         // Drawn anew at the larger size, not blown up: lines and text stay
         // sharp. Where the contents scroll the plot is wider than the window.
+        // The scene itself is drawn, scaled into the whole picture: the
+        // view's own drawing keeps to the screen's pixels, and filled only
+        // a corner of a larger picture.
         const double scale = static_cast<double>(std::max(width(), view_->width()) * times) / view_->width();
-        QPixmap picture((QSizeF(view_->size()) * scale).toSize());
-        picture.setDevicePixelRatio(scale);
-        picture.fill(Qt::transparent);
+        QImage picture((QSizeF(view_->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        picture.fill(view_->backgroundBrush().color());
         QPainter painter(&picture);
-        painter.setRenderHint(QPainter::Antialiasing);
-        view_->render(&painter);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        view_->scene()->render(&painter, QRectF(picture.rect()), view_->mapToScene(view_->viewport()->rect()).boundingRect());
         painter.end();
-        picture.setDevicePixelRatio(1.0);  // the file's pixels, not logical ones
         if (!picture.save(&buffer, "PNG")) return false;
     }
     return SaveFile(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
@@ -489,10 +500,10 @@ bool ModesWindow::SavePlot(const QString& path, int times)
         .ok();
 }
 
-bool ModesWindow::SaveTable(const QString& path)
+bool ModesWindow::SaveTable(const QString& path, ModesTable which)
 {
     if (!tables_) return false;
-    return SaveFile(QFile::encodeName(path).toStdString(), ModesCsv(*tables_), SystemSaveIo()).ok();
+    return SaveFile(QFile::encodeName(path).toStdString(), ModesCsv(*tables_, which), SystemSaveIo()).ok();
 }
 
 QString ModesWindow::StartFolder() const
@@ -509,10 +520,10 @@ void ModesWindow::OnCopy()
 void ModesWindow::OnSaveTable()
 {
     if (!tables_) return;
-    const QString path = prompts_->TableFile(StartFolder());
-    if (path.isEmpty()) return;
-    lastFolder_ = QFileInfo(path).absolutePath();
-    if (!SaveTable(path)) prompts_->CannotWrite(path);
+    const TableFileChoice chosen = prompts_->TableFile(StartFolder());
+    if (chosen.path.isEmpty()) return;
+    lastFolder_ = QFileInfo(chosen.path).absolutePath();
+    if (!SaveTable(chosen.path, chosen.table)) prompts_->CannotWrite(chosen.path);
 }
 
 void ModesWindow::OnSavePlot()
@@ -548,6 +559,17 @@ void ModesWindow::ApplyPalette()
         axis->setGridLineColor(colours.color(QPalette::Mid));
     }
     view_->setBackgroundBrush(colours.brush(QPalette::Window));
+    // A theme repeats its colours after five series; these six stay apart
+    // for colour-blind readers too (Okabe and Ito), on light and dark.
+    static constexpr QRgb Series[] = {0xE69F00, 0x56B4E9, 0x009E73, 0x0072B2, 0xD55E00, 0xCC79A7};
+    const QList<QAbstractSeries*> all = chart_->series();
+    for (qsizetype k = 0; k < all.size(); ++k)
+        if (auto* line = qobject_cast<QLineSeries*>(all[k])) {
+            QPen pen = line->pen();
+            pen.setColor(QColor(Series[static_cast<std::size_t>(k) % std::size(Series)]));
+            pen.setWidthF(2.0);
+            line->setPen(pen);
+        }
 }
 
 void ModesWindow::changeEvent(QEvent* event)

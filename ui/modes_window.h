@@ -46,8 +46,8 @@ public:
     // else PNG of times the window's width (the plot's where that is wider),
     // the plot's shape kept. False when it could not be written.
     bool SavePlot(const QString& path, int times = PlotTimes[0]);
-    // Writes the tables to path as CSV (ModesCsv). False when it could not be written.
-    bool SaveTable(const QString& path);
+    // Writes one of the tables to path as CSV (ModesCsv). False when it could not be written.
+    bool SaveTable(const QString& path, ModesTable which = ModesTable::Modes);
 
     // Where the file questions go; the window's own desktop dialogs until
     // set, and again after nullptr.

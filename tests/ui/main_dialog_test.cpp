@@ -57,12 +57,13 @@ using namespace varno;
 struct ScriptedExportPrompts final : ui::ExportPrompts {
     QString path;
     int times = 2;
+    ui::ModesTable table = ui::ModesTable::Modes;
     QStringList folders;
     QStringList unwritten;
-    QString TableFile(const QString& folder) override
+    ui::TableFileChoice TableFile(const QString& folder) override
     {
         folders << folder;
-        return path;
+        return {path, table};
     }
     ui::PlotFile PlotFileChoice(const QString& folder, QSize) override
     {
@@ -1352,45 +1353,51 @@ private slots:
         QVERIFY(window != nullptr);
         const QStringList lines = copied(window).split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 16);  // 3 + blank + 3 + blank + 7 figures + the final line break
-        QCOMPARE(lines[0], QString::fromUtf8("Mode\t\u03bb (1/s\u00b2)\t\u00b1 bound\t\u03c9 (rad/s)\tf (Hz)\tT (s)\t"
-                                             "\u03b6 (Rayleigh)\t\u0393 x (\u221akg)\tMass x (kg)\tShare x (%)\t"
-                                             "Cumulative x (%)"));
-        // mode, lambda, omega, f, T, zeta, Gamma, effective mass, share,
-        // cumulative; each value to the digits worked by hand.
-        const double hand[2][10] = {{1, 100, 10, 1.5915, 0.62832, 0.05, 3.6515, 13.333, 88.89, 88.89},
-                                    {2, 400, 20, 3.1831, 0.31416, 0.05, 1.2910, 1.6667, 11.11, 100}};
-        const double digits[10] = {0, 1e-12, 1e-6, 5e-5, 5e-6, 1e-6, 5e-5, 5e-5, 5e-5, 5e-5};
+        QCOMPARE(lines[0], QString::fromUtf8("Mode\t\u03bb (1/s\u00b2)\t\u00b1 bound\t\u03c9 (rad/s)\tf (Hz)\tT (s)\tM*\t"
+                                             "\u03b6 (Rayleigh)\tL x (\u221akg)\t\u0393 x (\u221akg)\tMass x (kg)\t"
+                                             "Share x (%)\tCumulative x (%)"));
+        // mode, lambda, omega, f, T, M*, zeta, L, Gamma, effective mass,
+        // share, cumulative: each as worked by hand, and in full, the
+        // shortest text of the very double.
+        const double a = std::sqrt(30.0), b = std::sqrt(15.0), pi = std::acos(-1.0);
+        const double hand[2][12] = {{1, 100, 10, 10 / (2 * pi), 2 * pi / 10, 1, 0.05, 20 / a, 20 / a, 40.0 / 3, 800.0 / 9, 800.0 / 9},
+                                    {2, 400, 20, 20 / (2 * pi), 2 * pi / 20, 1, 0.05, 5 / b, 5 / b, 5.0 / 3, 100.0 / 9, 100}};
         for (int r = 0; r < 2; ++r) {
             const QStringList cells = lines[r + 1].split(QLatin1Char('\t'));
-            QCOMPARE(cells.size(), 11);
+            QCOMPARE(cells.size(), 13);
             const double bound = ParseCellText(cells[2].toStdString());
             QVERIFY2(bound > 0 && bound <= 1e-8 * hand[r][1], qPrintable(cells[2]));
-            const int columns[10] = {0, 1, 3, 4, 5, 6, 7, 8, 9, 10};
-            for (int c = 0; c < 10; ++c) {
-                const QString text = cells[columns[c]];
-                QVERIFY2(std::fabs(ParseCellText(text.toStdString()) - hand[r][c]) <= digits[c] * std::max(1.0, hand[r][c]),
-                         qPrintable(lines[r + 1]));
-                QVERIFY2(!text.contains(QLatin1Char(',')), qPrintable(text));
+            const int columns[12] = {0, 1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+            for (int c = 0; c < 12; ++c) {
+                const std::string text = cells[columns[c]].toStdString();
+                const double value = ParseCellText(text);
+                QVERIFY2(std::fabs(value - hand[r][c]) <= 1e-13 * std::max(1.0, hand[r][c]), qPrintable(lines[r + 1]));
+                QCOMPARE(QString::fromStdString(FormatShortest(value)), cells[columns[c]]);  // in full
             }
         }
-        QCOMPARE(lines[1].split(QLatin1Char('\t'))[9], QStringLiteral("88.89"));  // the batch command's digits
         QCOMPARE(lines[3], QString());
         QCOMPARE(lines[4], QStringLiteral("Degree of freedom\tDirection\tMode 1\tMode 2"));
-        QCOMPARE(lines[5], QStringLiteral("1\tx\t0.182574\t0.258199"));
-        QCOMPARE(lines[6], QStringLiteral("2\tx\t0.365148\t-0.258199"));
+        const double shape[2][2] = {{1 / a, 1 / b}, {2 / a, -1 / b}};
+        for (int i = 0; i < 2; ++i) {
+            const QStringList cells = lines[5 + i].split(QLatin1Char('\t'));
+            QCOMPARE(cells.mid(0, 2), (QStringList{QString::number(i + 1), QStringLiteral("x")}));
+            for (int k = 0; k < 2; ++k) QVERIFY(std::fabs(ParseCellText(cells[2 + k].toStdString()) - shape[i][k]) <= 1e-15);
+        }
         QCOMPARE(lines.mid(8, 7), QStringList({QStringLiteral("Total mass x (kg)\t15"),
-                                                 QStringLiteral("Effective masses added up x (kg)\t15"),
+                                                 QStringLiteral("Effective masses added up x (kg)\t") +
+                                                     lines[9].section(QLatin1Char('\t'), 1),
                                                  QStringLiteral("90 % of x reached at mode\t2"),
                                                  QString::fromUtf8("Normalisation\tx\u1d40Mx = 1"),
                                                  QStringLiteral("Rayleigh modes\t1 and 2"),
-                                                 QStringLiteral("Rayleigh a0 (1/s)\t0.666667"),
-                                                 QStringLiteral("Rayleigh a1 (s)\t0.00333333")}));
+                                                 QStringLiteral("Rayleigh a0 (1/s)\t0.6666666666666666"),
+                                                 QStringLiteral("Rayleigh a1 (s)\t0.0033333333333333335")}));
+        QVERIFY(std::fabs(ParseCellText(lines[9].section(QLatin1Char('\t'), 1).toStdString()) - 15) <= 1e-13);
         // On screen the participation has a table of its own; the first mode
         // to reach 90 % is marked there.
-        QCOMPARE(window->table()->columnCount(), 7);
-        QCOMPARE(window->participationTable()->item(1, 4)->text(), QStringLiteral("100.00"));
-        QVERIFY(window->participationTable()->item(1, 4)->font().bold() &&
-                !window->participationTable()->item(0, 4)->font().bold());
+        QCOMPARE(window->table()->columnCount(), 8);
+        QCOMPARE(window->participationTable()->item(1, 5)->text(), QStringLiteral("100.00"));
+        QVERIFY(window->participationTable()->item(1, 5)->font().bold() &&
+                !window->participationTable()->item(0, 5)->font().bold());
         // The legend gives each mode's frequency.
         const auto markers = window->plot()->chart()->legend()->markers();
         QCOMPARE(markers.size(), 2);
@@ -1403,12 +1410,17 @@ private slots:
         const QStringList buckling = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
         for (int r = 1; r <= 2; ++r) {
             const QStringList cells = buckling[r].split(QLatin1Char('\t'));
-            QCOMPARE(cells.size(), 6);  // no masses, no damping
-            for (int c = 3; c < 6; ++c) QCOMPARE(cells[c], QString());
-            for (int c = 3; c < 6; ++c) QCOMPARE(window->table()->item(r - 1, c)->text(), QString::fromUtf8(ui::NotDefinedText));
+            QCOMPARE(cells.size(), 7);  // no masses, no damping
+            for (int c = 3; c < 7; ++c) QCOMPARE(cells[c], QString());
+            for (int c = 3; c < 7; ++c) QCOMPARE(window->table()->item(r - 1, c)->text(), QString::fromUtf8(ui::NotDefinedText));
         }
         QVERIFY(!window->participationTable()->isVisibleTo(window));
-        QVERIFY(window->rayleighResult()->text().startsWith(QStringLiteral("Not possible: mode 1 has no finite frequency")));
+        // What applies to a buckling pencil, and only that: no damping, no
+        // scaling by mass, and the critical load factor singled out.
+        QVERIFY(!window->rayleighResult()->isVisibleTo(window));
+        QCOMPARE(window->normalisationBox()->itemText(0), QStringLiteral("Largest component = 1"));
+        QVERIFY2(window->note()->text().endsWith(QString::fromUtf8("Critical load factor \u03bb2 = 329150, the smallest positive \u03bb.")),
+                 qPrintable(window->note()->text()));
         QCOMPARE(window->plot()->chart()->series()[0]->name(), QStringLiteral("Mode 1: \u03bb = -729150"));
     }
 
@@ -1429,8 +1441,17 @@ private slots:
         const auto cell = [](QTableWidget* table, int r, int c) { return table->item(r, c)->text(); };
         window->directionBoxes()[1]->setCurrentIndex(1);  // y
         QVERIFY(header().contains(QStringLiteral("Share x (%)")) && header().contains(QStringLiteral("Share y (%)")));
-        QCOMPARE(cell(window->participationTable(), 0, 3), QStringLiteral("33.33"));  // x: mass 10 of the 15
-        QCOMPARE(cell(window->participationTable(), 1, 8), QStringLiteral("100.00"));  // y, cumulative
+        QCOMPARE(cell(window->participationTable(), 0, 4), QStringLiteral("33.33"));  // x: mass 10 of the 15
+        QCOMPARE(cell(window->participationTable(), 1, 10), QStringLiteral("100.00"));  // y, cumulative
+        // The totals follow the directions, one a direction.
+        QVERIFY2(window->note()->text().startsWith(QStringLiteral("Total mass in x: 10 kg; y: 5 kg.")),
+                 qPrintable(window->note()->text()));
+        window->directionBoxes()[1]->setCurrentIndex(5);  // rz: a moment of inertia
+        QVERIFY2(window->note()->text().startsWith(QString::fromUtf8("Total mass in x: 10 kg; rz: 5 kg\u00b7m\u00b2.")),
+                 qPrintable(window->note()->text()));
+        QVERIFY(header().contains(QString::fromUtf8("Mass rz (kg\u00b7m\u00b2)")) &&
+                header().contains(QString::fromUtf8("\u0393 rz (\u221a(kg\u00b7m\u00b2))")));
+        window->directionBoxes()[1]->setCurrentIndex(1);  // y again
         QCOMPARE(cell(window->shapesTable(), 1, 1), QStringLiteral("y"));
         QVERIFY(window->tableNote()->text().contains(QStringLiteral("Effective masses do not depend on the normalisation")));
 
@@ -1438,9 +1459,12 @@ private slots:
         QCOMPARE(cell(window->shapesTable(), 0, 2), QStringLiteral("0.5"));
         QCOMPARE(cell(window->shapesTable(), 1, 3), QStringLiteral("1"));
         QCOMPARE(cell(window->shapesTable(), 0, 3), QStringLiteral("-1"));
-        QCOMPARE(cell(window->participationTable(), 1, 1), QStringLiteral("-10"));  // Gamma x follows: -1 times 10 kg
-        QCOMPARE(cell(window->participationTable(), 1, 2), QStringLiteral("6.66667"));  // the effective mass does not
-        QVERIFY(header().contains(QStringLiteral("\u0393 x (kg)")));
+        // Roof = 1, mode 2 (-1, 1): L x = -1 times 10 kg, M* = 15 kg, Gamma = L / M*; the effective mass does not change.
+        QCOMPARE(cell(window->participationTable(), 1, 1), QStringLiteral("-10"));
+        QCOMPARE(cell(window->table(), 1, 6), QStringLiteral("15"));
+        QCOMPARE(cell(window->participationTable(), 1, 2), QStringLiteral("-0.666667"));
+        QCOMPARE(cell(window->participationTable(), 1, 3), QStringLiteral("6.66667"));
+        QVERIFY(header().contains(QStringLiteral("L x (kg)")) && header().contains(QString::fromUtf8("\u0393 x")));
 
         window->rayleighModeJ()->setValue(1);
         QCOMPARE(window->rayleighResult()->text(), QStringLiteral("Not possible: two different modes are needed, not mode 1 twice."));
@@ -1511,9 +1535,24 @@ private slots:
         ui::ModesWindow* window = openModes();
         QVERIFY(window != nullptr);
         QTemporaryDir dir;
-        QVERIFY(window->SavePlot(dir.filePath(QStringLiteral("shapes.png"))));
-        const QImage png(dir.filePath(QStringLiteral("shapes.png")), "PNG");
-        QVERIFY(!png.isNull() && png.width() >= window->plot()->width());
+        // The whole plot at the size offered, at each size: brought down to
+        // the window's size it is the plot on screen, not a corner of it
+        // blown up.
+        const QImage screen = window->plot()->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+        for (const int times : ui::PlotTimes) {
+            QVERIFY(window->SavePlot(dir.filePath(QStringLiteral("shapes.png")), times));
+            const QImage png(dir.filePath(QStringLiteral("shapes.png")), "PNG");
+            QCOMPARE(png.width(), times * std::max(window->width(), window->plot()->width()));
+            const QImage small = png.scaled(screen.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                     .convertToFormat(QImage::Format_Grayscale8);
+            double difference = 0;
+            for (int y = 0; y < screen.height(); ++y)
+                for (int x = 0; x < screen.width(); ++x)
+                    difference += std::abs(qGray(screen.pixel(x, y)) - qGray(small.pixel(x, y)));
+            difference /= static_cast<double>(screen.width()) * screen.height();
+            QVERIFY2(difference < 12, qPrintable(QStringLiteral("%1 x: mean difference %2").arg(times).arg(difference)));
+            if (times == 2) png.save(QStringLiteral("/tmp/scratch/plot2.png"));
+        }
         QVERIFY(window->SavePlot(dir.filePath(QStringLiteral("shapes.SVG"))));
         QFile svg(dir.filePath(QStringLiteral("shapes.SVG")));
         QVERIFY(svg.open(QIODevice::ReadOnly));

@@ -1,11 +1,12 @@
-// Writes the Modes window's CSV of a two-storey plane frame, directions
-// x, y, x, y and Rayleigh damping from modes 1 and 2, to standard output,
-// for check_modes_csv.py to read back with Python's csv module.
+// Writes one of the Modes window's CSV tables (argv[1]: modes, shapes or
+// summary) of a two-storey plane frame, directions x, y, x, rz and Rayleigh
+// damping from modes 1 and 2, the shapes with the roof = 1, to standard
+// output, for check_modes_csv.py to read back with Python's csv module.
 #include <cstdio>
 
 #include "ui/modes_text.h"
 
-int main()
+int main(int argc, char** argv)
 {
     varno::MatrixStore store;
     store.Dimension = 4;
@@ -19,7 +20,12 @@ int main()
     if (!view.result) return 1;
     using varno::Direction;
     varno::ui::ModalSettings settings;
-    settings.directions = {Direction::X, Direction::Y, Direction::X, Direction::Y};
-    const std::string csv = varno::ui::ModesCsv(varno::ui::TablesOf(view, settings));
+    settings.directions = {Direction::X, Direction::Y, Direction::X, Direction::RZ};
+    settings.normalisation = {varno::NormalisationKind::Dof, 3};
+    const std::string which = argc > 1 ? argv[1] : "modes";
+    const auto table = which == "shapes"    ? varno::ui::ModesTable::Shapes
+                       : which == "summary" ? varno::ui::ModesTable::Summary
+                                            : varno::ui::ModesTable::Modes;
+    const std::string csv = varno::ui::ModesCsv(varno::ui::TablesOf(view, settings), table);
     return std::fwrite(csv.data(), 1, csv.size(), stdout) == csv.size() ? 0 : 1;
 }
