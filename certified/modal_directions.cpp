@@ -9,20 +9,9 @@
 namespace varno {
 namespace {
 
-constexpr std::array<std::string_view, 7> Labels = {"none", "x", "y", "z", "rx", "ry", "rz"};
-
 std::size_t At(int i) { return static_cast<std::size_t>(i); }
 
 }  // namespace
-
-std::string_view DirectionLabel(Direction d) { return Labels[static_cast<std::size_t>(d)]; }
-
-std::optional<Direction> DirectionOfLabel(std::string_view label)
-{
-    for (std::size_t d = 0; d < Labels.size(); ++d)
-        if (Labels[d] == label) return static_cast<Direction>(d);
-    return std::nullopt;
-}
 
 std::vector<DirectionParticipation> ParticipationByDirection(const ModalResult& result, const Matrix10& M,
                                                              std::span<const Direction> labels)
@@ -32,7 +21,7 @@ std::vector<DirectionParticipation> ParticipationByDirection(const ModalResult& 
     if (!result.massDefinite || labels.size() != At(n)) return out;
     const double sign = result.negativeMass ? -1.0 : 1.0;
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (std::size_t d = 1; d < Labels.size(); ++d) {
+    for (std::size_t d = 1; d <= static_cast<std::size_t>(Direction::RZ); ++d) {
         const auto direction = static_cast<Direction>(d);
         bool used = false;
         for (const Direction label : labels) used = used || label == direction;

@@ -23,17 +23,10 @@
 #include <vector>
 
 #include "certified/modes.h"
+#include "core/direction.h"
 #include "core/matrix_store.h"
 
 namespace varno {
-
-enum class Direction : unsigned char { None, X, Y, Z, RX, RY, RZ };
-
-// "x", "y", "z", "rx", "ry", "rz", or "none" for a degree of freedom that
-// ground motion does not drive.
-std::string_view DirectionLabel(Direction d);
-// The direction of a label as DirectionLabel writes it; none for any other text.
-std::optional<Direction> DirectionOfLabel(std::string_view label);
 
 struct DirectionParticipation {
     Direction direction = Direction::X;

@@ -151,10 +151,7 @@ void AppendShare(std::string& out, double share, std::size_t width, bool sign)
 }
 
 // A direction's unit of mass for a terminal and for JSON: kg, or kg m^2 for a rotation.
-std::string MassUnitWord(Direction d)
-{
-    return d == Direction::RX || d == Direction::RY || d == Direction::RZ ? "kg m^2" : "kg";
-}
+std::string MassUnitWord(Direction d) { return IsRotation(d) ? "kg m^2" : "kg"; }
 
 // The modes of a run that showed a report, for a person: one line a mode,
 // then the shapes with one column a mode, as structural codes print them;
@@ -424,14 +421,8 @@ std::optional<int> WholeCount(std::string_view word)
 
 std::string ParseDirectionsOption(std::string_view text, std::vector<Direction>& directions)
 {
-    directions.clear();
-    for (const std::string_view word : Words(text)) {
-        const std::optional<Direction> d = DirectionOfLabel(word);
-        if (!d)
-            return "--directions: \"" + EscapedName(word) + "\" is not a direction (x, y, z, rx, ry, rz or none)";
-        directions.push_back(*d);
-    }
-    return {};
+    const std::string why = ParseDirections(text, directions);
+    return why.empty() ? why : "--directions: " + why;
 }
 
 std::string ParseRayleighOption(std::string_view text, RayleighRequest& request)
@@ -485,6 +476,7 @@ BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bo
     result.reason = lines.Check(text, texts, result.errorLine);
     if (!result.ok()) return result;
     result.problem.n = static_cast<int>(lines.count[0]);
+    result.problem.directions = lines.directions;
     if (FillMatrix(lines.rows[0], texts[0], 'K', result.problem.n, result.problem.K, strict, result))
         FillMatrix(lines.rows[1], texts[1], 'M', result.problem.n, result.problem.M, strict, result);
     if (!result.ok()) result.warnings.clear();  // a problem not run has nothing to warn of

@@ -26,6 +26,8 @@ struct BatchProblem {
     // Upper triangles, 0-based; entries below the diagonal are never read.
     std::array<std::array<double, MaxOrder>, MaxOrder> K{};
     std::array<std::array<double, MaxOrder>, MaxOrder> M{};
+    // The directions its file gives ("# directions: x,y"); empty without.
+    std::vector<Direction> directions;
 };
 
 // Either a problem or what is wrong with it, and where when that is known.

@@ -82,10 +82,13 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
             continue;
         }
         for (const std::string& warning : parse.warnings) ((batch.err += said) += warning) += '\n';
+        // A problem's own directions count as --directions would; the option, where given, over them.
+        const bool own = options.modal.directions.empty() && !parse.problem.directions.empty();
+        ModalOptions modal = options.modal;
+        if (own) modal.directions = parse.problem.directions;
         ProgramState state;
         const BatchRun run = RunBatch(parse.problem, state,
-                                      {.eigenvalues = options.json, .modes = options.modes || options.modal.any()},
-                                      options.modal);
+                                      {.eigenvalues = options.json, .modes = options.modes || modal.any()}, modal);
         // Half an answer would pass for a whole one in a script.
         if (!run.modalError.empty()) {
             unanswered(run.modalError, 0, run.modalError);
@@ -225,7 +228,11 @@ public:
     void Line(std::string_view line, std::int64_t number, std::uint64_t)
     {
         const LineKind kind = ClassifyLine(line);
-        if (kind == LineKind::Blank || kind == LineKind::Comment) return;
+        if (kind == LineKind::Blank) return;
+        if (kind == LineKind::Comment) {
+            if (open_.section >= 0 && !skipping_) open_.Add(kind, line, number, openText_);
+            return;
+        }
         if (kind != LineKind::K && FirstLine()) refused_ = true;  // an input that is no file of problems
         if (kind == LineKind::K)
             skipping_ = false;

@@ -18,7 +18,8 @@
 //     bool Stopped() const;
 //         whether it wants no more lines: the rest of the bytes taken is
 //         passed over.
-// A comment line is passed over as it arrives, whatever its length.
+// A comment line is passed over as it arrives, whatever its length; only a
+// directions line arrives whole.
 #pragma once
 
 #include <algorithm>
@@ -124,14 +125,14 @@ private:
     // The start of a line whose end has not been read yet.
     void Carry(std::string_view part)
     {
-        const bool fresh = carry_.empty();
         carry_.append(part);
         if (handler_.AtFirstLine() && !MayStartProblems(carry_)) {  // a row, and /dev/zero has no line end to wait for
             Emit(carry_);
             ClearCarry();
             return;
         }
-        if (fresh && carry_.front() == '#') {  // a comment: nothing of it is needed
+        // A comment: nothing of it is needed, but for a directions line.
+        if (carry_.front() == '#' && !MayBeDirectionsLine(carry_)) {
             ClearCarry();
             skip_ = Skip::Comment;
             return;

@@ -69,7 +69,7 @@ PickedProblem ReadPickedProblem(const std::string& path, const FileStamp& stamp,
 }
 
 ProblemSave SaveProblemInPlace(const ProblemSource& source, const Matrix10& K, const Matrix10& M, int n,
-                               SaveIo& io, const std::atomic<bool>* stop)
+                               const std::vector<Direction>& directions, SaveIo& io, const std::atomic<bool>* stop)
 {
     ProblemSave save;
     save.outcome = SaveFile(
@@ -83,7 +83,7 @@ ProblemSave SaveProblemInPlace(const ProblemSource& source, const Matrix10& K, c
             }
             FdSource in(file.fd.get(), PrintableName(source.path));
             bool told = false;
-            const std::string why = SpliceProblem(in, source.read, K, M, n, [&](std::string_view piece) {
+            const std::string why = SpliceProblem(in, source.read, K, M, n, directions, [&](std::string_view piece) {
                 told = told || Told(stop);
                 return !told && put(piece);
             });
@@ -109,10 +109,11 @@ ProblemSave SaveProblemInPlace(const ProblemSource& source, const Matrix10& K, c
 }
 
 ProblemSave SaveProblemAs(const std::string& path, const Matrix10& K, const Matrix10& M, int n,
-                          std::string_view version, SaveIo& io, const std::atomic<bool>* stop)
+                          const std::vector<Direction>& directions, std::string_view version, SaveIo& io,
+                          const std::atomic<bool>* stop)
 {
     ProblemSave save;
-    const std::string text = WriteProblemFile(K, M, n, version);
+    const std::string text = WriteProblemFile(K, M, n, version, directions);
     save.outcome = SaveFile(
         path,
         [&](const std::function<bool(std::string_view)>& put) -> std::string {

@@ -51,13 +51,14 @@ struct ProblemSave {
     bool stopped = false;  // told to stop before it was done
 };
 
-// The problem back into the file it came from, in its place, every other
-// byte kept; only while the file is as source says.
+// The problem (and its directions) back into the file it came from, in its
+// place, every other byte kept; only while the file is as source says.
 ProblemSave SaveProblemInPlace(const ProblemSource& source, const Matrix10& K, const Matrix10& M, int n,
-                               SaveIo& io, const std::atomic<bool>* stop);
+                               const std::vector<Direction>& directions, SaveIo& io, const std::atomic<bool>* stop);
 
 // The problem alone, as a new file or in place of whatever path holds.
 ProblemSave SaveProblemAs(const std::string& path, const Matrix10& K, const Matrix10& M, int n,
-                          std::string_view version, SaveIo& io, const std::atomic<bool>* stop);
+                          const std::vector<Direction>& directions, std::string_view version, SaveIo& io,
+                          const std::atomic<bool>* stop);
 
 }  // namespace varno

@@ -19,7 +19,12 @@ public:
     void Line(std::string_view line, std::int64_t number, std::uint64_t offset)
     {
         const LineKind kind = ClassifyLine(line);
-        if (kind == LineKind::Blank || kind == LineKind::Comment) return;
+        if (kind == LineKind::Blank) return;
+        if (kind == LineKind::Comment) {
+            open_.Add(kind, line, number, openText_);  // a directions line counts
+            if (!open_.reason.empty()) Finish(number);
+            return;
+        }
         if (kind == LineKind::K && open_.section >= 0) {  // a new problem begins
             Finish(number);
             if (Stopped()) return;
@@ -66,6 +71,7 @@ private:
             problem.line = open_.kLine;
             problem.offset = openOffset_;
             problem.n = n;
+            problem.directions = open_.directions;
             for (std::size_t i = 0; i < open_.count[0]; ++i)
                 for (std::size_t j = i; j < open_.count[0]; ++j) {
                     problem.K[i + 1][j + 1] = ParseCellText(texts[0][i][j]);
@@ -129,13 +135,16 @@ std::string UpperRowText(const Matrix10& X, int i, int n)
     return text;
 }
 
-std::string WriteProblemFile(const Matrix10& K, const Matrix10& M, int n, std::string_view version)
+std::string WriteProblemFile(const Matrix10& K, const Matrix10& M, int n, std::string_view version,
+                             const std::vector<Direction>& directions)
 {
     std::string text = "# n = " + std::to_string(n) + ", written by varno " + std::string(version) + "\n";
     for (const auto* X : {&K, &M}) {
         text += X == &K ? "K\n" : "M\n";
         for (int i = 1; i <= n; ++i) (text += UpperRowText(*X, i, n)) += '\n';
     }
+    if (std::any_of(directions.begin(), directions.end(), [](Direction d) { return d != Direction::X; }))
+        (((text += DirectionsPrefix) += ' ') += DirectionsText(directions)) += '\n';
     return text;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/byte_stream.h"
+#include "core/direction.h"
 #include "core/matrix_store.h"
 
 namespace varno {
@@ -27,6 +28,7 @@ struct FileProblem {
     Matrix10 M{};
     std::vector<std::string> kTexts;  // row-major upper triangle, as written
     std::vector<std::string> mTexts;
+    std::vector<Direction> directions;  // from its directions line; empty without one
 };
 
 // A problem of a file as a list of them shows it, and where to read it.
@@ -71,8 +73,10 @@ ProblemFileScan ScanProblemFile(ByteSource& in, const ScanOptions& options = {})
 
 // The text a Save writes: a comment line naming the dimension and the
 // program's version, then "K", the upper rows, "M", the upper rows; each
-// entry the shortest text that reads back as the very double stored.
-std::string WriteProblemFile(const Matrix10& K, const Matrix10& M, int n, std::string_view version);
+// entry the shortest text that reads back as the very double stored; then
+// the directions line, where directions are given and not all x.
+std::string WriteProblemFile(const Matrix10& K, const Matrix10& M, int n, std::string_view version,
+                             const std::vector<Direction>& directions = {});
 
 // Row i (1-based) of X's upper triangle for n as a Save writes it: the
 // entries from the diagonal on, separated by one blank.

@@ -59,8 +59,22 @@ void ProblemLines::Fault(std::string why, std::int64_t number)
 void ProblemLines::Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text)
 {
     switch (kind) {
-    case LineKind::Blank:
-    case LineKind::Comment: return;
+    case LineKind::Blank: return;
+    case LineKind::Comment: {
+        // Before its "K" a directions line belongs to no problem: a comment.
+        if (section < 0 || !IsDirectionsLine(line)) return;
+        if (directionsLine != 0) {
+            Fault("a second directions line; the first is on line " + std::to_string(directionsLine), number);
+            return;
+        }
+        directionsLine = number;
+        std::string_view words = line.substr(DirectionsPrefix.size());
+        if (words.ends_with('\r')) words.remove_suffix(1);
+        const std::size_t first = words.find_first_not_of(" \t");
+        words = first == std::string_view::npos ? std::string_view() : words.substr(first, words.find_last_not_of(" \t") - first + 1);
+        if (std::string why = ParseDirections(words, directions); !why.empty()) Fault("directions: " + why, number);
+        return;
+    }
     case LineKind::K:
     case LineKind::M: {
         any = true;
@@ -154,7 +168,13 @@ std::string ProblemLines::Check(std::string_view text, std::array<UpperTexts, 2>
     }
     if (!order(count[1])) return "M has " + RowCount(count[1]) + "; n must be " + OrdersAllowed() + hint(1);
     if (count[0] != count[1]) return "K has " + RowCount(count[0]) + " but M has " + std::to_string(count[1]);
-    return rowFault(1);
+    if (std::string why = rowFault(1); !why.empty()) return why;
+    if (!directions.empty() && directions.size() != count[0]) {
+        line = directionsLine;
+        return "the directions line gives " + std::to_string(directions.size()) +
+               (directions.size() == 1 ? " label" : " labels") + " for n = " + std::to_string(count[0]);
+    }
+    return {};
 }
 
 bool ProblemLines::CertainlyMalformed(std::string_view text) const

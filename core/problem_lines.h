@@ -9,6 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
+#include "core/direction.h"
 #include "core/matrix_rows.h"
 #include "core/order.h"
 
@@ -31,6 +34,18 @@ inline constexpr std::size_t MaxProblemBytes = std::size_t{1} << 20;
 // "1 row", "3 rows".
 std::string RowCount(std::size_t rows);
 
+// A problem's directions ride in a comment, so that a file with them still
+// reads where they are not known: "# directions: x,y,rz", anywhere after its
+// line "K", one label a degree of freedom.
+inline constexpr std::string_view DirectionsPrefix = "# directions:";
+inline bool IsDirectionsLine(std::string_view line) { return line.starts_with(DirectionsPrefix); }
+// Whether a line that begins with prefix may still turn out a directions
+// line: a comment that may not is passed over unread.
+inline bool MayBeDirectionsLine(std::string_view prefix)
+{
+    return prefix.size() < DirectionsPrefix.size() ? DirectionsPrefix.starts_with(prefix) : IsDirectionsLine(prefix);
+}
+
 // The lines of one problem as they are read, before any entry is converted:
 // all that needs keeping of it, and all that converting it needs. The rows'
 // texts live in a separate buffer, at the offsets recorded here.
@@ -50,6 +65,8 @@ struct ProblemLines {
     std::size_t bytes = 0;                        // of the rows kept
     std::string reason;                           // the first fault in line order
     std::int64_t errorLine = 0;
+    std::vector<Direction> directions;            // from its directions line; empty without one
+    std::int64_t directionsLine = 0;
 
     // Takes the next line (without its '\n') of kind, numbered number, and
     // keeps what it needs of it at the end of text.

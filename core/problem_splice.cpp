@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/problem_lines.h"
@@ -83,10 +84,19 @@ bool NextLine(Ahead& ahead, RawLine& line, bool& tooLong)
 
 bool SameBits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
+// No directions at all are every degree of freedom in x.
+bool SameDirections(const std::vector<Direction>& a, const std::vector<Direction>& b)
+{
+    const auto allX = [](const std::vector<Direction>& d) {
+        return std::all_of(d.begin(), d.end(), [](Direction x) { return x == Direction::X; });
+    };
+    return a == b || (allX(a) && allX(b) && (a.empty() || b.empty()));
+}
+
 }  // namespace
 
 std::string SpliceProblem(ByteSource& in, const FileProblem& read, const Matrix10& K, const Matrix10& M, int n,
-                          const std::function<bool(std::string_view)>& put)
+                          const std::vector<Direction>& directions, const std::function<bool(std::string_view)>& put)
 {
     constexpr std::string_view Moved = "the problem is no longer where it was read";
     Ahead ahead(in);
@@ -120,14 +130,40 @@ std::string SpliceProblem(ByteSource& in, const FileProblem& read, const Matrix1
         if (!seen.reason.empty()) return std::string(Moved);
         lines.push_back(std::move(line));
     }
+    // Blank lines and comments after it still belong to it for its
+    // directions line, which may stand there; the line that ends them is
+    // written as it is.
+    const std::size_t body = lines.size();
+    std::optional<RawLine> next;
+    for (RawLine line; NextLine(ahead, line, tooLong);) {
+        if (line.kind != LineKind::Blank && line.kind != LineKind::Comment) {
+            next = std::move(line);
+            break;
+        }
+        bytes += line.text.size();
+        if (bytes > LargestProblem || line.text.size() > MaxProblemBytes)
+            return "the problem's lines are too long to rewrite in place";
+        seen.Add(line.kind, line.text, number++, seenText);
+        if (!seen.reason.empty()) return std::string(Moved);
+        lines.push_back(std::move(line));
+    }
+    if (tooLong) return "a line after the problem is too long to rewrite in place";
+    if (!ahead.error.empty()) return ahead.error;
     std::array<UpperTexts, 2> texts{};
     std::int64_t faultLine = 0;
-    if (!seen.Check(seenText, texts, faultLine).empty() || seen.count[0] != static_cast<std::size_t>(read.n))
+    if (!seen.Check(seenText, texts, faultLine).empty() || seen.count[0] != static_cast<std::size_t>(read.n) ||
+        seen.directions != read.directions)
         return std::string(Moved);
     std::size_t k = 0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(read.n); ++i)
         for (std::size_t j = i; j < static_cast<std::size_t>(read.n); ++j, ++k)
             if (texts[0][i][j] != read.kTexts[k] || texts[1][i][j] != read.mTexts[k]) return std::string(Moved);
+
+    // The directions, where they changed: in place of the line that gave
+    // them, or a line of their own after the last row of M.
+    const bool redirected = !SameDirections(read.directions, directions);
+    const std::string directionsLine = std::string(DirectionsPrefix) + " " + DirectionsText(directions);
+    bool placed = !redirected || seen.directionsLine != 0;
 
     // The rows anew. A line end as the file has them, for rows added.
     const std::string_view style = lines.front().ending.empty() ? "\n" : lines.front().ending;
@@ -146,22 +182,31 @@ std::string SpliceProblem(ByteSource& in, const FileProblem& read, const Matrix1
         const RawLine& line = lines[l];
         if (line.kind == LineKind::K || line.kind == LineKind::M) matrix = line.kind == LineKind::K ? 0 : 1;
         if (line.kind != LineKind::Row) {
-            if (!put(line.text) || !put(line.ending)) return {};
+            const bool replaced = redirected && line.kind == LineKind::Comment && IsDirectionsLine(line.text);
+            if (!put(replaced ? std::string_view(directionsLine) : std::string_view(line.text)) || !put(line.ending))
+                return {};
             continue;
         }
         const int r = ++row[static_cast<std::size_t>(matrix)];  // 1-based
         const bool last = r == read.n;
+        // A line of their own for the directions after the last row of M.
+        const bool own = last && matrix == 1 && !placed && l + 1 == body;
         // The last row's line end, which may be none at all, goes after the
-        // last row written.
-        const std::string_view ending = last && n > read.n ? style : line.ending;
+        // last line written.
+        const std::string_view ending = last && (n > read.n || own) ? style : line.ending;
         if (r <= n) {
             const std::string text = rowText(matrix, r);
             if (!put(text.empty() ? std::string_view(line.text) : std::string_view(text)) || !put(ending)) return {};
         }
         if (last)
             for (int added = read.n + 1; added <= n; ++added)
-                if (!put(rowText(matrix, added)) || !put(added == n ? line.ending : style)) return {};
+                if (!put(rowText(matrix, added)) || !put(added == n && !own ? line.ending : style)) return {};
+        if (own) {
+            if (!put(directionsLine) || !put(line.ending)) return {};
+            placed = true;
+        }
     }
+    if (next && (!put(next->text) || !put(next->ending))) return {};
     // And everything after it, as it is.
     for (std::string_view rest = ahead.Available(); !rest.empty(); rest = ahead.Available()) {
         if (!put(rest)) return {};

@@ -141,7 +141,8 @@ void CheckOpen(std::string_view text)
         if (read.line != entry.line || read.n != entry.n) std::abort();
         varno::TextSource original(text, 5);
         std::string saved;
-        const std::string why = varno::SpliceProblem(original, read, read.K, read.M, read.n, [&](std::string_view piece) {
+        const std::string why =
+            varno::SpliceProblem(original, read, read.K, read.M, read.n, read.directions, [&](std::string_view piece) {
             saved += piece;
             return true;
         });

@@ -109,6 +109,11 @@ expect() {  # name condition-status
 }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# A problem's own directions count as --directions would; the option over them.
+printf 'K\n3000 -1000\n1000\nM\n10 0\n5\n# directions: x,y\n' >"$work/dirs.varno"
+check file_directions 0 "$("$cli" --directions x,y -k "3000 -1000; 1000" -m "10 0; 5")" -- "$work/dirs.varno"
+check file_directions_overridden 0 "$("$cli" --directions y,y -k "3000 -1000; 1000" -m "10 0; 5")" -- \
+  --directions y,y "$work/dirs.varno"
 # Messages name what failed and why, on one line.
 "$cli" /tmp 2>"$work/err"; [[ $? -eq 2 && $(cat "$work/err") == "varno-cli: cannot read /tmp: Is a directory" ]]
 expect directory_message $?

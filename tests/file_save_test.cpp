@@ -191,7 +191,7 @@ TEST(ProblemDocument, AFileChangedSinceItWasReadIsLeftAlone)
     EXPECT_EQ(ReadPickedProblem(file.string(), opened.stamp, opened.scan.listed[1], nullptr).error,
               "it changed since it was opened");
     const ProblemSource source{file.string(), opened.stamp, opened.scan.first};
-    const ProblemSave save = SaveProblemInPlace(source, source.read.K, source.read.M, 2, SystemSaveIo(), nullptr);
+    const ProblemSave save = SaveProblemInPlace(source, source.read.K, source.read.M, 2, {}, SystemSaveIo(), nullptr);
     EXPECT_TRUE(save.elsewhere);
     EXPECT_EQ(save.outcome.error, "it changed on disk since it was opened");
     EXPECT_EQ(Slurp(file), two + "# theirs\n");
@@ -209,21 +209,29 @@ TEST(ProblemSplice, RewritesOnlyTheProblemPicked)
         const char* name;
         std::string before;
         int pick;  // which problem, from 0
-        std::function<void(Matrix10& K, Matrix10& M, int& n)> edit;
+        std::function<void(Matrix10& K, Matrix10& M, int& n, std::vector<Direction>& d)> edit;
         std::string after;
     } cases[] = {
-        {"one value", three, 1, [](Matrix10& K, Matrix10&, int&) { K[1][1] = 9; },
+        {"one value", three, 1, [](Matrix10& K, Matrix10&, int&, auto&) { K[1][1] = 9; },
          "# three problems\nK\n2 0\n6\nM\n1 0\n2\n\n"
          "# the second, a comment inside\nK\n9 -1000\n# stiffer\n1000\nM\n10 0\n5\n"
          "K\n1 0 0\n1 0\n1\nM\n1 0 0\n1 0\n1\n# end\n"},
         {"alone, full rows kept", "# mine\r\nK\r\n2 -1\r\n-1 6\r\nM\r\n1 0\r\n0 2\r\n",
-         0, [](Matrix10&, Matrix10& M, int&) { M[2][2] = 0.1; }, "# mine\r\nK\r\n2 -1\r\n-1 6\r\nM\r\n1 0\r\n0.1\r\n"},
+         0, [](Matrix10&, Matrix10& M, int&, auto&) { M[2][2] = 0.1; }, "# mine\r\nK\r\n2 -1\r\n-1 6\r\nM\r\n1 0\r\n0.1\r\n"},
         {"grown, no last line end", "K\n2 0\n6\nM\n1 0\n2", 0,
-         [](Matrix10& K, Matrix10& M, int& n) { n = 3, K[3][3] = 4, M[3][3] = 1; },
+         [](Matrix10& K, Matrix10& M, int& n, auto&) { n = 3, K[3][3] = 4, M[3][3] = 1; },
          "K\n2 0 0\n6 0\n4\nM\n1 0 0\n2 0\n1"},
         {"shrunk, comment kept", three, 2,
-         [](Matrix10&, Matrix10&, int& n) { n = 2; },
+         [](Matrix10&, Matrix10&, int& n, auto&) { n = 2; },
          three.substr(0, three.rfind("K\n1 0 0")) + "K\n1 0\n1\nM\n1 0\n1\n# end\n"},
+        // Directions: a line of their own after the last row, with no last
+        // line end kept so; one among the comments after it replaced.
+        {"directions given", "K\n2 0\n6\nM\n1 0\n2", 0,
+         [](Matrix10&, Matrix10&, int&, auto& d) { d = {Direction::X, Direction::RZ}; },
+         "K\n2 0\n6\nM\n1 0\n2\n# directions: x,rz"},
+        {"directions changed", "K\n2 0\n6\nM\n1 0\n2\n\n# directions: y,y\n# end\nK\n1 0\n1\nM\n1 0\n1\n", 0,
+         [](Matrix10&, Matrix10&, int&, auto& d) { d = {Direction::X, Direction::Y}; },
+         "K\n2 0\n6\nM\n1 0\n2\n\n# directions: x,y\n# end\nK\n1 0\n1\nM\n1 0\n1\n"},
     };
     for (const auto& c : cases) {
         TextSource all(c.before);
@@ -235,10 +243,11 @@ TEST(ProblemSplice, RewritesOnlyTheProblemPicked)
             ScanProblemFile(from, {.firstLine = entry.line, .firstOffset = entry.offset, .firstOnly = true}).first;
         Matrix10 K = read.K, M = read.M;
         int n = read.n;
-        c.edit(K, M, n);
+        std::vector<Direction> directions = read.directions;
+        c.edit(K, M, n, directions);
         TextSource original(c.before, 5);
         std::string after;
-        const std::string why = SpliceProblem(original, read, K, M, n, [&](std::string_view piece) {
+        const std::string why = SpliceProblem(original, read, K, M, n, directions, [&](std::string_view piece) {
             after += piece;
             return true;
         });
@@ -250,6 +259,7 @@ TEST(ProblemSplice, RewritesOnlyTheProblemPicked)
         TextSource at(std::string_view(after).substr(again.listed[static_cast<std::size_t>(c.pick)].offset));
         const FileProblem saved = ScanProblemFile(at, {.firstOnly = true}).first;
         EXPECT_EQ(saved.n, n) << c.name;
+        EXPECT_TRUE(saved.directions == directions || (saved.directions.empty() && read.directions == directions)) << c.name;
         for (std::size_t i = 1; i <= static_cast<std::size_t>(n); ++i)
             for (std::size_t j = i; j <= static_cast<std::size_t>(n); ++j) {
                 EXPECT_EQ(saved.K[i][j], K[i][j]) << c.name;
@@ -263,7 +273,7 @@ TEST(ProblemSplice, RewritesOnlyTheProblemPicked)
     const FileProblem first = ScanProblemFile(all).first;
     const auto splice = [&](std::string_view now) {
         TextSource in(now);
-        return SpliceProblem(in, first, first.K, first.M, 2, [](std::string_view) { return true; });
+        return SpliceProblem(in, first, first.K, first.M, 2, {}, [](std::string_view) { return true; });
     };
     EXPECT_EQ(splice("# three problems\nK\n2 0\n7\nM\n1 0\n2\n"), "the problem is no longer where it was read");
     EXPECT_EQ(splice("# three problems\nK\n2 0\n#" + std::string(5 << 20, '-') + "\n6\nM\n1 0\n2\n"),

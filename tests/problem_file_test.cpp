@@ -38,8 +38,11 @@ TEST(ProblemFile, WrittenFileReadsBackToTheSameBits)
     for (Matrix10* X : {&K, &M})
         for (std::size_t i = 1; i <= 4; ++i)
             for (std::size_t j = i; j <= 4; ++j) (*X)[i][j] = tricky[k++ % std::size(tricky)];
-    const std::string text = WriteProblemFile(K, M, 4, "9.8");
+    const std::vector<Direction> directions = {Direction::X, Direction::Y, Direction::RZ, Direction::None};
+    const std::string text = WriteProblemFile(K, M, 4, "9.8", directions);
     EXPECT_TRUE(text.starts_with("# n = 4, written by varno 9.8\nK\n0.1 -0 5e-324 -5e-324\n")) << text;
+    EXPECT_TRUE(text.ends_with("\n# directions: x,y,rz,none\n")) << text;
+    EXPECT_EQ(WriteProblemFile(K, M, 2, "9.8", {Direction::X, Direction::X}).find("directions"), std::string::npos);
     const ProblemFileScan read = Scan(text);
     ASSERT_TRUE(read.ok()) << read.error;
     ASSERT_EQ(read.count, 1);
@@ -56,6 +59,8 @@ TEST(ProblemFile, WrittenFileReadsBackToTheSameBits)
             EXPECT_EQ(Bits(batch.problem.M[i - 1][j - 1]), Bits(M[i][j])) << i << j;
         }
     EXPECT_EQ(p.kTexts.front(), "0.1");
+    EXPECT_EQ(p.directions, directions);
+    EXPECT_EQ(batch.problem.directions, directions);
 }
 
 // Each text as Open reads it and as the batch command answers it.
@@ -77,6 +82,14 @@ TEST(ProblemFile, OpenTakesWhatTheBatchCommandTakes)
         {"1 2\nK\n", 0, "line 1: rows before the line \"K\"."},
         {"# nothing\n", 0, "line 1: no line \"K\" in the input."},
         {"K\n1 0\n0 1\n", 0, "line 1: no line \"M\" in the input."},
+        // Directions ride in a comment after "K": read, or named for what is wrong.
+        {"K\n2 0\n6\nM\n1 0\n2\n# directions: x,rz\n", 1, ""},
+        {"# directions: q\nK\n2 0\n6\nM\n1 0\n2\n", 1, ""},  // before "K": a comment
+        {"K\n2 0\n6\nM\n1 0\n2\n# directions: x,q\n", 0,
+         "line 7: directions: \"q\" is not a direction (x, y, z, rx, ry, rz or none)."},
+        {"K\n2 0\n6\nM\n1 0\n2\n# directions: x\n", 0, "line 7: the directions line gives 1 label for n = 2."},
+        {"K\n# directions: x,y\n2 0\n6\nM\n1 0\n2\n# directions: x,y\n", 0,
+         "line 8: a second directions line; the first is on line 2."},
         // Lines too long to keep: blanks read as one, anything else is too much.
         {"K" + std::string(3 << 20, ' ') + "\n2 0\n6\nM\n1 0\n2\n", 1, ""},
         {"K\n2 0" + std::string(3 << 20, '0') + "\n6\nM\n1 0\n2\n", 0,

@@ -422,7 +422,14 @@ void CMainDialog::ShowHelp()
 
 void CMainDialog::OpenModes()
 {
-    if (modesWindow_ == nullptr) modesWindow_ = new ModesWindow(this);
+    if (modesWindow_ == nullptr) {
+        modesWindow_ = new ModesWindow(this);
+        modesWindow_->SetDirections(directions_);
+        modesWindow_->onDirectionsChanged = [this](const std::vector<Direction>& directions) {
+            directions_ = directions;
+            setWindowModified(problemModified());
+        };
+    }
     modesWindow_->ShowModes(modesView_);
     modesWindow_->show();
     modesWindow_->raise();
@@ -486,12 +493,19 @@ void CMainDialog::reject()
     if (MayLeave()) QDialog::reject();
 }
 
-bool CMainDialog::problemModified() const { return session_.Modified(state_.store); }
+bool CMainDialog::problemModified() const { return session_.Modified(state_.store, directions_); }
+
+std::vector<Direction> CMainDialog::DirectionsFor(int n) const
+{
+    std::vector<Direction> directions = directions_;
+    directions.resize(static_cast<std::size_t>(std::max(n, 0)), Direction::X);
+    return directions;
+}
 
 bool CMainDialog::MayLeave()
 {
     return session_.MayLeave(
-        state_.store, [this] { return prompts_.AskSaveChanges(FromStd(session_.DisplayName())); },
+        state_.store, directions_, [this] { return prompts_.AskSaveChanges(FromStd(session_.DisplayName())); },
         [this] { return Save(); });
 }
 

@@ -122,6 +122,9 @@ public:
     void setRecentFiles(std::vector<std::string> recent, RecentSink sink);
     const std::vector<std::string>& recentFiles() const { return recent_; }
 
+    // The directions of the problem's degrees of freedom, as the Modes window shows them.
+    const std::vector<Direction>& directions() const { return directions_; }
+
     // Where saves reach the disk; tests put a full one here.
     void setSaveIo(SaveIo& io) { saveIo_ = &io; }
     // Busy with a file: no input reaches the window but Escape.
@@ -174,7 +177,8 @@ private:
     bool SaveOver(const ProblemSource& source);
     bool SaveNew(const std::string& path);
     // After either: the window follows a save that was done, or says why not.
-    bool Saved(const ProblemSave& save, const std::string& path, const MatrixStore& written);
+    bool Saved(const ProblemSave& save, const std::string& path, const MatrixStore& written,
+               const std::vector<Direction>& directions);
     void UpdateTitle();
     // Marks a cell whose text is not read as it looks, with the reason as
     // tooltip and accessible description; clears the mark otherwise.
@@ -206,6 +210,11 @@ private:
     QAction* saveAsAction_ = nullptr;
     QAction* importAction_ = nullptr;
     std::vector<std::string> labels_;  // the imported model's degrees of freedom
+    // The degrees of freedom's directions, part of the problem: opened and
+    // saved with it, chosen in the Modes window. x where none is given.
+    std::vector<Direction> directions_;
+    // The first n of them, x where none is given: what a Save writes.
+    std::vector<Direction> DirectionsFor(int n) const;
     HelpWindow* help_ = nullptr;
     std::array<QWidget*, 40> byId_{};  // controls 1000 ... 1039
     std::vector<QWidget*> placed_;  // every control, in template order

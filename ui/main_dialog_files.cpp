@@ -22,6 +22,7 @@
 #include "ui/cell_text.h"
 #include "ui/grid_widgets.h"
 #include "ui/main_dialog.h"
+#include "ui/modes_window.h"
 #include "ui/prompts.h"
 
 namespace varno::ui {
@@ -186,7 +187,7 @@ bool CMainDialog::OpenFile(const std::string& given)
     if (!MayLeave()) return false;
     Load(problem);
     session_.setSource(ProblemSource{path, opened->stamp, problem});
-    session_.MarkSaved(state_.store);
+    session_.MarkSaved(state_.store, directions_);
     UpdateTitle();
     Remember(path);
     return true;
@@ -240,6 +241,8 @@ void CMainDialog::Load(const FileProblem& problem, std::vector<std::string> labe
 {
     typed_.Clear();
     labels_ = std::move(labels);
+    directions_ = problem.directions;
+    if (modesWindow_ != nullptr) modesWindow_->SetDirections(directions_);
     state_.store.K = problem.K;
     state_.store.M = problem.M;
     // Texts misread in the file are marked in their cells, as if typed.
@@ -309,10 +312,11 @@ bool CMainDialog::SaveOver(const ProblemSource& source)
         }
     }
     const MatrixStore written = state_.store;
+    const std::vector<Direction> directions = DirectionsFor(n);
     SaveIo* io = saveIo_;
     const std::optional<ProblemSave> save = background_.Run<ProblemSave>(
-        [source, written, io](const std::atomic<bool>& stop) {
-            return SaveProblemInPlace(source, written.K, written.M, written.Dimension, *io, &stop);
+        [source, written, directions, io](const std::atomic<bool>& stop) {
+            return SaveProblemInPlace(source, written.K, written.M, written.Dimension, directions, *io, &stop);
         },
         OnStop::Finish);
     if (!save) return false;
@@ -320,7 +324,7 @@ bool CMainDialog::SaveOver(const ProblemSource& source)
         if (prompts_.AskSaveElsewhere(Shown(NameOf(source.path)), Shown(save->outcome.error))) return SaveAs();
         return false;
     }
-    return Saved(*save, source.path, written);
+    return Saved(*save, source.path, written, directions);
 }
 
 bool CMainDialog::SaveNew(const std::string& path)
@@ -332,17 +336,19 @@ bool CMainDialog::SaveNew(const std::string& path)
         return false;
     }
     const MatrixStore written = state_.store;
+    const std::vector<Direction> directions = DirectionsFor(n);
     SaveIo* io = saveIo_;
     const std::optional<ProblemSave> save = background_.Run<ProblemSave>(
-        [path, written, io](const std::atomic<bool>& stop) {
-            return SaveProblemAs(path, written.K, written.M, written.Dimension, ProgramVersion, *io, &stop);
+        [path, written, directions, io](const std::atomic<bool>& stop) {
+            return SaveProblemAs(path, written.K, written.M, written.Dimension, directions, ProgramVersion, *io, &stop);
         },
         OnStop::Finish);
     if (!save) return false;
-    return Saved(*save, path, written);
+    return Saved(*save, path, written, directions);
 }
 
-bool CMainDialog::Saved(const ProblemSave& save, const std::string& path, const MatrixStore& written)
+bool CMainDialog::Saved(const ProblemSave& save, const std::string& path, const MatrixStore& written,
+                        const std::vector<Direction>& directions)
 {
     if (!save.outcome.ok()) {
         // Stopped by the user, who needs no telling; else why, and the file
@@ -353,7 +359,7 @@ bool CMainDialog::Saved(const ProblemSave& save, const std::string& path, const 
         return false;
     }
     session_.setSource(save.source);
-    session_.MarkSaved(written);
+    session_.MarkSaved(written, directions);
     UpdateTitle();
     Remember(path);
     if (!save.outcome.notes.empty()) {

@@ -11,8 +11,6 @@ namespace {
 
 constexpr int Shown = 6;  // frequencies, periods, masses, on screen
 
-bool Rotational(Direction d) { return d == Direction::RX || d == Direction::RY || d == Direction::RZ; }
-
 // A number as digits asks.
 std::string Number(double v, Digits digits) { return digits == Digits::Full ? FormatShortest(v) : FormatG(v, 0, Shown); }
 
@@ -60,7 +58,7 @@ ModalTables TablesOf(const ModesView& view, const ModalSettings& settings)
     return t;
 }
 
-std::string MassUnit(Direction d) { return Rotational(d) ? "kg\u00b7m\u00b2" : "kg"; }
+std::string MassUnit(Direction d) { return IsRotation(d) ? "kg\u00b7m\u00b2" : "kg"; }
 
 std::vector<std::string> ModesHeader(const ModalTables& t)
 {
@@ -77,7 +75,7 @@ std::vector<std::string> ModesHeader(const ModalTables& t)
     for (const DirectionParticipation& d : t.byDirection) {
         const std::string label(DirectionLabel(d.direction));
         const std::string unit = MassUnit(d.direction);
-        const std::string root = Rotational(d.direction) ? "\u221a(" + unit + ")" : "\u221a" + unit;
+        const std::string root = IsRotation(d.direction) ? "\u221a(" + unit + ")" : "\u221a" + unit;
         header.push_back("L " + label + " (" + (byMass ? root : unit) + ")");
         header.push_back("\u0393 " + label + (byMass ? " (" + root + ")" : std::string()));
         header.push_back("Mass " + label + " (" + unit + ")");

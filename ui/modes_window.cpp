@@ -257,6 +257,14 @@ ModesWindow::~ModesWindow() = default;
 
 void ModesWindow::setPrompts(ExportPrompts* prompts) { prompts_ = prompts != nullptr ? prompts : desktopPrompts_.get(); }
 
+void ModesWindow::SetDirections(std::vector<Direction> directions)
+{
+    settings_.directions = std::move(directions);
+    if (!shown_ || !shown_->result) return;
+    SetControls(shown_->result->n);
+    ShowTables();
+}
+
 void ModesWindow::FitContents()
 {
     // What the contents need beside the scroll area: the margins, the
@@ -343,8 +351,10 @@ void ModesWindow::OnSettingsChanged()
 {
     if (settingControls_ || !shown_ || !shown_->result) return;
     const auto n = static_cast<std::size_t>(shown_->result->n);
+    const std::vector<Direction> before = settings_.directions;
     for (std::size_t i = 0; i < n; ++i)
         settings_.directions[i] = Choices[static_cast<std::size_t>(std::max(0, directionBoxes_[i]->currentIndex()))];
+    if (settings_.directions != before && onDirectionsChanged) onDirectionsChanged(settings_.directions);
     const int chosen = normalisation_->currentData().toInt();
     settings_.normalisation = chosen == 0   ? Normalisation{}
                               : chosen < 0 ? Normalisation{NormalisationKind::Largest, 1}

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -52,6 +53,11 @@ public:
     // Where the file questions go; the window's own desktop dialogs until
     // set, and again after nullptr.
     void setPrompts(ExportPrompts* prompts);
+
+    // The directions of the problem's degrees of freedom (x where none is
+    // given); and whom to tell when the user changes them.
+    void SetDirections(std::vector<Direction> directions);
+    std::function<void(const std::vector<Direction>&)> onDirectionsChanged;
 
     QTableWidget* table() const { return table_; }
     QTableWidget* participationTable() const { return participation_; }

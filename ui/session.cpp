@@ -8,7 +8,7 @@
 
 namespace varno::ui {
 
-std::vector<std::uint64_t> Session::Content(const MatrixStore& store)
+std::vector<std::uint64_t> Session::Content(const MatrixStore& store, const std::vector<Direction>& directions)
 {
     const int n = store.Dimension;
     std::vector<std::uint64_t> bits;
@@ -21,18 +21,30 @@ std::vector<std::uint64_t> Session::Content(const MatrixStore& store)
                 bits.push_back(std::bit_cast<std::uint64_t>((*x)[i][j]));
                 anything = anything || bits.back() != 0;
             }
-    if (!anything) bits.clear();
+    if (!anything) {
+        bits.clear();
+        return bits;
+    }
+    // Those of the n degrees of freedom a Save writes, x where none is given.
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+        bits.push_back(static_cast<std::uint64_t>(i < directions.size() ? directions[i] : Direction::X));
     return bits;
 }
 
-void Session::MarkSaved(const MatrixStore& store) { saved_ = Content(store); }
-
-bool Session::Modified(const MatrixStore& store) const { return Content(store) != saved_; }
-
-bool Session::MayLeave(const MatrixStore& store, const std::function<SaveAnswer()>& ask,
-                       const std::function<bool()>& save) const
+void Session::MarkSaved(const MatrixStore& store, const std::vector<Direction>& directions)
 {
-    if (!Modified(store)) return true;
+    saved_ = Content(store, directions);
+}
+
+bool Session::Modified(const MatrixStore& store, const std::vector<Direction>& directions) const
+{
+    return Content(store, directions) != saved_;
+}
+
+bool Session::MayLeave(const MatrixStore& store, const std::vector<Direction>& directions,
+                       const std::function<SaveAnswer()>& ask, const std::function<bool()>& save) const
+{
+    if (!Modified(store, directions)) return true;
     switch (ask()) {
     case SaveAnswer::Save: return save();
     case SaveAnswer::Discard: return true;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/direction.h"
 #include "core/matrix_store.h"
 #include "core/problem_document.h"
 
@@ -21,16 +22,17 @@ enum class ChangedAnswer { Overwrite, SaveAs, Cancel };
 
 class Session {
 public:
-    // The store now holds what was started with, opened or saved.
-    void MarkSaved(const MatrixStore& store);
+    // The store and the directions now hold what was started with, opened
+    // or saved.
+    void MarkSaved(const MatrixStore& store, const std::vector<Direction>& directions = {});
     // Whether a Save would now write something else than what was marked.
-    bool Modified(const MatrixStore& store) const;
+    bool Modified(const MatrixStore& store, const std::vector<Direction>& directions = {}) const;
 
     // Before the problem is left (the window closed, another file opened):
     // true to go on. Asks only where something would be lost; after Save,
     // goes on only where the save succeeded.
-    bool MayLeave(const MatrixStore& store, const std::function<SaveAnswer()>& ask,
-                  const std::function<bool()>& save) const;
+    bool MayLeave(const MatrixStore& store, const std::vector<Direction>& directions,
+                  const std::function<SaveAnswer()>& ask, const std::function<bool()>& save) const;
 
     // The file the problem came from or went to, and where in it; none
     // before the first Open or Save, nor after an Import.
@@ -43,10 +45,10 @@ public:
     std::string DisplayName() const;
 
 private:
-    // The dimension and the bits of both upper triangles for it: what a
-    // Save writes. Empty where nothing would be lost: no dimension, or
-    // nothing but zeros typed.
-    static std::vector<std::uint64_t> Content(const MatrixStore& store);
+    // The dimension, the bits of both upper triangles for it and the
+    // directions other than x: what a Save writes. Empty where nothing
+    // would be lost: no dimension, or nothing but zeros typed.
+    static std::vector<std::uint64_t> Content(const MatrixStore& store, const std::vector<Direction>& directions);
 
     std::vector<std::uint64_t> saved_;
     std::optional<ProblemSource> source_;

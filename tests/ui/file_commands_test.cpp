@@ -22,6 +22,8 @@
 #include "scripted_prompts.h"
 #include "ui/background.h"
 #include "ui/main_dialog.h"
+#include "ui/modes_window.h"
+#include <QComboBox>
 #include "ui/prompts.h"
 
 using namespace varno;
@@ -203,6 +205,29 @@ private slots:
         QCOMPARE(read(at("one.varno")), ours ? QByteArray(saved("3 0\n6", "1 0\n2").toUtf8()) : theirs);
         QCOMPARE(read(at("copy.varno")), copied ? QByteArray(saved("3 0\n6", "1 0\n2").toUtf8()) : QByteArray("(none)"));
         QCOMPARE(dialog->isWindowModified(), !ours && !copied);
+    }
+
+    // Directions are part of the problem: opened with it, chosen in the
+    // Modes window as a change to save, and saved in its place.
+    void directionsTravelWithTheFile()
+    {
+        write(at("d.varno"), "K\n3000 -1000\n1000\nM\n10 0\n5\n# directions: x,y\n");
+        QVERIFY(dialog->OpenFile(at("d.varno")));
+        QCOMPARE(dialog->directions(), (std::vector{Direction::X, Direction::Y}));
+        dialog->OnOK();
+        dialog->OpenModes();
+        ui::ModesWindow* window = dialog->modesWindow();
+        QVERIFY(window != nullptr);
+        QCOMPARE(window->directionBoxes()[1]->currentText(), QStringLiteral("y"));
+        QVERIFY(!dialog->isWindowModified());
+        window->directionBoxes()[1]->setCurrentIndex(5);  // rz
+        QVERIFY(dialog->isWindowModified());
+        save();
+        QCOMPARE(read(at("d.varno")), QByteArray("K\n3000 -1000\n1000\nM\n10 0\n5\n# directions: x,rz\n"));
+        QVERIFY(!dialog->isWindowModified());
+        prompts->saveAs = at("new.varno");
+        QVERIFY(dialog->SaveAs());
+        QVERIFY(read(at("new.varno")).endsWith("\n5\n# directions: x,rz\n"));
     }
 
     // A file with a second name: saved, and the user told which name keeps
