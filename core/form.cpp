@@ -58,6 +58,21 @@ bool MatrixPasted(ProgramState& state, GridView& grid, std::string_view text)
     return true;
 }
 
+std::string PasteRefusal(const ProgramState& state, std::string_view text)
+{
+    if (PastesAsMatrix(state, text)) return {};
+    // One line with no row separator is a cell's text, whatever it holds.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    if (text.find_first_of("\n\r;") == std::string_view::npos) return {};
+    const int n = state.store.Dimension;
+    for (int order = 2; order <= MaxOrder; ++order)
+        if (order != n && ReadPastedMatrix(text, order))
+            return "The clipboard holds a " + std::to_string(order) + " \u00d7 " + std::to_string(order) +
+                   " matrix, and n is " + std::to_string(n) + ": choose n = " + std::to_string(order) + ", then paste it.";
+    return "The clipboard holds rows that are no matrix of order 2 to " + std::to_string(MaxOrder) +
+           " (each row full, or from the diagonal on), so nothing was pasted.";
+}
+
 std::string ShownMatrixText(const ProgramState& state)
 {
     const MatrixStore& store = state.store;

@@ -29,6 +29,12 @@ bool PastesAsMatrix(const ProgramState& state, std::string_view text);
 // text into the one cell as usual.
 bool MatrixPasted(ProgramState& state, GridView& grid, std::string_view text);
 
+// Why text pasted into a cell is neither a matrix for the current n nor one
+// cell's text: it holds line breaks or ';' (rows), but reads as a matrix of
+// another order ("The clipboard holds a 4 x 4 matrix, and n is 3: choose
+// n = 4, then paste it.") or as none; "" where it may go into the cell.
+std::string PasteRefusal(const ProgramState& state, std::string_view text);
+
 // The shown matrix as full symmetric rows for the clipboard ("" when no
 // matrix is shown).
 std::string ShownMatrixText(const ProgramState& state);

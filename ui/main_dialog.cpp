@@ -31,6 +31,7 @@
 #include "core/order.h"
 #include "core/version.h"
 #include "driver/calculate.h"
+#include "ui/cell_text.h"
 #include "ui/dialog_units.h"
 #include "ui/grid_widgets.h"
 #include "ui/help_window.h"
@@ -247,6 +248,11 @@ void CMainDialog::Build()
         });
         edit->readsAsMatrix = [this](const QString& text) { return PastesAsMatrix(state_, text.toStdString()); };
         edit->pasteMatrix = [this](const QString& text) {
+            // Rows that are no matrix for n never go into one cell as junk: said why, instead.
+            if (const std::string why = PasteRefusal(state_, text.toStdString()); !why.empty()) {
+                channel_.ShowMessage(why);
+                return true;
+            }
             pasting_ = true;
             const bool pasted = MatrixPasted(state_, *this, text.toStdString());
             pasting_ = false;
@@ -272,6 +278,10 @@ void CMainDialog::Build()
     modes_ = Place(new FocusButton(QString::fromUtf8(ModesButtonText), page_), NoId, 163, 257, 50, 14);
     modes_->setEnabled(false);  // until a calculation has modes
     file_ = Place(new FocusButton(QString::fromUtf8(FileButtonText), page_), NoId, 7, 257, 50, 14);
+    // Below the buttons, where the user looks when pressing Calculate: the
+    // cells whose text is not read as typed, while there are any.
+    misread_ = Place(new QLabel(page_), NoId, 7, 274, 354, 10);
+    misread_->setObjectName(QStringLiteral("misreadLine"));
     BuildFileMenu();
 
     for (QWidget* widget : placed_) {
@@ -369,6 +379,7 @@ void CMainDialog::OnDimensionChange()
 {
     DimensionChanged(state_, *this);
     NameCells();
+    ShowMisreads();
     setWindowModified(problemModified());
 }
 
@@ -382,7 +393,18 @@ void CMainDialog::OnCellChange(int cell)
 {
     CellChanged(state_.store, state_.text, *this, cell);
     ShowNote(cell);
+    ShowMisreads();
     setWindowModified(problemModified());
+}
+
+void CMainDialog::ShowMisreads()
+{
+    if (misread_ == nullptr) return;
+    const QString line = QString::fromStdString(MisreadLine(typed_.Misreads(state_.store)));
+    // One line, shortened where long: the whole of it in the tooltip.
+    misread_->setText(misread_->fontMetrics().elidedText(line, Qt::ElideRight, misread_->width()));
+    misread_->setToolTip(PlainToolTip(line));
+    misread_->setAccessibleName(line);
 }
 
 void CMainDialog::OnOK()

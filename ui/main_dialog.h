@@ -110,6 +110,9 @@ public:
     bool Open();
     bool Save();
     bool SaveAs();
+    // New: an empty problem, as at start, once the changes are asked about;
+    // false where the user kept them.
+    bool New();
     // Import...: K and M from the two files of a model that other programs
     // write (core/model_import.h), chosen together. Replaces the problem as
     // Open does, with no file to save to yet; a model that cannot be read
@@ -141,6 +144,7 @@ public:
     QPushButton* calculateButton() const { return calculate_; }
     QPushButton* exitButton() const { return exit_; }
     QPushButton* modesButton() const { return modes_; }
+    QLabel* misreadLine() const { return misread_; }
     // Null until the Modes window is first opened.
     ModesWindow* modesWindow() const { return modesWindow_; }
 
@@ -183,6 +187,8 @@ private:
     // Marks a cell whose text is not read as it looks, with the reason as
     // tooltip and accessible description; clears the mark otherwise.
     void ShowNote(int cell);
+    // The line below the buttons that names every such cell of the problem.
+    void ShowMisreads();
     // Cells are named after the matrix shown and their position, and after
     // the imported model's degrees of freedom while the dimension is its.
     void NameCells();
@@ -205,6 +211,7 @@ private:
     QWidget* page_ = nullptr;
     QPushButton* file_ = nullptr;
     QMenu* fileMenu_ = nullptr;
+    QAction* newAction_ = nullptr;
     QAction* openAction_ = nullptr;
     QAction* saveAction_ = nullptr;
     QAction* saveAsAction_ = nullptr;
@@ -221,6 +228,7 @@ private:
     QPushButton* calculate_ = nullptr;
     QPushButton* exit_ = nullptr;
     QPushButton* modes_ = nullptr;
+    QLabel* misread_ = nullptr;
     ModesWindow* modesWindow_ = nullptr;
     ModesView modesView_;  // what the last calculation gives the Modes window
     ChoiceList* dimensionList_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QMenu>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -14,6 +15,7 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "core/form.h"
 #include "core/message_text.h"
 #include "core/model_import.h"
 #include "core/number_text.h"
@@ -61,6 +63,8 @@ std::string AbsolutePath(const std::string& path)
 void CMainDialog::BuildFileMenu()
 {
     fileMenu_ = new QMenu(this);
+    newAction_ = new QAction(QStringLiteral("&New"), this);
+    newAction_->setShortcut(QKeySequence::New);
     openAction_ = new QAction(QStringLiteral("&Open\u2026"), this);
     openAction_->setShortcut(QKeySequence::Open);
     saveAction_ = new QAction(QStringLiteral("&Save"), this);
@@ -70,7 +74,8 @@ void CMainDialog::BuildFileMenu()
     importAction_ = new QAction(QStringLiteral("&Import\u2026"), this);
     importAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     // On the window too, so that their keys work with the menu closed.
-    addActions({openAction_, saveAction_, saveAsAction_, importAction_});
+    addActions({newAction_, openAction_, saveAction_, saveAsAction_, importAction_});
+    connect(newAction_, &QAction::triggered, this, [this] { New(); });
     connect(importAction_, &QAction::triggered, this, [this] { Import(); });
     connect(openAction_, &QAction::triggered, this, [this] { Open(); });
     connect(saveAction_, &QAction::triggered, this, [this] { Save(); });
@@ -82,7 +87,7 @@ void CMainDialog::BuildFileMenu()
 void CMainDialog::FillFileMenu()
 {
     fileMenu_->clear();
-    fileMenu_->addActions({openAction_, saveAction_, saveAsAction_});
+    fileMenu_->addActions({newAction_, openAction_, saveAction_, saveAsAction_});
     fileMenu_->addSeparator();
     fileMenu_->addAction(importAction_);
     fileMenu_->addSeparator();
@@ -124,6 +129,39 @@ void CMainDialog::Forget(const std::string& path)
     if (recent_.size() == before) return;
     if (recentSink_) recentSink_(recent_);
     FillFileMenu();
+}
+
+bool CMainDialog::New()
+{
+    if (background_.busy() || !MayLeave()) return false;
+    typed_.Clear();
+    labels_.clear();
+    directions_.clear();
+    state_.store = MatrixStore{};
+    // The form as at start: no list chosen, the cells empty as the store is.
+    {
+        const QSignalBlocker dimension(dimensionList_);
+        const QSignalBlocker action(actionList_);
+        for (QListWidget* list : {static_cast<QListWidget*>(dimensionList_), static_cast<QListWidget*>(actionList_)}) {
+            list->clearSelection();
+            list->setCurrentRow(-1);
+        }
+    }
+    for (CellEdit* cell : cells_) {
+        const QSignalBlocker blocker(cell);
+        cell->setProgramText(QString());
+    }
+    InitialiseForm(*this);
+    for (int cell = id::FirstCell; cell <= id::LastCell; ++cell) ShowNote(cell);
+    ShowMisreads();
+    NameCells();
+    if (modesWindow_ != nullptr) modesWindow_->SetDirections({});
+    ShowModesView(ModesAfterCalculation(state_.store, Outcome::Refused));
+    session_.setSource(std::nullopt);
+    session_.MarkSaved(state_.store, directions_);
+    UpdateTitle();
+    dimensionList_->setFocus();
+    return true;
 }
 
 bool CMainDialog::Open()
@@ -260,6 +298,7 @@ void CMainDialog::Load(const FileProblem& problem, std::vector<std::string> labe
     }
     OnDimensionChange();
     OnActionChange();  // shows K, each cell written back to the very value read
+    ShowMisreads();
 }
 
 bool CMainDialog::Save()

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/matrix_store.h"
 
@@ -24,8 +25,25 @@ public:
     std::string NoteFor(Which which, int cell, double value);
     void Clear() { texts_.clear(); }
 
+    // The cells of the problem in store (the first n rows and columns of K
+    // and M) whose kept text still gives the value stored: K's first, row
+    // by row.
+    struct Misread {
+        Which which;
+        int i;
+        int j;
+        std::string text;
+        double value;
+    };
+    std::vector<Misread> Misreads(const MatrixStore& store) const;
+
 private:
     std::map<std::pair<Which, int>, std::string> texts_;
 };
+
+// The line that says so where the user looks when pressing Calculate: "2
+// cells are not read as typed: M(1,1) "2,0e4" is read as 2; M(1,2) "abc"
+// is read as 0."; empty where every cell reads whole.
+std::string MisreadLine(const std::vector<TypedTexts::Misread>& misreads);
 
 }  // namespace varno::ui

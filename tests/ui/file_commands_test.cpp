@@ -207,6 +207,32 @@ private slots:
         QCOMPARE(dialog->isWindowModified(), !ours && !copied);
     }
 
+    // File > New (Ctrl+N): asked first where changes would be lost; then
+    // the window as at start, with no file.
+    void newStartsAfresh()
+    {
+        write(at("one.varno"), One);
+        QVERIFY(dialog->OpenFile(at("one.varno")));
+        type(1, 1, QStringLiteral("3"));
+        prompts->answer = ui::SaveAnswer::Cancel;
+        QTest::keyClick(dialog.get(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(prompts->asked, 1);
+        QCOMPARE(state->store.K[1][1], 3.0);
+        prompts->answer = ui::SaveAnswer::Discard;
+        QVERIFY(dialog->New());
+        QCOMPARE(prompts->asked, 2);
+        QCOMPARE(state->store.Dimension, 0);
+        QCOMPARE(state->store.K[1][1], 0.0);
+        QVERIFY(dialog->control(id::ActionList)->isHidden() && cell(1, 1)->isHidden());
+        QCOMPARE(cell(1, 1)->text(), QString());
+        QCOMPARE(dialog->ListSelection(id::DimensionList), -1);
+        QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("Untitled[*]")));
+        QVERIFY(!dialog->isWindowModified());
+        QCOMPARE(read(at("one.varno")), QByteArray(One));
+        QVERIFY(dialog->New());  // nothing to lose: not asked
+        QCOMPARE(prompts->asked, 2);
+    }
+
     // Directions are part of the problem: opened with it, chosen in the
     // Modes window as a change to save, and saved in its place.
     void directionsTravelWithTheFile()

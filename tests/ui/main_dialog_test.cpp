@@ -621,6 +621,25 @@ private slots:
         QCOMPARE(K(2, 2), 7.0);
         QCOMPARE(K(1, 1), 1.0);
         QCOMPARE(target->toolTip(), QStringLiteral("read as 7"));
+
+        // Rows of another order, or rows that are no matrix: said so, and
+        // never one cell of junk.
+        const struct {
+            const char* rows;
+            const char* said;
+        } refused[] = {
+            {"1\t0\t0\t0\n2\t0\t0\n3\t0\n4\n", "The clipboard holds a 4 \u00d7 4 matrix, and n is 3: choose n = 4, then paste it."},
+            {"1 2; 3 4 5 6; 7", "The clipboard holds rows that are no matrix of order 2 to 6 (each row full, or from the "
+                                "diagonal on), so nothing was pasted."},
+        };
+        for (const auto& r : refused) {
+            channel->messages.clear();
+            QGuiApplication::clipboard()->setText(QString::fromUtf8(r.rows));
+            QTest::keyClick(target, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(channel->messages, std::vector<std::string>{r.said});
+            QCOMPARE(target->text(), QStringLiteral("7 8"));
+            QCOMPARE(K(2, 2), 7.0);
+        }
     }
 
     void controlsHaveAccessibleNames()
@@ -872,6 +891,31 @@ private slots:
         QVERIFY(dialog->windowTitle().startsWith(QStringLiteral("Untitled[*]")));
         clickRow(id::DimensionList, 1);  // the labels name the model's degrees of freedom only
         QCOMPARE(cell(1, 2)->toolTip(), QString());
+    }
+
+    // Cells not read as typed are named below the buttons, both matrices,
+    // until they read whole; the message boxes stay as they are.
+    void misreadCellsAreNamedBelowTheButtons()
+    {
+        clickRow(id::DimensionList, 0);
+        clickRow(id::ActionList, 0);
+        typeInto(cell(1, 1), QStringLiteral("2"));
+        typeInto(cell(2, 2), QStringLiteral("6"));
+        clickRow(id::ActionList, 1);
+        typeInto(cell(1, 1), QStringLiteral("2,0e4"));
+        typeInto(cell(1, 2), QStringLiteral("abc"));
+        typeInto(cell(2, 2), QStringLiteral("1"));
+        QCOMPARE(dialog->misreadLine()->accessibleName(),
+                 QStringLiteral("2 cells are not read as typed: M(1,1) \"2,0e4\" is read as 2; M(1,2) \"abc\" is read as 0."));
+        clickRow(id::ActionList, 0);  // the other matrix shown: still named
+        QVERIFY(dialog->misreadLine()->text().startsWith(QStringLiteral("2 cells are not read as typed")));
+        QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        QCOMPARE(channel->messages.size(), std::size_t{1});
+        clickRow(id::ActionList, 1);
+        typeInto(cell(1, 1), QStringLiteral("2.0e4"));
+        QCOMPARE(dialog->misreadLine()->accessibleName(), QStringLiteral("1 cell is not read as typed: M(1,2) \"abc\" is read as 0."));
+        typeInto(cell(1, 2), QStringLiteral("0"));
+        QCOMPARE(dialog->misreadLine()->text(), QString());
     }
 
     // A misread cell keeps its mark, naming the text typed, through a switch
