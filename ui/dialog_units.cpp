@@ -1,5 +1,7 @@
 #include "ui/dialog_units.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QScreen>
 #include <QWidget>
@@ -41,6 +43,9 @@ DialogUnits::DialogUnits(const QFont& font, const std::vector<TextInWidth>& text
     for (const TextInWidth& t : texts) {
         const int needed = metrics.horizontalAdvance(t.text) + t.margin;
         while (x(t.width) < needed) ++bx_;
+        // A line of text 8 units high: at small sizes its box can come out a
+        // pixel taller than the font's height.
+        by_ = std::max(by_, metrics.boundingRect(QRect(0, 0, needed + 100, 1000), 0, t.text).height());
     }
 }
 

@@ -291,4 +291,16 @@ void ChoiceList::focusOutEvent(QFocusEvent* event)
     viewport()->update();
 }
 
+void ChoiceList::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (selectedItems().isEmpty() && count() > 0 && event->modifiers() == Qt::NoModifier &&
+        (key == Qt::Key_Down || key == Qt::Key_Up)) {
+        setCurrentRow(key == Qt::Key_Down ? 0 : count() - 1);
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
 }  // namespace varno::ui

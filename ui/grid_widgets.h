@@ -94,6 +94,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    // With nothing chosen, the first arrow key chooses the first row (or
+    // the last, going up), as a list box does: Qt's list would start from
+    // a current row of 0 and skip it.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A push button that draws the lists' focus frame inside its bevel: the

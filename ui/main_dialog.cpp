@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -22,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cmath>
 #include <type_traits>
 
 #include "core/form.h"
@@ -142,6 +144,26 @@ DialogUnits TemplateUnits(const QFont& font, double pixelRatio)
                        PixelStep(pixelRatio));
 }
 
+QFont CMainDialog::FittingFont() const
+{
+    QFont font = this->font();
+    const QScreen* shown = screen();
+    if (shown == nullptr || font.pointSizeF() <= 0) return font;
+    // Room as BoundedToScreen leaves it: a line for the frame, three for the
+    // title bar. No smaller than a line of 11 device pixels, what a screen
+    // at 96 dpi shows an 8-point text in; at a scale of 2 that is 4 points.
+    // Whole points: a fractional size's text can come out a pixel taller than its line.
+    for (QFont smaller = font;
+         smaller.pointSizeF() >= 1.0 && QFontMetrics(smaller).height() * devicePixelRatioF() >= 11.0;
+         smaller.setPointSizeF(std::ceil(smaller.pointSizeF()) - 1.0)) {
+        const int line = QFontMetrics(smaller).height();
+        const QSize room = shown->availableGeometry().size() - QSize(line, 3 * line);
+        const QSize page = TemplateUnits(smaller, devicePixelRatioF()).size(368, 290);
+        if (page.width() <= room.width() && page.height() <= room.height()) return smaller;
+    }
+    return font;  // no size fits: the form scrolls, at its own
+}
+
 QIcon ApplicationIcon()
 {
     InitResources();
@@ -183,6 +205,7 @@ void CMainDialog::Build()
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
+    setFont(FittingFont());
     units_ = TemplateUnits(font(), devicePixelRatioF());
     // The template keeps its size on a page of its own; the window around it
     // can be smaller (the page scrolls) or larger (it stays in the middle).
@@ -453,7 +476,21 @@ void CMainDialog::OpenModes()
         };
     }
     modesWindow_->ShowModes(modesView_);
+    const bool first = !modesWindow_->isVisible() && !modesPlaced_;
     modesWindow_->show();
+    // Beside the main window where the screen has room, else at the top
+    // right of the screen: never over the buttons.
+    if (first && screen() != nullptr) {
+        modesPlaced_ = true;
+        const QRect room = screen()->availableGeometry();
+        const QRect main = frameGeometry();
+        const QSize size = modesWindow_->frameGeometry().size();
+        QPoint at(main.right() + 1, main.top());
+        if (at.x() + size.width() > room.right() + 1) at.setX(main.left() - size.width());
+        if (at.x() < room.left()) at = QPoint(std::max(room.left(), room.right() + 1 - size.width()), room.top());
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height())));
+        modesWindow_->move(at);
+    }
     modesWindow_->raise();
     modesWindow_->activateWindow();
 }

@@ -165,6 +165,12 @@ private:
     void OnActionChange();
     void OnCellChange(int cell);
     void Build();
+    // The font the template is laid out in: the window's own, or where at
+    // it the template would not fit the screen (a small screen at a large
+    // scale), the largest smaller one at which it does, down to lines of
+    // 11 device pixels; on a screen smaller still the font stays, and the
+    // form scrolls.
+    QFont FittingFont() const;
     void BuildFileMenu();
     void FillFileMenu();
     // Shows the modes what the calculation gives, in the window if open.
@@ -230,6 +236,7 @@ private:
     QPushButton* modes_ = nullptr;
     QLabel* misread_ = nullptr;
     ModesWindow* modesWindow_ = nullptr;
+    bool modesPlaced_ = false;  // put beside the window at its first showing
     ModesView modesView_;  // what the last calculation gives the Modes window
     ChoiceList* dimensionList_ = nullptr;
     ChoiceList* actionList_ = nullptr;

@@ -235,10 +235,10 @@ bool CMainDialog::Import()
 {
     if (background_.busy()) return false;
     const std::string current = session_.path();
-    const QStringList files =
+    const ModelChoice choice =
         prompts_.ModelFilesToImport(current.empty() ? QString() : QFile::decodeName(FolderOf(current).c_str()));
-    if (files.isEmpty()) return false;
-    const ModelPair pair = PairModelFiles(files);
+    if (choice.files.isEmpty()) return false;
+    const ModelPair pair = PairModelFiles(choice);
     if (!pair.error.isEmpty()) {
         channel_.ShowMessage(pair.error.toStdString());
         return false;

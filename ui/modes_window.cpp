@@ -267,6 +267,9 @@ void ModesWindow::SetDirections(std::vector<Direction> directions)
 
 void ModesWindow::FitContents()
 {
+    // Once shown it keeps its place and size, so that what the user points
+    // at stays under the pointer: the contents scroll instead.
+    if (shownBefore_) return;
     // What the contents need beside the scroll area: the margins, the
     // buttons and the spacing between; the tables' new sizes counted in.
     const QMargins margins = layout()->contentsMargins();
@@ -470,6 +473,7 @@ void ModesWindow::showEvent(QShowEvent* event)
     // The titles are measured anew: until the window is first shown, the
     // header's font and margins may not yet be the style's.
     FitTables();
+    shownBefore_ = true;
     QDialog::showEvent(event);
 }
 

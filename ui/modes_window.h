@@ -105,6 +105,7 @@ private:
     std::optional<ModalTables> tables_;
     ModalSettings settings_;
     bool settingControls_ = false;
+    bool shownBefore_ = false;
     std::unique_ptr<DesktopExportPrompts> desktopPrompts_;
     ExportPrompts* prompts_ = nullptr;
     QString lastFolder_;

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <tuple>
 
 #include "core/model_import.h"
 
@@ -35,6 +36,10 @@ SaveAnswer DesktopPrompts::AskSaveChanges(const QString& name)
                     QStringLiteral("Save changes to %1?").arg(name),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
     Plain(box).setInformativeText(QStringLiteral("Your changes are lost if you don't save them."));
+    // Each answer with its key.
+    box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+    box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
@@ -115,11 +120,11 @@ bool DesktopPrompts::AskReplace(const QString& name)
     return box.clickedButton() == replace;
 }
 
-ModelPair PairModelFiles(const QStringList& chosen)
+ModelPair PairModelFiles(const ModelChoice& choice)
 {
     QStringList files;
     QString dof;
-    for (const QString& file : chosen) {
+    for (const QString& file : choice.files) {
         if (QFileInfo(file).suffix().compare(QLatin1String("dof"), Qt::CaseInsensitive) == 0 && dof.isEmpty())
             dof = file;
         else
@@ -127,24 +132,47 @@ ModelPair PairModelFiles(const QStringList& chosen)
     }
     if (files.size() != 2)
         return {{}, {}, {},
-                QStringLiteral("Choose two files at once: the one with K and the one with M (and CalculiX's .dof "
-                               "with them, for the names of the degrees of freedom).")};
+                QStringLiteral("Choose two files: the one with K and the one with M (and CalculiX's .dof with them, "
+                               "for the names of the degrees of freedom).")};
     const ModelRole a = RoleOf(files[0]), b = RoleOf(files[1]);
     using enum ModelRole;
+    if (choice.ordered) {
+        // Asked for by name: a file whose name says the other matrix was chosen by mistake.
+        for (const auto& [file, role, asked] : {std::tuple{files[0], a, K}, std::tuple{files[1], b, M}})
+            if (role != Unknown && role != asked)
+                return {{}, {}, {},
+                        QStringLiteral("%1's name says it holds %2, but it was chosen as %3's file.")
+                            .arg(QFileInfo(file).fileName(), role == K ? QStringLiteral("K") : QStringLiteral("M"),
+                                 asked == K ? QStringLiteral("K") : QStringLiteral("M"))};
+        return {files[0], files[1], dof, {}};
+    }
     if ((a == K || b == M) && a != M && b != K) return {files[0], files[1], dof, {}};
     if ((a == M || b == K) && a != K && b != M) return {files[1], files[0], dof, {}};
     return {{},
             {},
             {},
             QStringLiteral("Cannot tell which of %1 and %2 holds K. Choose CalculiX's .sti and .mas, or files "
-                           "named with K and M, such as beam_K.mtx and beam_M.mtx.")
+                           "named with K and M, such as beam_K.mtx and beam_M.mtx; or choose them one after the "
+                           "other, K's first.")
                 .arg(QFileInfo(files[0]).fileName(), QFileInfo(files[1]).fileName())};
 }
 
-QStringList DesktopPrompts::ModelFilesToImport(const QString& folder)
+ModelChoice DesktopPrompts::ModelFilesToImport(const QString& folder)
 {
-    return QFileDialog::getOpenFileNames(parent_, QStringLiteral("Import K and M: choose both files"), folder,
-                                         ModelFilters);
+    // K's file first; choosing both at once (with Ctrl or Shift) is the same.
+    ModelChoice choice;
+    choice.files = QFileDialog::getOpenFileNames(parent_, QStringLiteral("Import: the file with K (or K's and M's together)"),
+                                                 folder, ModelFilters);
+    int matrices = 0;
+    for (const QString& file : choice.files)
+        matrices += QFileInfo(file).suffix().compare(QLatin1String("dof"), Qt::CaseInsensitive) != 0 ? 1 : 0;
+    if (matrices != 1) return choice;
+    const QString m = QFileDialog::getOpenFileName(parent_, QStringLiteral("Import: the file with M"),
+                                                   QFileInfo(choice.files.front()).path(), ModelFilters);
+    if (m.isEmpty()) return {};
+    choice.files << m;
+    choice.ordered = true;
+    return choice;
 }
 
 int DesktopPrompts::PickProblem(const QString& file, const QStringList& items, std::int64_t total)

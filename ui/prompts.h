@@ -15,6 +15,11 @@ class QWidget;
 
 namespace varno::ui {
 
+struct ModelChoice {
+    QStringList files;
+    bool ordered = false;  // asked for one after the other: K's, then M's
+};
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
@@ -31,10 +36,10 @@ public:
     // One of a file's problems, by its place in items; -1 for none. total:
     // the problems in all, where items lists only the first of them.
     virtual int PickProblem(const QString& file, const QStringList& items, std::int64_t total) = 0;
-    // The files of a model to import, K's and M's chosen together in any
-    // order (and CalculiX's .dof, for the names of the degrees of freedom);
-    // empty for none.
-    virtual QStringList ModelFilesToImport(const QString& folder) = 0;
+    // The files of a model to import: K's and M's chosen together in any
+    // order, or one after the other (ordered: K's first), with CalculiX's
+    // .dof for the names of the degrees of freedom where chosen; none for none.
+    virtual ModelChoice ModelFilesToImport(const QString& folder) = 0;
     // "NAME has changed on disk since it was opened": overwrite it, save
     // under another name, or neither.
     virtual ChangedAnswer AskFileChanged(const QString& name) = 0;
@@ -42,18 +47,20 @@ public:
     virtual bool AskSaveElsewhere(const QString& name, const QString& why) = 0;
 };
 
-// Which of the files chosen for an import holds K and which M: by
-// CalculiX's extensions (.sti, .mas), else by a name with a word K or M, or
-// one starting "stiff" or "mass" (beam_K.mtx, beam-mass.csv); one file that
-// tells is enough. A third may be CalculiX's .dof. error, for a message,
-// where there are not two such files or their names do not tell.
+// Which of the files chosen for an import holds K and which M: chosen in
+// order, K's first, unless a name says otherwise; else by CalculiX's
+// extensions (.sti, .mas), a name with a word K or M, or one starting
+// "stiff" or "mass" (beam_K.mtx, beam-mass.csv); one file that tells is
+// enough. A third may be CalculiX's .dof. error, for a message, where there
+// are not two such files or their names do not tell (or, chosen in order,
+// say the other).
 struct ModelPair {
     QString k;
     QString m;
     QString dof;  // empty: none chosen
     QString error;
 };
-ModelPair PairModelFiles(const QStringList& files);
+ModelPair PairModelFiles(const ModelChoice& choice);
 
 // The Save As dialog: .varno added where no suffix is typed. It asks
 // nothing about replacing a file, as a desktop's own dialog would ask about
@@ -71,7 +78,7 @@ public:
     QString FileToSave(const QString& suggested) override;
     bool AskReplace(const QString& name) override;
     int PickProblem(const QString& file, const QStringList& items, std::int64_t total) override;
-    QStringList ModelFilesToImport(const QString& folder) override;
+    ModelChoice ModelFilesToImport(const QString& folder) override;
     ChangedAnswer AskFileChanged(const QString& name) override;
     bool AskSaveElsewhere(const QString& name, const QString& why) override;
 

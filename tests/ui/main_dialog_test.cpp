@@ -566,6 +566,21 @@ private slots:
         QVERIFY(!cell(3, 3)->isHidden());
     }
 
+    // With nothing chosen, Down chooses the first row, as a list box does.
+    void firstArrowChoosesTheFirstRow()
+    {
+        for (const int id : {id::DimensionList, id::ActionList}) {
+            QListWidget* l = list(id);
+            l->setFocus();
+            QTest::keyClick(l, Qt::Key_Down);
+            QCOMPARE(dialog->ListSelection(id), 0);
+        }
+        QCOMPARE(state->store.Dimension, 2);
+        QCOMPARE(state->store.ActionIndex, 0);
+        QTest::keyClick(list(id::DimensionList), Qt::Key_Down);  // then on, as always
+        QCOMPARE(state->store.Dimension, 3);
+    }
+
     void copiedMatrixPastesBackBitForBit()
     {
         clickRow(id::DimensionList, 2);
@@ -843,6 +858,11 @@ private slots:
         QTest::newRow("names do not tell") << QStringList{"a.mtx", mtxK, "b.mtx", mtxM}
                                            << QStringLiteral("Cannot tell") << QString();
         QTest::newRow("one file") << QStringList{"beam_K.mtx", mtxK} << QStringLiteral("two files") << QString();
+        // Chosen one after the other, K's first: the names need not tell, but must not say the other.
+        QTest::newRow("in order") << QStringList{"in order", "", "a.mtx", mtxK, "b.mtx", mtxM} << QString() << QString();
+        QTest::newRow("in order, swapped")
+            << QStringList{"in order", "", "beam_M.mtx", mtxM, "beam_K.mtx", mtxK}
+            << QStringLiteral("beam_M.mtx's name says it holds M, but it was chosen as K's file.") << QString();
         // Labels from a file are text, never markup that a tooltip would render (or load a file for).
         QTest::newRow("labels like markup")
             << QStringList{"job.sti", "1 1 2\n1 2 -1\n2 2 6\n", "job.mas", "1 1 1\n2 2 2\n", "job.dof",
@@ -862,6 +882,8 @@ private slots:
         QFETCH(QString, said);
         QFETCH(QString, tip);
         QTemporaryDir dir;
+        prompts->importedInOrder = files.front() == QLatin1String("in order");
+        if (prompts->importedInOrder) files = files.mid(2);
         for (qsizetype k = 0; k < files.size(); k += 2) {
             QFile file(dir.filePath(files[k]));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -1222,9 +1244,13 @@ private slots:
                 QVERIFY2(need.width() <= label->width() && need.height() <= label->height(),
                          qPrintable(label->text()));
             }
+            // A button's text and the style's margins around it (not the
+            // style's least width for a button, which a smaller font on a
+            // small screen is narrower than).
             if (auto* button = qobject_cast<QPushButton*>(w))
-                QVERIFY(button->sizeHint().width() <= button->width() + 20 &&
-                        button->fontMetrics().horizontalAdvance(button->text()) < button->width());
+                QVERIFY(button->fontMetrics().horizontalAdvance(button->text()) +
+                            2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) <=
+                        button->width());
             if (auto* group = qobject_cast<QGroupBox*>(w))
                 QVERIFY(group->fontMetrics().horizontalAdvance(group->title()) < group->width());
         }
@@ -1233,6 +1259,26 @@ private slots:
             if (!label->text().isEmpty())
                 QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
                          qPrintable(label->text()));
+    }
+
+    // The whole form in sight at its opening, buttons and all, on the
+    // screens and scales the tests run at: where the template would not
+    // fit at the window's font, a smaller one lays it out.
+    void windowFitsTheScreen()
+    {
+        if (qEnvironmentVariableIsEmpty("VARNO_SCREEN")) QSKIP("run on a laptop's screen only (VARNO_SCREEN)");
+        const QRect room = dialog->screen()->availableGeometry();
+        const int line = dialog->fontMetrics().height();
+        QVERIFY2(dialog->page()->width() <= room.width() - line && dialog->page()->height() <= room.height() - 3 * line,
+                 qPrintable(QStringLiteral("page %1 x %2 on %3 x %4")
+                                .arg(dialog->page()->width())
+                                .arg(dialog->page()->height())
+                                .arg(room.width())
+                                .arg(room.height())));
+        const auto* scroll = dialog->page()->parentWidget()->parentWidget();
+        QVERIFY(scroll->width() >= dialog->page()->width() && scroll->height() >= dialog->page()->height());
+        for (QPushButton* button : {dialog->fileButton(), dialog->modesButton(), dialog->calculateButton(), dialog->exitButton()})
+            QVERIFY(QRect(QPoint(), scroll->size()).contains(button->geometry()));
     }
 
     void iconIsSet()
@@ -1373,6 +1419,27 @@ private slots:
         QTest::keyClick(window, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
         QVERIFY(dialog->isVisible());
+    }
+
+    // The Modes window opens beside the main window where the screen has
+    // room, never over its buttons, and then keeps its place and size
+    // whatever is chosen in it.
+    void modesWindowKeepsItsPlace()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        const QRect main = dialog->frameGeometry(), room = dialog->screen()->availableGeometry();
+        if (main.right() + window->frameGeometry().width() <= room.right())
+            QVERIFY2(window->frameGeometry().left() > main.right(), "beside the main window");
+        const QRect buttons(dialog->fileButton()->mapToGlobal(QPoint()),
+                            dialog->exitButton()->mapToGlobal(QPoint(dialog->exitButton()->width(), dialog->exitButton()->height())));
+        if (window->frameGeometry().width() + main.width() <= room.width()) QVERIFY(!window->frameGeometry().intersects(buttons));
+        const QRect placed = window->geometry();
+        window->directionBoxes()[1]->setCurrentIndex(5);  // rz: wider titles
+        window->normalisationBox()->setCurrentIndex(3);
+        calculate(4, {"2", "-1", "0", "0", "2", "-1", "0", "2", "-1", "1"}, {"1", "0", "0", "0", "1", "0", "0", "1", "0", "1"});
+        QCOMPARE(window->geometry(), placed);
     }
 
     // The window shows the new modes before the report's box opens over it.

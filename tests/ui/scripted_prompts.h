@@ -13,6 +13,7 @@ struct ScriptedPrompts final : varno::ui::Prompts {
     QStringList items;
     std::int64_t total = 0;
     QStringList imported;
+    bool importedInOrder = false;
     varno::ui::ChangedAnswer changed = varno::ui::ChangedAnswer::Cancel;
     bool elsewhere = false;
     QStringList questions;  // every question about a file on disk, as asked
@@ -35,7 +36,7 @@ struct ScriptedPrompts final : varno::ui::Prompts {
         total = all;
         return pick;
     }
-    QStringList ModelFilesToImport(const QString&) override { return imported; }
+    varno::ui::ModelChoice ModelFilesToImport(const QString&) override { return {imported, importedInOrder}; }
     varno::ui::ChangedAnswer AskFileChanged(const QString& name) override
     {
         questions << name + QStringLiteral(" changed");

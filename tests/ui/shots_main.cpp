@@ -37,7 +37,7 @@ struct NoPrompts final : varno::ui::Prompts {
     QString FileToSave(const QString&) override { return {}; }
     bool AskReplace(const QString&) override { return false; }
     int PickProblem(const QString&, const QStringList&, std::int64_t) override { return -1; }
-    QStringList ModelFilesToImport(const QString&) override { return {}; }
+    varno::ui::ModelChoice ModelFilesToImport(const QString&) override { return {}; }
     varno::ui::ChangedAnswer AskFileChanged(const QString&) override { return varno::ui::ChangedAnswer::Cancel; }
     bool AskSaveElsewhere(const QString&, const QString&) override { return false; }
 };
