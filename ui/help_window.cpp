@@ -26,13 +26,13 @@ The decimal separator is always &ldquo;.&rdquo;. A whole matrix pasted into any 
 <p>A cell tinted red holds text that is not read as it looks; its tooltip says what was stored:
 &ldquo;read as 1&rdquo; for <tt>1,5</tt>, &ldquo;read as 0&rdquo; for text that is no number,
 &ldquo;too large: read as infinity&rdquo; for <tt>1e999</tt>. The mark stays, naming the text typed,
-when you switch between K and M, until you type into the cell again.
-A value longer than its cell is shown shortened with &ldquo;&hellip;&rdquo;; its tooltip gives it whole.</p>
+when you switch between K and M, until you type into the cell again; the line below the
+buttons names every such cell. A value longer than its cell is shown shortened with &ldquo;&hellip;&rdquo;; its tooltip gives it whole.</p>
 <h3>Keys</h3>
 <table cellspacing="2">
 <tr><td><b>Tab</b>, <b>Shift+Tab</b></td><td>next, previous control</td></tr>
 <tr><td><b>Enter</b></td><td>Calculate</td></tr>
-<tr><td><b>Ctrl+O</b></td><td>Open a problem file</td></tr>
+<tr><td><b>Ctrl+N</b>, <b>Ctrl+O</b></td><td>New problem, Open a problem file</td></tr>
 <tr><td><b>Ctrl+S</b>, <b>Ctrl+Shift+S</b></td><td>Save, Save As</td></tr>
 <tr><td><b>Ctrl+I</b></td><td>Import K and M from another program's files</td></tr>
 <tr><td><b>Alt+F</b></td><td>the File menu, with the last eight files</td></tr>
@@ -47,9 +47,9 @@ a line <tt>M</tt>, its rows), suggested with the suffix <tt>.varno</tt>;
 <tt>varno-cli FILE</tt> answers the same file. <tt>varno FILE</tt> opens one, and so does
 dropping it on the window. Of a file with several problems you pick one; <b>Save</b> puts it
 back in its place, the rest of the file as it was. Escape stops the reading of a large file.</p>
-<p><b>Import&hellip;</b> in the File menu takes K and M from two files chosen together:
-Matrix Market (<tt>.mtx</tt>), CalculiX (<tt>.sti</tt> and <tt>.mas</tt>) or CSV and tab-separated text.
-Name them with K and M (<tt>beam_K.mtx</tt>, <tt>beam_M.mtx</tt>) unless they are CalculiX's.
+<p><b>Import&hellip;</b> in the File menu asks for K's file, then M's: Matrix Market (<tt>.mtx</tt>),
+CalculiX (<tt>.sti</tt> and <tt>.mas</tt>) or CSV and tab-separated text. Both may be chosen at once
+where their names tell which is which (<tt>beam_K.mtx</tt>, <tt>beam_M.mtx</tt>, or CalculiX's).
 Choose CalculiX's <tt>.dof</tt> with them, and each cell's tooltip names its two degrees of freedom.</p>
 <h3>More</h3>
 <p>The manual pages: <tt>man varno</tt> and <tt>man varno-cli</tt>
