@@ -41,6 +41,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLegend>
+#include <QLineSeries>
+#include <QSet>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QMimeData>
@@ -1690,6 +1692,16 @@ private slots:
         QCOMPARE(chart->backgroundBrush().color(), QColor(20, 20, 20));
         QCOMPARE(chart->legend()->labelColor(), QColor(230, 230, 230));
         for (QAbstractAxis* axis : chart->axes()) QCOMPARE(axis->labelsBrush().color(), QColor(230, 230, 230));
+        // Six modes, six colours, none the background's; kept through a new theme.
+        calculate(6, {"1", "0", "0", "0", "0", "0", "2", "0", "0", "0", "0", "3", "0", "0", "0", "4", "0", "0", "5", "0", "6"},
+                  {"1", "0", "0", "0", "0", "0", "1", "0", "0", "0", "0", "1", "0", "0", "0", "1", "0", "0", "1", "0", "1"});
+        QSet<QRgb> colours;
+        for (QAbstractSeries* series : chart->series()) {
+            const QColor colour = qobject_cast<QLineSeries*>(series)->pen().color();
+            QVERIFY(colour != chart->backgroundBrush().color());
+            colours.insert(colour.rgb());
+        }
+        QCOMPARE(colours.size(), 6);
     }
 
     // A bound is shown rounded up, so that it still holds as shown.
