@@ -403,6 +403,7 @@ void CMainDialog::OnDimensionChange()
     DimensionChanged(state_, *this);
     NameCells();
     ShowMisreads();
+    ShowStale();
     setWindowModified(problemModified());
 }
 
@@ -418,6 +419,12 @@ void CMainDialog::OnCellChange(int cell)
     ShowNote(cell);
     ShowMisreads();
     setWindowModified(problemModified());
+    ShowStale();
+}
+
+void CMainDialog::ShowStale()
+{
+    if (modesWindow_ != nullptr) modesWindow_->SetStale(Session::Content(state_.store, {}) != calculated_);
 }
 
 void CMainDialog::ShowMisreads()
@@ -452,6 +459,7 @@ void CMainDialog::OnOK()
 
 void CMainDialog::ShowModesView(ModesView view)
 {
+    calculated_ = Session::Content(state_.store, {});
     modesView_ = std::move(view);
     modes_->setEnabled(modesView_.result.has_value());
     if (modesWindow_ != nullptr) modesWindow_->ShowModes(modesView_);
@@ -476,6 +484,7 @@ void CMainDialog::OpenModes()
         };
     }
     modesWindow_->ShowModes(modesView_);
+    ShowStale();
     const bool first = !modesWindow_->isVisible() && !modesPlaced_;
     modesWindow_->show();
     // Beside the main window where the screen has room, else at the top

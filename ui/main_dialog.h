@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -195,6 +196,8 @@ private:
     void ShowNote(int cell);
     // The line below the buttons that names every such cell of the problem.
     void ShowMisreads();
+    // The Modes window says so where the matrices changed since the calculation it shows.
+    void ShowStale();
     // Cells are named after the matrix shown and their position, and after
     // the imported model's degrees of freedom while the dimension is its.
     void NameCells();
@@ -238,6 +241,7 @@ private:
     ModesWindow* modesWindow_ = nullptr;
     bool modesPlaced_ = false;  // put beside the window at its first showing
     ModesView modesView_;  // what the last calculation gives the Modes window
+    std::vector<std::uint64_t> calculated_;  // the problem that calculation was of
     ChoiceList* dimensionList_ = nullptr;
     ChoiceList* actionList_ = nullptr;
     std::array<CellEdit*, 21> cells_{};

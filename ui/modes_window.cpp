@@ -113,6 +113,15 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
     note_ = new QLabel(contents_);
     note_->setWordWrap(true);
     note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    stale_ = new QLabel(QStringLiteral("The matrices have changed since this calculation: press Calculate for "
+                                       "the modes of the problem as it now is."),
+                        contents_);
+    stale_->setWordWrap(true);
+    stale_->setObjectName(QStringLiteral("staleNote"));
+    QFont bold = stale_->font();
+    bold.setBold(true);
+    stale_->setFont(bold);
+    stale_->hide();
 
     // The choices, each named for screen readers; their values are kept while the program runs.
     controls_ = new QWidget(contents_);
@@ -205,6 +214,7 @@ ModesWindow::ModesWindow(QWidget* parent) : QDialog(parent)
     buttons->addWidget(close_);
     auto* inner = new QVBoxLayout(contents_);
     inner->setContentsMargins(0, 0, 0, 0);
+    inner->addWidget(stale_);
     inner->addWidget(note_);
     inner->addWidget(controls_);
     inner->addWidget(rayleigh_);
@@ -257,6 +267,11 @@ ModesWindow::~ModesWindow() = default;
 
 void ModesWindow::setPrompts(ExportPrompts* prompts) { prompts_ = prompts != nullptr ? prompts : desktopPrompts_.get(); }
 
+void ModesWindow::SetStale(bool stale)
+{
+    stale_->setVisible(stale && shown_ && shown_->result);
+}
+
 void ModesWindow::SetDirections(std::vector<Direction> directions)
 {
     settings_.directions = std::move(directions);
@@ -291,6 +306,7 @@ void ModesWindow::FitContents()
 void ModesWindow::ShowModes(const ModesView& view)
 {
     shown_ = view;
+    stale_->hide();  // a new calculation: what the problem now gives
     note_->setText(Text(view.note));
     const bool any = view.result.has_value();
     for (QWidget* w : {controls_, static_cast<QWidget*>(participation_), static_cast<QWidget*>(tableNote_),
@@ -428,9 +444,9 @@ void ModesWindow::ShowTables()
                                    "Effective masses do not depend on the normalisation; the participation "
                                    "factors \u0393 follow it.");
         for (const DirectionParticipation& d : t.byDirection)
-            below += QStringLiteral(" %1: total mass %2 kg, effective masses added up %3 kg.")
+            below += QStringLiteral(" %1: total mass %2 %4, effective masses added up %3 %4.")
                          .arg(Text(std::string(DirectionLabel(d.direction))), Text(FormatG(d.totalMass, 0, 6)),
-                              Text(FormatG(d.sum, 0, 6)));
+                              Text(FormatG(d.sum, 0, 6)), Text(MassUnit(d.direction)));
         tableNote_->setText(below.trimmed());
         tableNote_->setVisible(!below.isEmpty());
 
@@ -452,7 +468,8 @@ void ModesWindow::ShowTables()
         dof_->setRange(0.75, n + 0.25);  // room for the end points' markers
         // Symmetric about zero, so that the zero line is a grid line and
         // shapes of either sign read alike.
-        amplitude_->setRange(-largest, largest);
+        // A little beyond the largest component, so that its marker shows whole.
+        amplitude_->setRange(-1.05 * largest, 1.05 * largest);
         amplitude_->setTickCount(5);
         amplitude_->applyNiceNumbers();
         const double reach = std::max(std::fabs(amplitude_->min()), std::fabs(amplitude_->max()));
@@ -496,12 +513,10 @@ bool ModesWindow::SavePlot(const QString& path, int times)
         painter.end();  // the generator writes as it goes, into the buffer it was given
     } else {
         // Drawn anew at the larger size, not blown up: lines and text stay
-        // sharp. Where the contents scroll the plot is wider than the window.
-        // The scene itself is drawn, scaled into the whole picture: the
-        // view's own drawing keeps to the screen's pixels, and filled only
-        // a corner of a larger picture.
-        const double scale = static_cast<double>(std::max(width(), view_->width()) * times) / view_->width();
-        QImage picture((QSizeF(view_->size()) * scale).toSize(), QImage::Format_ARGB32_Premultiplied);
+        // sharp. The scene itself is drawn, scaled into the whole picture:
+        // the view's own drawing keeps to the screen's pixels, and filled
+        // only a corner of a larger picture.
+        QImage picture(PlotSize(times), QImage::Format_ARGB32_Premultiplied);
         picture.fill(view_->backgroundBrush().color());
         QPainter painter(&picture);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
@@ -518,6 +533,15 @@ bool ModesWindow::SaveTable(const QString& path, ModesTable which)
 {
     if (!tables_) return false;
     return SaveFile(QFile::encodeName(path).toStdString(), ModesCsv(*tables_, which), SystemSaveIo()).ok();
+}
+
+QSize ModesWindow::PlotSize(int times) const
+{
+    // At times 1 the window's width (or the plot's, where wider; the
+    // contents scroll), the plot's shape; the size offered is the size saved.
+    const QSize once =
+        (QSizeF(view_->size()) * (static_cast<double>(std::max(width(), view_->width())) / view_->width())).toSize();
+    return once * times;
 }
 
 QString ModesWindow::StartFolder() const
@@ -543,10 +567,7 @@ void ModesWindow::OnSaveTable()
 void ModesWindow::OnSavePlot()
 {
     if (!tables_) return;
-    // The picture at times 1: the window's width (or the plot's, where wider), the plot's shape.
-    const QSize once =
-        (QSizeF(view_->size()) * (static_cast<double>(std::max(width(), view_->width())) / view_->width())).toSize();
-    const PlotFile chosen = prompts_->PlotFileChoice(StartFolder(), once);
+    const PlotFile chosen = prompts_->PlotFileChoice(StartFolder(), PlotSize(1));
     if (chosen.path.isEmpty()) return;
     lastFolder_ = QFileInfo(chosen.path).absolutePath();
     if (!SavePlot(chosen.path, chosen.times)) prompts_->CannotWrite(chosen.path);

@@ -54,6 +54,13 @@ public:
     // set, and again after nullptr.
     void setPrompts(ExportPrompts* prompts);
 
+    // Whether the matrices have changed since the calculation shown: said
+    // above the tables until the next one.
+    void SetStale(bool stale);
+    QLabel* staleNote() const { return stale_; }
+    // The picture Save Plot writes at times the window's size, as offered.
+    QSize PlotSize(int times) const;
+
     // The directions of the problem's degrees of freedom (x where none is
     // given); and whom to tell when the user changes them.
     void SetDirections(std::vector<Direction> directions);
@@ -113,6 +120,7 @@ private:
     QScrollArea* scroll_ = nullptr;
     QWidget* contents_ = nullptr;
     QLabel* note_ = nullptr;
+    QLabel* stale_ = nullptr;
     QWidget* controls_ = nullptr;
     QWidget* directionRow_ = nullptr;
     std::vector<QComboBox*> directionBoxes_;

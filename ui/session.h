@@ -44,11 +44,12 @@ public:
     // text; "Untitled" without a file.
     std::string DisplayName() const;
 
-private:
     // The dimension, the bits of both upper triangles for it and the
-    // directions other than x: what a Save writes. Empty where nothing
-    // would be lost: no dimension, or nothing but zeros typed.
+    // directions: what a Save writes. Empty where nothing would be lost: no
+    // dimension, or nothing but zeros typed.
     static std::vector<std::uint64_t> Content(const MatrixStore& store, const std::vector<Direction>& directions);
+
+private:
 
     std::vector<std::uint64_t> saved_;
     std::optional<ProblemSource> source_;

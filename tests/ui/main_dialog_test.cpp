@@ -1444,6 +1444,24 @@ private slots:
         QCOMPARE(window->geometry(), placed);
     }
 
+    // After a change to the matrices the window says its modes are those
+    // of the last calculation, until the next one.
+    void modesSayWhenTheyAreStale()
+    {
+        calculateChain();
+        ui::ModesWindow* window = openModes();
+        QVERIFY(window != nullptr);
+        QVERIFY(!window->staleNote()->isVisibleTo(window));
+        clickRow(id::ActionList, 1);
+        typeInto(cell(1, 1), QStringLiteral("20"));
+        QVERIFY(window->staleNote()->isVisibleTo(window));
+        typeInto(cell(1, 1), QStringLiteral("10"));  // as calculated again
+        QVERIFY(!window->staleNote()->isVisibleTo(window));
+        typeInto(cell(1, 1), QStringLiteral("20"));
+        QTest::mouseClick(dialog->calculateButton(), Qt::LeftButton);
+        QVERIFY(!window->staleNote()->isVisibleTo(window));
+    }
+
     // The window shows the new modes before the report's box opens over it.
     void modesFollowBeforeTheReportShows()
     {
@@ -1633,6 +1651,7 @@ private slots:
         const int once = std::max(window->width(), window->plot()->width());
         const QImage png(asked.path, "PNG");
         QCOMPARE(png.width(), 3 * once);
+        QCOMPARE(png.size(), window->PlotSize(3));  // the size offered is the size saved
         QVERIFY(window->SavePlot(asked.path));
         QCOMPARE(QImage(asked.path, "PNG").width(), 2 * once);
         QVERIFY(asked.unwritten.isEmpty());
