@@ -1682,7 +1682,7 @@ private slots:
                 for (int x = 0; x < screen.width(); ++x)
                     difference += std::abs(qGray(screen.pixel(x, y)) - qGray(small.pixel(x, y)));
             difference /= static_cast<double>(screen.width()) * screen.height();
-            QVERIFY2(difference < 12, qPrintable(QStringLiteral("%1 x: mean difference %2").arg(times).arg(difference)));
+            QVERIFY2(difference < 6, qPrintable(QStringLiteral("%1 x: mean difference %2").arg(times).arg(difference)));
             if (times == 2) png.save(QStringLiteral("/tmp/scratch/plot2.png"));
         }
         QVERIFY(window->SavePlot(dir.filePath(QStringLiteral("shapes.SVG"))));
