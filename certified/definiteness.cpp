@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 
 #include "certified/scaling.h"
@@ -80,49 +81,112 @@ std::array<int, MaxOrder> Balancing(const Square4& k, const Square4& m)
     return e;
 }
 
-// The definiteness of sign b congruence-scaled with the pair's balancing:
-// S b S with S = diag(2^e_i). Counts and the eigenvalues are invariant under
-// a congruence, and definiteness should not depend on the units of each
-// degree of freedom (a rotation beside metres, grams beside tonnes). Both
-// matrices are scaled alike: a degree of freedom that only one of them makes
-// small (a mass at rounding level beside a stiffness that is not) keeps its
-// place, as counting on a pencil with a vast eigenvalue beside small ones
-// would resolve the small ones only to its largest entry. Where it is safe,
-// the pencil is formed from S a S and S b S, from the entries as typed;
-// where S a S leaves the double range, it cannot be counted on, and counts as
-// definite at rounding level.
+// The exponents of D = diag(2^e_i) that bring x's diagonal near 1 (D x D
+// has diagonal entries in [1, 4)); none where the diagonal has a zero.
+template <int n>
+bool OwnDiagonal(const Square4& x, std::array<int, MaxOrder>& e)
+{
+    e = {};
+    for (int i = 0; i < n; ++i) {
+        const double v = std::fabs(x[U(i)][U(i)]);
+        if (!(v > 0.0)) return false;
+        e[U(i)] = -BinaryExponent(v) / 2;
+        if (BinaryExponent(v) < 0 && BinaryExponent(v) % 2 != 0) ++e[U(i)];  // floor, not truncation
+    }
+    return true;
+}
+
+// max |a_ij| 2^(e_i + e_j) / (n max |b_ij| 2^(e_i + e_j)) of the entries as
+// typed, in long double, whose range holds every such ratio of doubles.
+template <int n>
+long double UnitRatio(const Square4& a, const Square4& b, const std::array<int, MaxOrder>& e)
+{
+    std::array<long double, MaxOrder> d{};
+    for (int i = 0; i < n; ++i) d[U(i)] = std::ldexp(1.0L, e[U(i)]);
+    long double aBig = 0.0L, bBig = 0.0L;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const long double w = d[U(i)] * d[U(j)];
+            aBig = std::max(aBig, std::fabs(static_cast<long double>(a[U(i)][U(j)])) * w);
+            bBig = std::max(bBig, std::fabs(static_cast<long double>(b[U(i)][U(j)])) * w);
+        }
+    return aBig / (static_cast<long double>(n) * bBig);
+}
+
+// The pencil's unit floor (DefinitePencil::unitFloor): the smallest ratio
+// of the units it is formed in, the units typed, and those of either
+// matrix's own diagonal, from the entries as typed (a, b: the roles of A
+// and B, whose signs do not matter here).
+template <int n>
+void SetUnitFloor(DefinitePencil& p, const Square4& a, const Square4& b)
+{
+    long double ratio = UnitRatio<n>(a, b, {});
+    std::array<int, MaxOrder> e{};
+    if (OwnDiagonal<n>(a, e)) ratio = std::min(ratio, UnitRatio<n>(a, b, e));
+    if (OwnDiagonal<n>(b, e)) ratio = std::min(ratio, UnitRatio<n>(a, b, e));
+    // Only where other units change it by more than rounding and the norms'
+    // slack (a factor of n or so) can tell: elsewhere every count and claim
+    // stays as it was.
+    const double own = p.aBig / (n * p.bBig);
+    const auto scaled = static_cast<double>(std::ldexp(ratio, p.shift));
+    p.unitFloor = scaled < 0x1p-10 * own ? scaled : own;
+}
+
+// The largest binary exponent of the entries of x 2^(e_i + e_j), and x
+// scaled so that its largest entry lies in [1, 2), computed without forming
+// x 2^(e_i + e_j): that may lie beyond the double range where its scaled form
+// does not. INT_MIN for a zero x.
+template <int n>
+int ScaledExponent(const Square4& x, const std::array<int, MaxOrder>& e)
+{
+    int big = INT_MIN;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            if (x[U(i)][U(j)] != 0.0) big = std::max(big, BinaryExponent(std::fabs(x[U(i)][U(j)])) + e[U(i)] + e[U(j)]);
+    return big;
+}
+
+// The definiteness of sign b congruence-scaled: S b S with S = diag(2^e_i).
+// Counts and the eigenvalues are invariant under a congruence, and
+// definiteness should not depend on the units of each degree of freedom (a
+// rotation beside metres, grams beside tonnes). Two scalings are tried:
+// b's own diagonal, which no choice of units changes; and the pair's
+// balancing, which scales both matrices alike, so that a degree of freedom
+// that only one of them makes small (a mass at rounding level beside a
+// stiffness that is not) keeps its place. Where it is safe, the pencil is
+// formed from S a S and S b S, each brought to a largest entry in [1, 2)
+// from the entries as typed, so that neither leaves the double range on the
+// way.
 template <int n>
 Test CongruenceScaled(const Square4& a, const Square4& b, double sign, const std::array<int, MaxOrder>& e,
                       DefiniteMatrix which, DefinitePencil& p)
 {
-    if (std::all_of(e.begin(), e.begin() + n, [](int x) { return x == 0; })) return Test::No;  // tried as typed
+    if (std::all_of(e.begin(), e.begin() + n, [&](int x) { return x == e[0]; })) return Test::No;  // tried as typed
+    const int eb = ScaledExponent<n>(b, e);
+    if (eb == INT_MIN) return Test::No;
+    const int ea = ScaledExponent<n>(a, e);
     Square4 sb{};
     Square4 sa{};
     double aBig = 0.0;
     double bBig = 0.0;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
-            sb[U(i)][U(j)] = sign * TimesPowerOfTwo(b[U(i)][U(j)], e[U(i)] + e[U(j)]);
-            sa[U(i)][U(j)] = sign * TimesPowerOfTwo(a[U(i)][U(j)], e[U(i)] + e[U(j)]);
+            const int power = e[U(i)] + e[U(j)];
+            sb[U(i)][U(j)] = sign * TimesPowerOfTwo(b[U(i)][U(j)], power - eb);
+            sa[U(i)][U(j)] = ea == INT_MIN ? 0.0 : sign * TimesPowerOfTwo(a[U(i)][U(j)], power - ea);
             aBig = std::max(aBig, std::fabs(sa[U(i)][U(j)]));
             bBig = std::max(bBig, std::fabs(sb[U(i)][U(j)]));
         }
-    if (!std::isfinite(bBig) || !(bBig > 0.0)) return Test::No;
-    const int eb = BinaryExponent(bBig);
-    ScaleBy<n>(sb, eb);
-    const Test test = DefinitenessOf<n>(sb, TimesPowerOfTwo(bBig, -eb), 1.0);
+    const Test test = DefinitenessOf<n>(sb, bBig, 1.0);
     if (test != Test::Safe) return test;
-    if (!std::isfinite(aBig)) return Test::RoundingLevel;
-    const int ea = aBig > 0.0 ? BinaryExponent(aBig) : 0;
-    ScaleBy<n>(sa, ea);
     p = {};
     p.n = n;
     p.a = sa;
     p.b = sb;
     p.definite = which;
-    p.shift = eb - ea;
-    p.aBig = TimesPowerOfTwo(aBig, -ea);
-    p.bBig = TimesPowerOfTwo(bBig, -eb);
+    p.shift = eb - (ea == INT_MIN ? 0 : ea);
+    p.aBig = aBig;
+    p.bBig = bBig;
     p.congruence = e;
     return Test::Safe;
 }
@@ -167,6 +231,11 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
                  {DefiniteMatrix::K, &k, &m, 1.0},
                  {DefiniteMatrix::MinusK, &k, &m, -1.0}};
     bool roundingLevel = false;
+    const auto found = [&](bool bIsM) {
+        SetUnitFloor<n>(result.pencil, bIsM ? kTyped : mTyped, bIsM ? mTyped : kTyped);
+        result.definiteness = Definiteness::Safe;
+        return result;
+    };
     for (const auto& t : tries) {
         const bool bIsM = t.b == &m;
         const Test test = DefinitenessOf<n>(*t.b, bIsM ? mBig : kBig, t.sign);
@@ -182,22 +251,28 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
             p.shift = bIsM ? em - ek : ek - em;  // nu's scale: 2^(e_B - e_A)
             p.aBig = bIsM ? kBig : mBig;
             p.bBig = bIsM ? mBig : kBig;
-            result.definiteness = Definiteness::Safe;
-            return result;
+            return found(bIsM);
         }
         roundingLevel = roundingLevel || test == Test::RoundingLevel;
+        // In the units of its own diagonal, where every entry of it has the
+        // sign a definite one needs.
+        const Square4& typed = bIsM ? mTyped : kTyped;
+        bool signed_ = true;
+        for (int i = 0; i < n; ++i) signed_ = signed_ && t.sign * typed[U(i)][U(i)] > 0.0;
+        std::array<int, MaxOrder> e{};
+        if (!signed_ || !OwnDiagonal<n>(typed, e)) continue;
+        const Test own = CongruenceScaled<n>(bIsM ? kTyped : mTyped, typed, t.sign, e, t.which, result.pencil);
+        if (own == Test::Safe) return found(bIsM);
+        roundingLevel = roundingLevel || own == Test::RoundingLevel;
     }
-    // None is definite beyond rounding as typed; in the units that balance
-    // the pair, one may be.
+    // None is definite beyond rounding in those units; in the units that
+    // balance the pair, one may be.
     const std::array<int, MaxOrder> e = Balancing<n>(kTyped, mTyped);
     for (const auto& t : tries) {
         const bool bIsM = t.b == &m;
         const Test scaled =
             CongruenceScaled<n>(bIsM ? kTyped : mTyped, bIsM ? mTyped : kTyped, t.sign, e, t.which, result.pencil);
-        if (scaled == Test::Safe) {
-            result.definiteness = Definiteness::Safe;
-            return result;
-        }
+        if (scaled == Test::Safe) return found(bIsM);
         roundingLevel = roundingLevel || scaled == Test::RoundingLevel;
     }
     result.definiteness = roundingLevel ? Definiteness::RoundingLevel : Definiteness::None;

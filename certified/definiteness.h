@@ -4,9 +4,10 @@
 // One of them must be safely positive definite: its LDL^T factorisation with
 // the diagonal lowered by 16 eps times its largest entry has positive pivots
 // (normal ones, since the matrix is scaled to a largest entry near 1 first),
-// either as typed or once congruence-scaled by its own diagonal, which no
-// choice of units changes. They are tried in that order and the first
-// decides:
+// as typed, or once congruence-scaled by its own diagonal, which no choice of
+// units changes (a diagonal M with positive entries is definite whatever
+// their spread), or once the pair is balanced together. They are tried in
+// that order and the first decides:
 //   M or -M:  A = K, B = M (or -K, -M); nu = lambda;
 //   K or -K:  A = M, B = K (or -M, -K); nu = mu = 1 / lambda, as in buckling,
 //             where the geometric stiffness M has mixed signs or is
@@ -47,6 +48,13 @@ struct DefinitePencil {
     int shift = 0;
     double aBig = 0.0;  // largest magnitudes of the scaled entries
     double bBig = 0.0;
+    // The smallest max|A| / (n max|B|), in scaled units, of the pencil as
+    // typed, as formed here, and congruence-scaled by the diagonal of either
+    // matrix (where it has no zero): each is a lower bound of every s_k in
+    // its units, and a diagonal congruence changes no eigenvalue, so the
+    // accuracy asked of each must not loosen with the units a degree of
+    // freedom was typed in.
+    double unitFloor = 0.0;
     // Where B is definite only once each degree of freedom is brought to its
     // own units, a and b are S A S and S B S scaled, S = diag(2^congruence):
     // the same eigenvalues, and an eigenvector x of a and b is S x of the
@@ -71,9 +79,17 @@ PencilClass ClassifyPencil(const Matrix10& K, const Matrix10& M, int n);
 double ScaledNu(const DefinitePencil& p, double nu);
 
 // A lower bound, in scaled units, of s_k = (|A| + |nu_k| |B|) |x_k|^2 /
-// |x_k^T B x_k| for an eigenvalue scaledNu, that needs no eigenvector:
-// |A|_2 is at least A's largest entry and |B|_2 at most n times B's.
+// |x_k^T B x_k| for an eigenvalue scaledNu in the units where it is
+// smallest, that needs no eigenvector: in any units |A|_2 is at least A's
+// largest entry and |B|_2 at most n times B's.
 inline double ScaleLowerBound(const DefinitePencil& p, double scaledNu)
+{
+    return p.unitFloor + std::fabs(scaledNu);
+}
+
+// The same in the units the pencil is formed in alone: the scale that
+// decides which eigenvalues share their vectors' solves.
+inline double FormedScale(const DefinitePencil& p, double scaledNu)
 {
     return p.aBig / (p.n * p.bBig) + std::fabs(scaledNu);
 }

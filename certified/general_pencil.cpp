@@ -1,6 +1,7 @@
 #include "certified/general_pencil.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -9,7 +10,9 @@
 
 namespace varno {
 
-GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M, int n)
+namespace {
+
+GeneralEigenvalues Solve(const Matrix10& K, const Matrix10& M, int n)
 {
     switch (n) {
     case 2: return pencil::SolveGeneralPencil<2>(K, M);
@@ -18,6 +21,193 @@ GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M
     case 5: return pencil::SolveGeneralPencil<5>(K, M);
     default: return pencil::SolveGeneralPencil<6>(K, M);
     }
+}
+
+std::size_t U(int i) { return static_cast<std::size_t>(i); }
+
+bool Diagonal(const Matrix10& K, const Matrix10& M, int n)
+{
+    for (int i = 1; i <= n; ++i)
+        for (int j = i + 1; j <= n; ++j)
+            if (K[U(i)][U(j)] != 0.0 || M[U(i)][U(j)] != 0.0) return false;
+    return true;
+}
+
+// In order by real part, infinities last; each cluster's members named by
+// the first index of the cluster, as the values come to lie.
+void Order(GeneralEigenvalues& e)
+{
+    const std::size_t n = U(e.n);
+    std::array<int, MaxOrder> label = e.cluster;
+    const auto before = [](const Eigenvalue& x, const Eigenvalue& y) { return x.re < y.re || (x.re == y.re && x.im < y.im); };
+    for (std::size_t k = 1; k < n; ++k)
+        for (std::size_t j = k; j > 0 && before(e.lambda[j], e.lambda[j - 1]); --j) {
+            std::swap(e.lambda[j], e.lambda[j - 1]);
+            std::swap(e.scale[j], e.scale[j - 1]);
+            std::swap(label[j], label[j - 1]);
+        }
+    for (std::size_t k = 0; k < n; ++k) {
+        std::size_t first = 0;
+        while (label[first] != label[k]) ++first;
+        e.cluster[k] = static_cast<int>(first);
+    }
+    e.largest = 0.0;
+    for (std::size_t k = 0; k < n; ++k)
+        if (std::isfinite(e.lambda[k].re)) e.largest = std::max(e.largest, std::hypot(e.lambda[k].re, e.lambda[k].im));
+}
+
+// A diagonal pencil's eigenvalues are its quotients, correctly rounded,
+// with the quotient's sign where it lies beyond the double range; +inf
+// where M_ii is 0, and singular where K_ii is too. Each with the smallest s
+// any units give it, 2 |lambda|: nothing couples the degrees of freedom.
+GeneralEigenvalues DiagonalEigenvalues(const Matrix10& K, const Matrix10& M, int n)
+{
+    GeneralEigenvalues e;
+    e.n = n;
+    for (int k = 0; k < n; ++k) {
+        const double kk = K[U(k + 1)][U(k + 1)], mk = M[U(k + 1)][U(k + 1)];
+        if (kk == 0.0 && mk == 0.0) {
+            e.singular = true;
+            return e;
+        }
+        const bool infinite = mk == 0.0;
+        e.infinite += infinite ? 1 : 0;
+        e.lambda[U(k)] = {infinite ? HUGE_VAL : kk / mk + 0.0, 0.0};
+        e.scale[U(k)] = infinite ? HUGE_VAL : 2.0 * std::fabs(e.lambda[U(k)].re);
+        e.cluster[U(k)] = k;
+        for (int j = 0; j < k; ++j)
+            if (e.lambda[U(j)].re == e.lambda[U(k)].re) {
+                e.cluster[U(k)] = e.cluster[U(j)];
+                break;
+            }
+    }
+    Order(e);
+    return e;
+}
+
+// Whether 1e-12 s of a large finite value reaches as far as the value
+// itself: it could then be infinite for all the pencil tells. (A small one,
+// 0 above all, is no infinite one's.)
+bool Undetermined(const GeneralEigenvalues& e, std::size_t k)
+{
+    const double size = std::hypot(e.lambda[k].re, e.lambda[k].im);
+    return std::isfinite(size) && size >= e.unitScale && !(size > ClusterNoise * e.scale[k]);
+}
+
+// The indices of the finite values, largest magnitude first.
+std::array<std::size_t, MaxOrder> ByMagnitude(const GeneralEigenvalues& e, std::size_t& count)
+{
+    std::array<std::size_t, MaxOrder> index{};
+    count = 0;
+    for (std::size_t k = 0; k < U(e.n); ++k)
+        if (std::isfinite(e.lambda[k].re)) index[count++] = k;
+    const auto size = [&](std::size_t k) { return std::hypot(e.lambda[k].re, e.lambda[k].im); };
+    for (std::size_t k = 1; k < count; ++k)
+        for (std::size_t j = k; j > 0 && size(index[j]) > size(index[j - 1]); --j) std::swap(index[j], index[j - 1]);
+    return index;
+}
+
+// QZ judges an eigenvalue infinite where its beta is at rounding level of
+// the whole of M: a degree of freedom whose mass is tiny beside its
+// stiffness (a lumped rotational mass) is called infinite in every
+// balancing of K and M together. In the units of M's own diagonal its mass
+// weighs as the others' do; where that pencil has fewer infinite
+// eigenvalues, its largest finite ones, determined there, stand for the
+// ones taken for infinite. (The small eigenvalues are the first solve's:
+// in those units they are resolved only to the largest one's rounding.)
+void FiniteInTheUnitsOfM(const Matrix10& K, const Matrix10& M, int n, GeneralEigenvalues& e)
+{
+    std::array<int, MaxOrder> power{};
+    bool uniform = true;
+    for (int i = 0; i < n; ++i) {
+        const double m = std::fabs(M[U(i + 1)][U(i + 1)]);
+        if (!(m > 0.0)) return;
+        const int b = std::ilogb(m);
+        power[U(i)] = -(b >= 0 ? b / 2 : (b - 1) / 2);
+        uniform = uniform && power[U(i)] == power[0];
+    }
+    if (uniform) return;
+    Matrix10 k{}, m{};
+    for (int i = 1; i <= n; ++i)
+        for (int j = 1; j <= n; ++j) {
+            const int p = power[U(i - 1)] + power[U(j - 1)];
+            k[U(i)][U(j)] = std::ldexp(K[U(i)][U(j)], p);
+            m[U(i)][U(j)] = std::ldexp(M[U(i)][U(j)], p);
+            if (!std::isfinite(k[U(i)][U(j)])) return;
+        }
+    const GeneralEigenvalues s = Solve(k, m, n);
+    if (!s.converged || s.singular || s.infinite >= e.infinite) return;
+    std::size_t count = 0;
+    const std::array<std::size_t, MaxOrder> big = ByMagnitude(s, count);
+    const int found = std::min(e.infinite - s.infinite, static_cast<int>(count));
+    int taken = 0;
+    for (std::size_t k2 = 0; k2 < U(e.n) && taken < found; ++k2) {
+        if (std::isfinite(e.lambda[k2].re)) continue;
+        const std::size_t from = big[U(taken)];
+        if (Undetermined(s, from)) break;
+        e.lambda[k2] = s.lambda[from];
+        e.scale[k2] = s.scale[from];
+        e.cluster[k2] = static_cast<int>(k2);
+        ++taken;
+    }
+    e.infinite -= taken;
+    Order(e);
+}
+
+// A Jordan block at infinity of order m comes out of QZ as m finite values
+// near eps^(-1/m) of the pencil's scale, each with an s that lets it be
+// anything. In mu = 1 / lambda it is a defective eigenvalue at 0, which the
+// reversed pencil M x = mu K x finds as a cluster, as any finite defective
+// eigenvalue: where a cluster of its has 0 within its radius, that many of
+// the undetermined values, the largest, are infinite.
+void InfiniteBlocks(const Matrix10& K, const Matrix10& M, int n, GeneralEigenvalues& e)
+{
+    std::size_t undetermined = 0;
+    for (std::size_t k = 0; k < U(n); ++k) undetermined += Undetermined(e, k) ? 1 : 0;
+    if (undetermined < 2) return;
+    const GeneralEigenvalues r = Solve(M, K, n);
+    if (!r.converged || r.singular) return;
+    int atZero = 0;
+    for (std::size_t k = 0; k < U(n); ++k) {
+        if (U(r.cluster[k]) != k) continue;  // each cluster once, at its first
+        int members = 0;
+        long double re = 0.0L, im = 0.0L;
+        for (std::size_t j = 0; j < U(n); ++j)
+            if (r.cluster[j] == r.cluster[k]) re += r.lambda[j].re, im += r.lambda[j].im, ++members;
+        if (members < 2) continue;
+        const auto mean = static_cast<double>(std::hypot(re / members, im / members));
+        double radius = 0.0;
+        for (std::size_t j = 0; j < U(n); ++j)
+            if (r.cluster[j] == r.cluster[k])
+                radius = std::max(radius, std::hypot(r.lambda[j].re - static_cast<double>(re / members),
+                                                     r.lambda[j].im - static_cast<double>(im / members)));
+        if (mean <= radius) atZero += members;
+    }
+    std::size_t count = 0;
+    const std::array<std::size_t, MaxOrder> big = ByMagnitude(e, count);
+    int taken = 0;
+    for (std::size_t c = 0; c < count && taken < atZero; ++c) {
+        const std::size_t k = big[c];
+        if (!Undetermined(e, k)) break;
+        e.lambda[k] = {HUGE_VAL, 0.0};
+        e.scale[k] = HUGE_VAL;
+        e.cluster[k] = static_cast<int>(k);
+        ++taken;
+    }
+    e.infinite += taken;
+    if (taken > 0) Order(e);
+}
+
+}  // namespace
+
+GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M, int n)
+{
+    if (Diagonal(K, M, n)) return DiagonalEigenvalues(K, M, n);
+    GeneralEigenvalues e = Solve(K, M, n);
+    if (!e.converged || e.singular) return e;
+    if (e.infinite > 0) FiniteInTheUnitsOfM(K, M, n, e);
+    InfiniteBlocks(K, M, n, e);
+    return e;
 }
 
 std::array<Eigenvalue, MaxOrder> ShownEigenvalues(const GeneralEigenvalues& e)

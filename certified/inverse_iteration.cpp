@@ -1,6 +1,7 @@
 #include "certified/inverse_iteration.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 
@@ -69,7 +70,20 @@ Vector4 InverseIteration(const DefinitePencil& p, double theta, std::span<const 
         for (int i = 0; i < n; ++i)
             for (int j = 0; j < n; ++j) s[U(i)][U(j)] += tau * bv[U(i)] * bv[U(j)];
     }
-    const SymmetricFactor f = FactorBunchKaufman(s, n);
+    SymmetricFactor f = FactorBunchKaufman(s, n);
+    // theta an eigenvalue exactly (K a multiple of M makes A - theta B zero
+    // to the last bit, or to its rounding): a zero pivot, which the solve can only take as a
+    // speck of rounding, and then grows every start alike until it leaves
+    // the double range. A shift of a few units of rounding away from it
+    // still grows the eigenvectors far above the rest, and keeps the solves
+    // finite, so that the vectors of a repeated eigenvalue can be made
+    // B-orthogonal to each other.
+    if (f.zero > 0 && f.scale <= 64.0 * DBL_EPSILON * tau) {
+        const double nudge = 64.0 * DBL_EPSILON * tau;
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) s[U(i)][U(j)] -= nudge * p.b[U(i)][U(j)];
+        f = FactorBunchKaufman(s, n);
+    }
     // Near an eigenvalue, A - theta B is singular to within its rounding,
     // and (A - theta B)^-1 grows a vector with a part along the eigenvector
     // by far more than this (about 1 / eps); elsewhere by less.

@@ -189,8 +189,11 @@ Residual GroupResidual(const DefinitePencil& p, const DefiniteFactor& f, std::sp
 // The bounds of all eigenvalues, in scaled units: groups of nearby ones
 // merged until their intervals are disjoint, so that each holds exactly its
 // own eigenvalues; then Kato-Temple for each lone one between its neighbours.
-std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vector4> x,
-                                  const std::array<double, MaxOrder>& theta, std::span<const int> startsOfGroups)
+namespace {
+
+std::array<Long, MaxOrder> BoundsOf(const DefinitePencil& p, std::span<const Vector4> x,
+                                    const std::array<double, MaxOrder>& theta, std::span<const int> startsOfGroups,
+                                    const ProvedEigenvalues* counted)
 {
     const int n = p.n;
     const DefiniteFactor f = FactorDefinite(p);
@@ -213,6 +216,33 @@ std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vecto
             const auto [low, high] = std::minmax_element(theta.begin() + group.first, theta.begin() + group.first + group.count);
             group.lo = static_cast<Long>(*low) - group.radius;
             group.hi = static_cast<Long>(*high) + group.radius;
+        }
+        // A lone eigenvalue whose residual says too little to keep it apart
+        // from its neighbours (along B's smallest directions a vector right
+        // to its last bits can leave a residual as large as the eigenvalue)
+        // stands at the interval its counts prove, where that is clear of
+        // theirs: it is then unbounded itself, but no longer takes the
+        // others' bounds with it.
+        // The widest such first, until none is left.
+        while (counted != nullptr) {
+            std::size_t widest = groupCount;
+            for (std::size_t g = 0; g < groupCount; ++g) {
+                const Group& group = groupsStore[g];
+                // Only a residual that leaves the value itself in doubt.
+                const double t = theta[U(group.first)];
+                if (group.count != 1 || std::isinf(group.radius) || !(group.radius > 1e-3L * ScaleLowerBound(p, t))) continue;
+                const bool meets = (g > 0 && !(groupsStore[g - 1].hi < group.lo)) ||
+                                   (g + 1 < groupCount && !(group.hi < groupsStore[g + 1].lo));
+                const auto k = U(group.first);
+                if (!meets || !(counted->scaledHi[k] - counted->scaledLo[k] < group.hi - group.lo)) continue;
+                if (widest == groupCount || group.hi - group.lo > groupsStore[widest].hi - groupsStore[widest].lo) widest = g;
+            }
+            if (widest == groupCount) break;
+            Group& group = groupsStore[widest];
+            group.lo = counted->scaledLo[U(group.first)];
+            group.hi = counted->scaledHi[U(group.first)];
+            group.radius = std::numeric_limits<Long>::infinity();
+            residuals[widest].radius = residuals[widest].epsilon = group.radius;
         }
         merged = false;
         for (std::size_t g = 0; g + 1 < groupCount; ++g)
@@ -274,6 +304,22 @@ std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vecto
             }
         }
     }
+    return bound;
+}
+
+}  // namespace
+
+std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vector4> x,
+                                  const std::array<double, MaxOrder>& theta, std::span<const int> startsOfGroups,
+                                  const ProvedEigenvalues* counted)
+{
+    std::array<Long, MaxOrder> bound = BoundsOf(p, x, theta, startsOfGroups, nullptr);
+    // Where one is left unbounded, the counts may keep it apart from the
+    // others: each bound the tighter of the two.
+    if (counted == nullptr || std::none_of(bound.begin(), bound.begin() + p.n, [](Long b) { return std::isinf(b); }))
+        return bound;
+    const std::array<Long, MaxOrder> apart = BoundsOf(p, x, theta, startsOfGroups, counted);
+    for (int k = 0; k < p.n; ++k) bound[U(k)] = std::min(bound[U(k)], apart[U(k)]);
     return bound;
 }
 

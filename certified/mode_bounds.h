@@ -16,6 +16,7 @@
 #include <span>
 
 #include "certified/definiteness.h"
+#include "certified/proof.h"
 #include "certified/reduction.h"
 
 namespace varno {
@@ -39,8 +40,12 @@ inline Real Gamma(int n)
 // intervals are disjoint, so that each holds exactly its own eigenvalues;
 // then Kato-Temple for each lone one between its neighbours. Formed in long
 // double.
+// counted: the intervals the counts prove (scaled units), where there are
+// any; a lone eigenvalue whose residual interval meets its neighbours' is
+// kept apart by its count's instead, and left unbounded.
 std::array<Long, MaxOrder> Bounds(const DefinitePencil& p, std::span<const Vector4> x,
-                                  const std::array<double, MaxOrder>& theta, std::span<const int> startsOfGroups);
+                                  const std::array<double, MaxOrder>& theta, std::span<const int> startsOfGroups,
+                                  const ProvedEigenvalues* counted = nullptr);
 
 // The bounds where dsygv's route gave the vectors, in double, each
 // eigenvalue alone in an interval of its own: Bounds' argument for lone

@@ -38,7 +38,7 @@ std::size_t Groups(const DefinitePencil& p, const std::array<double, MaxOrder>& 
 {
     std::size_t count = 0;
     for (int k = 0; k < p.n; ++k) {
-        const double window = 1e-3 * ScaleLowerBound(p, theta[U(k)]);
+        const double window = 1e-3 * FormedScale(p, theta[U(k)]);
         if (k == 0 || !(theta[U(k)] - theta[U(k - 1)] <= window)) starts[count++] = k;
     }
     return count;
@@ -107,6 +107,31 @@ double Quotient(const DefinitePencil& p, const Vector4& x)
     return std::isfinite(quotient) ? quotient : std::numeric_limits<double>::quiet_NaN();
 }
 
+// v^T B w in long double.
+Long BProduct(const DefinitePencil& p, const Vector4& v, const Vector4& w)
+{
+    Long sum = 0.0L;
+    for (int i = 0; i < p.n; ++i)
+        for (int j = 0; j < p.n; ++j)
+            sum += static_cast<Long>(v[U(i)]) * static_cast<Long>(p.b[U(i)][U(j)]) * static_cast<Long>(w[U(j)]);
+    return sum;
+}
+
+// x less its part along v (v^T B v = 1 to within rounding).
+void BOrthogonalise(const DefinitePencil& p, const Vector4& v, Vector4& x)
+{
+    const Long c = BProduct(p, v, x) / BProduct(p, v, v);
+    for (int i = 0; i < p.n; ++i) x[U(i)] = static_cast<double>(static_cast<Long>(x[U(i)]) - c * static_cast<Long>(v[U(i)]));
+}
+
+void BNormalise(const DefinitePencil& p, Vector4& x)
+{
+    const Long q = BProduct(p, x, x);
+    if (!(q > 0.0L) || !std::isfinite(q)) return;
+    const Long scale = 1.0L / std::sqrt(q);
+    for (int i = 0; i < p.n; ++i) x[U(i)] = static_cast<double>(static_cast<Long>(x[U(i)]) * scale);
+}
+
 // Otherwise the eigenvalues the count proves, and inverse iteration on
 // A - theta B itself for the vectors, ascending in nu.
 void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalues* found)
@@ -152,7 +177,7 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalue
             // ill conditioned, the term that moves them disturbs the other
             // vectors more than taking them out does.
             const auto far = [&](double q) {
-                return std::fabs(q - e.theta[U(k)]) > 64.0 * DBL_EPSILON * ScaleLowerBound(p, q);
+                return std::fabs(q - e.theta[U(k)]) > 64.0 * DBL_EPSILON * FormedScale(p, q);
             };
             double quotient = Quotient(p, x);
             if (far(quotient) && !against.empty()) {
@@ -160,14 +185,47 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalue
                 quotient = Quotient(p, x);
             }
             if (far(quotient)) {
+                // Unless the quotient is the noise: along B's smallest
+                // directions a vector right to its last bits can have a
+                // quotient orders of magnitude off, and an iteration from
+                // there settles on another eigenvalue's vector. The counted
+                // value is proved; a new vector whose quotient leaves its
+                // bracket for a value of another order, farther off than
+                // the first one's, is not taken,
+                // nor the quotient: the vector is bounded about the counted
+                // value.
+                const Vector4 before = x;
+                const double firstQuotient = quotient;
                 begin[0] = x;
                 x = InverseIteration(p, quotient, begin, against);
                 quotient = Quotient(p, x);
+                const double counted = e.theta[U(k)];
+                const bool inBracket = quotient >= proved.scaledLo[U(k)] && quotient <= proved.scaledHi[U(k)];
+                if (!inBracket && !(std::fabs(quotient - counted) <= std::fabs(firstQuotient - counted)) &&
+                    !(std::fabs(quotient - counted) <= 1e-3 * std::fabs(counted)))
+                    x = before, quotient = std::numeric_limits<double>::quiet_NaN();
             }
             if (!std::isnan(quotient)) e.theta[U(k)] = quotient;
         }
     }
-    e.bound = Bounds(p, std::span(e.x.data(), U(n)), e.theta, std::span(starts.data(), groupCount));
+    e.bound = Bounds(p, std::span(e.x.data(), U(n)), e.theta, std::span(starts.data(), groupCount), &proved);
+    // The vector of an eigenvalue that could not be bounded says little of
+    // its direction but that it is B-orthogonal to the others' (which are
+    // right): made so, the modes still resolve the unit motion into parts
+    // that add up to the total mass.
+    // (Only where it is far from that: elsewhere its own residual is the
+    // better guide.)
+    for (int k = 0; k < n; ++k) {
+        if (!std::isinf(e.bound[U(k)])) continue;
+        bool far = false;
+        for (int j = 0; j < n; ++j)
+            far = far || (j != k && !std::isinf(e.bound[U(j)]) && std::fabs(BProduct(p, e.x[U(j)], e.x[U(k)])) > 1e-6L);
+        if (!far) continue;
+        for (int pass = 0; pass < 2; ++pass)
+            for (int j = 0; j < n; ++j)
+                if (j != k && !std::isinf(e.bound[U(j)])) BOrthogonalise(p, e.x[U(j)], e.x[U(k)]);
+        BNormalise(p, e.x[U(k)]);
+    }
     const std::array<double, MaxOrder> certified = LambdaAt(p, proved);
     for (int k = 0; k < n; ++k) {
         // An infinite eigenvalue, or one that would come out beyond the double
@@ -356,11 +414,14 @@ ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& 
         if (!result.massDefinite || massless) continue;
         // A lambda beyond the double range has an infinite bound too, and is
         // as far from a rigid-body mode as can be.
-        if (mode.lambda > mode.bound || mode.lambda == HUGE_VAL) {
+        // An eigenvalue without a bound is no rigid-body mode for that: its
+        // frequency is its value's, as for any other.
+        const double bound = std::isinf(mode.bound) ? 0.0 : mode.bound;
+        if (mode.lambda > bound || mode.lambda == HUGE_VAL) {
             mode.omega = std::sqrt(mode.lambda);
             mode.hertz = mode.omega / (2.0 * std::numbers::pi);
             mode.period = 1.0 / mode.hertz;
-        } else if (std::fabs(mode.lambda) <= mode.bound && std::isfinite(mode.lambda)) {
+        } else if (std::fabs(mode.lambda) <= bound && std::isfinite(mode.lambda)) {
             mode.omega = mode.hertz = 0.0;  // a rigid-body mode: no period
         }
         double participation = 0.0;  // x^T (+-M) r, r = (1, ..., 1)

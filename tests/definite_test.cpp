@@ -202,8 +202,8 @@ MatrixStore Store3(const Grid3& k, const Grid3& m)
     return store;
 }
 
-// M, -M, K, -K in turn; the first safely definite decides, as typed, then
-// in the units that balance the pair. One that is definite only to within
+// M, -M, K, -K in turn; the first safely definite decides, as typed or in
+// the units of its own diagonal, then in the units that balance the pair. One that is definite only to within
 // rounding, or a non-finite entry, decides nothing.
 TEST(Inertia, WhichMatrixIsDefinite)
 {
@@ -219,15 +219,18 @@ TEST(Inertia, WhichMatrixIsDefinite)
         {"k_buckling", {{4, -2, 0}, {-2, 4, -2}, {0, -2, 4}}, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, Definiteness::Safe, DefiniteMatrix::K},
         {"minus_k", {{-4, 0, 0}, {0, -4, 0}, {0, 0, -4}}, {{1, 0, 0}, {0, 0, 0}, {0, 0, -1}}, Definiteness::Safe, DefiniteMatrix::MinusK},
         {"m_first", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
-        {"m_at_smallest_normal", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::K},
+        // A diagonal M with positive entries is definite whatever their spread.
+        {"m_at_smallest_normal", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
         // Definite in the units that balance the pair, whatever they are typed in.
         {"subnormal_pivot", {{1, 0, 0}, {0, 2, 0}, {0, 0, 0}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1e-310}}, Definiteness::Safe, DefiniteMatrix::M},
         {"graded_m", {{1e-16, 0, 0}, {0, 1, 0}, {0, 0, 1e16}}, {{2e-16, 1e-16, 0}, {1e-16, 2, 1e8}, {0, 1e8, 2e16}}, Definiteness::Safe, DefiniteMatrix::M},
-        // A mass at rounding level beside a stiffness that is not: balanced,
-        // M stays definite only at rounding level (QZ's pencil, not a count's).
-        {"mass_at_rounding_level", {{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1e-17}}, Definiteness::RoundingLevel, DefiniteMatrix::M},
+        // A mass at rounding level beside a stiffness that is not: in the
+        // units of M's own diagonal it weighs as the others do.
+        {"mass_at_rounding_level", {{-1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1e-17}}, Definiteness::Safe, DefiniteMatrix::M},
+        {"graded_by_its_diagonal", {{-1, 0.5, 0}, {0.5, 2, -1}, {0, -1, 3}}, {{1, 1e-9, 0}, {1e-9, 1e-17, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
         {"semidefinite", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 1, 0}, {1, 1, 0}, {0, 0, 1}}, Definiteness::RoundingLevel, DefiniteMatrix::M},
-        {"m_within_rounding", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1e-16, 0}, {0, 0, 1}}, Definiteness::RoundingLevel, DefiniteMatrix::M},
+        {"m_within_rounding", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1e-16, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
+        {"m_singular_by_its_diagonal", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 1e-8, 0}, {1e-8, 1e-16, 0}, {0, 0, 1}}, Definiteness::RoundingLevel, DefiniteMatrix::M},
         {"indefinite", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, Definiteness::None, DefiniteMatrix::M},
         {"nan_in_k", {{Nan, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, Definiteness::None, DefiniteMatrix::M},
         {"inf_in_m", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{Inf, 0, 0}, {0, 1, 0}, {0, 0, 1}}, Definiteness::None, DefiniteMatrix::M},

@@ -83,8 +83,9 @@ TEST(GeneralPencil, WorkedExamples)
          "Eigenvalues \n\n lambda1=           0\t+j (          -1)\n lambda2=           0 \t+j (           1)\n "
          "lambda3=         inf \t+j (           0)",
          true, 0},
-        {"infinite_eigenvalue_shown_as_inf", "1 0 0; 2 0; -1", "1 0 0; -1 0; 1e-17",
-         "Eigenvalues \n\n lambda1=          -2 \n lambda2=           1 \n lambda3=         inf", true, 0},
+        // A tiny mass gives its quotient, not inf.
+        {"tiny_mass_gives_its_quotient", "1 0 0; 2 0; -1", "1 0 0; -1 0; 1e-17",
+         "Eigenvalues \n\n lambda1=      -1e+17 \n lambda2=          -2 \n lambda3=           1", true, 0},
         {"right_closed_form_kept", "2 0; -3", "1 0; -1", "Eigenvalues \n\n lambda1=           3 \n lambda2=           2",
          false, 0},
     };
@@ -149,7 +150,8 @@ TEST(GeneralPencil, ShownValuesMatchedOneToOne)
     } rows[] = {
         {"exact", {{-1, 2}, {-1, -2}, {3, 0}}, true, true},
         {"within_its_own_s", {{-1 + 9e-13, -2}, {-1, 2 - 9e-13}, {3 + 9e-7, 0}}, true, true},
-        {"beyond_its_own_s", {{-1, 2}, {-1, -2}, {3 + 1.1e-6, 0}}, true, false},
+        {"beyond_its_own_s", {{-1, 2}, {-1, -2}, {3 + 1.1e-3, 0}}, true, false},
+        {"real_shown_with_zero_imaginary_part", {{-1, 2}, {-1, -2}, {3 + 1.1e-6, 0}}, true, true},
         {"printing_the_same", {{-1.00045, -2}, {-1, 2.00045}, {3, 0}}, true, true},  // 4.5e-4 apart
         {"printing_otherwise", {{-1.001, -2}, {-1, 2}, {3, 0}}, true, false},
         {"pair_shown_real", {{-1, -2}, {-1, 2}, {3, 0}}, false, false},

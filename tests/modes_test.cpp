@@ -85,11 +85,13 @@ TEST(Modes, WhatIsDefined)
         {"beyond_range_down", {2, {{-1e300, 0}, {0, -1e300}}, {{1e-300, 0}, {0, 1e-300}}}, -HUGE_VAL, true, false, false},
         // M all but singular (condition about 1e18): no vector can be
         // bounded, and the first one's quotient is another eigenvalue's; the
-        // count's lambda, right to its own conditioning, is shown instead
+        // count's lambda, right to its own conditioning, is shown instead;
+        // without a bound it is no rigid-body mode, and being negative has
+        // no frequency
         {"m_all_but_singular",
          {4, {{5.9132988832800015e-18, -1.1974573875348793e-17, 2.0911253928440762e-17, 6.475494656821224e-18}, {-1.1974573875348793e-17, 5.1991429729658486e-18, -1.8055609309727417e-17, 1.7300421661914652e-17}, {2.0911253928440762e-17, -1.8055609309727417e-17, 1.360164943036343e-17, -1.2611013023636008e-18}, {6.475494656821224e-18, 1.7300421661914652e-17, -1.2611013023636008e-18, -4.058992908770195e-18}},
           {{0.11730018065939966, -0.10656888058620839, 0.11180621330719916, 0.08004786331037922}, {-0.10656888058620839, 0.09682371584764626, -0.10165714976937607, -0.07274957563380512}, {0.11180621330719916, -0.10165714976937607, 0.10801882066054012, 0.07676014276915674}, {0.08004786331037922, -0.07274957563380512, 0.07676014276915674, 0.1503804623892626}}},
-         -0.005523733051537768, true, true, false},
+         -0.005523733051537768, true, false, false},
     };
     for (const auto& row : rows) {
         const MatrixStore s = StoreOf(row.p);
