@@ -84,7 +84,8 @@ bool Right(const Eigenvalue& x, const Target& t, bool complexForm, int precision
     if (std::hypot(x.re - t.value.re, im - t.value.im) <= t.tolerance) return true;
     if (!complexForm && t.value.im != 0.0) return false;
     // A real eigenvalue's imaginary part shown as exactly 0 is the truth's,
-    // though no interval around 0 prints as one number.
+    // though no interval around 0 prints as one number. (One shown as
+    // -5e-17 is not: the truth prints as 0.)
     const bool realShownReal = t.value.im == 0.0 && im == 0.0;
     return PrintsAs(x.re, t.value.re, t.doubt, precision) &&
            (!complexForm || realShownReal || PrintsAs(im, t.value.im, t.doubt, precision));
