@@ -82,7 +82,7 @@ std::array<int, MaxOrder> Balancing(const Square4& k, const Square4& m)
 }
 
 // The exponents of D = diag(2^e_i) that bring x's diagonal near 1 (D x D
-// has diagonal entries in [1, 4)); none where the diagonal has a zero.
+// has diagonal entries in [1/2, 4)); none where the diagonal has a zero.
 template <int n>
 bool OwnDiagonal(const Square4& x, std::array<int, MaxOrder>& e)
 {
@@ -91,7 +91,6 @@ bool OwnDiagonal(const Square4& x, std::array<int, MaxOrder>& e)
         const double v = std::fabs(x[U(i)][U(i)]);
         if (!(v > 0.0)) return false;
         e[U(i)] = -BinaryExponent(v) / 2;
-        if (BinaryExponent(v) < 0 && BinaryExponent(v) % 2 != 0) ++e[U(i)];  // floor, not truncation
     }
     return true;
 }
@@ -254,8 +253,13 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
             return found(bIsM);
         }
         roundingLevel = roundingLevel || test == Test::RoundingLevel;
-        // In the units of its own diagonal, where every entry of it has the
-        // sign a definite one needs.
+    }
+    // None is safely definite as typed; in the units of its own diagonal,
+    // where every entry of it has the sign a definite one needs, one may be.
+    // (As typed first: where one is definite there, its path and its bits
+    // stay as they were.)
+    for (const auto& t : tries) {
+        const bool bIsM = t.b == &m;
         const Square4& typed = bIsM ? mTyped : kTyped;
         bool signed_ = true;
         for (int i = 0; i < n; ++i) signed_ = signed_ && t.sign * typed[U(i)][U(i)] > 0.0;

@@ -107,51 +107,86 @@ std::array<std::size_t, MaxOrder> ByMagnitude(const GeneralEigenvalues& e, std::
     return index;
 }
 
-// QZ judges an eigenvalue infinite where its beta is at rounding level of
-// the whole of M: a degree of freedom whose mass is tiny beside its
-// stiffness (a lumped rotational mass) is called infinite in every
-// balancing of K and M together. In the units of M's own diagonal its mass
-// weighs as the others' do; where that pencil has fewer infinite
-// eigenvalues, its largest finite ones, determined there, stand for the
-// ones taken for infinite. (The small eigenvalues are the first solve's:
-// in those units they are resolved only to the largest one's rounding.)
-void FiniteInTheUnitsOfM(const Matrix10& K, const Matrix10& M, int n, GeneralEigenvalues& e)
+// The exponents 2^power_i that bring M's diagonal near 1, and their spread;
+// false where the diagonal has a zero.
+bool OwnPowersOfM(const Matrix10& M, int n, std::array<int, MaxOrder>& power, int& spread)
 {
-    std::array<int, MaxOrder> power{};
-    bool uniform = true;
+    int lo = 0, hi = 0;
     for (int i = 0; i < n; ++i) {
         const double m = std::fabs(M[U(i + 1)][U(i + 1)]);
-        if (!(m > 0.0)) return;
+        if (!(m > 0.0)) return false;
         const int b = std::ilogb(m);
         power[U(i)] = -(b >= 0 ? b / 2 : (b - 1) / 2);
-        uniform = uniform && power[U(i)] == power[0];
+        lo = i == 0 ? power[0] : std::min(lo, power[U(i)]);
+        hi = i == 0 ? power[0] : std::max(hi, power[U(i)]);
     }
-    if (uniform) return;
+    spread = hi - lo;
+    return true;
+}
+
+// The pencil solved in the units of M's own diagonal.
+bool SolveInTheUnitsOfM(const Matrix10& K, const Matrix10& M, int n, const std::array<int, MaxOrder>& power,
+                        GeneralEigenvalues& s)
+{
     Matrix10 k{}, m{};
     for (int i = 1; i <= n; ++i)
         for (int j = 1; j <= n; ++j) {
             const int p = power[U(i - 1)] + power[U(j - 1)];
             k[U(i)][U(j)] = std::ldexp(K[U(i)][U(j)], p);
             m[U(i)][U(j)] = std::ldexp(M[U(i)][U(j)], p);
-            if (!std::isfinite(k[U(i)][U(j)])) return;
+            if (!std::isfinite(k[U(i)][U(j)])) return false;
         }
-    const GeneralEigenvalues s = Solve(k, m, n);
-    if (!s.converged || s.singular || s.infinite >= e.infinite) return;
+    s = Solve(k, m, n);
+    return s.converged && !s.singular;
+}
+
+// QZ judges an eigenvalue infinite where its beta is at rounding level of
+// the whole of M, and resolves a large one only to that level: a degree of
+// freedom whose mass is tiny beside its stiffness (a lumped rotational mass)
+// is called infinite, or its eigenvalue is found to a few digits, in every
+// balancing of K and M together. In the units of M's own diagonal its mass
+// weighs as the others' do. Where that pencil has fewer infinite
+// eigenvalues, its largest finite ones, determined there, stand for the
+// ones taken for infinite; where M's diagonal spans more than 2^20, its
+// largest ones stand for the first solve's largest, as far down as its s
+// is the smaller by 2^10. (The small eigenvalues are the first solve's: in
+// those units they are resolved only to the largest one's rounding.)
+void FiniteInTheUnitsOfM(const Matrix10& K, const Matrix10& M, int n, GeneralEigenvalues& e)
+{
+    std::array<int, MaxOrder> power{};
+    int spread = 0;
+    if (!OwnPowersOfM(M, n, power, spread) || spread == 0) return;
+    if (e.infinite == 0 && spread < 10) return;
+    GeneralEigenvalues s;
+    if (!SolveInTheUnitsOfM(K, M, n, power, s) || s.infinite > e.infinite) return;
     std::size_t count = 0;
     const std::array<std::size_t, MaxOrder> big = ByMagnitude(s, count);
-    const int found = std::min(e.infinite - s.infinite, static_cast<int>(count));
     int taken = 0;
-    for (std::size_t k2 = 0; k2 < U(e.n) && taken < found; ++k2) {
-        if (std::isfinite(e.lambda[k2].re)) continue;
-        const std::size_t from = big[U(taken)];
-        if (Undetermined(s, from)) break;
-        e.lambda[k2] = s.lambda[from];
-        e.scale[k2] = s.scale[from];
-        e.cluster[k2] = static_cast<int>(k2);
-        ++taken;
+    if (s.infinite < e.infinite) {
+        const int found = std::min(e.infinite - s.infinite, static_cast<int>(count));
+        for (std::size_t k2 = 0; k2 < U(e.n) && taken < found; ++k2) {
+            if (std::isfinite(e.lambda[k2].re)) continue;
+            const std::size_t from = big[U(taken)];
+            if (Undetermined(s, from)) break;
+            e.lambda[k2] = s.lambda[from];
+            e.scale[k2] = s.scale[from];
+            e.cluster[k2] = e.n + taken;  // a cluster of its own
+            ++taken;
+        }
+        e.infinite -= taken;
+    } else if (spread >= 10) {
+        std::size_t typedCount = 0;
+        const std::array<std::size_t, MaxOrder> typedBig = ByMagnitude(e, typedCount);
+        for (std::size_t r = 0; r < std::min(count, typedCount); ++r) {
+            const std::size_t from = big[r], to = typedBig[r];
+            if (Undetermined(s, from) || !(s.scale[from] < 0x1p-10 * e.scale[to])) break;
+            e.lambda[to] = s.lambda[from];
+            e.scale[to] = s.scale[from];
+            e.cluster[to] = e.n + taken;
+            ++taken;
+        }
     }
-    e.infinite -= taken;
-    Order(e);
+    if (taken > 0) Order(e);
 }
 
 // A Jordan block at infinity of order m comes out of QZ as m finite values
@@ -205,7 +240,7 @@ GeneralEigenvalues GeneralPencilEigenvalues(const Matrix10& K, const Matrix10& M
     if (Diagonal(K, M, n)) return DiagonalEigenvalues(K, M, n);
     GeneralEigenvalues e = Solve(K, M, n);
     if (!e.converged || e.singular) return e;
-    if (e.infinite > 0) FiniteInTheUnitsOfM(K, M, n, e);
+    FiniteInTheUnitsOfM(K, M, n, e);
     InfiniteBlocks(K, M, n, e);
     return e;
 }

@@ -450,10 +450,10 @@ Eigenpairs PairsOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M
 
 }  // namespace
 
-ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M)
+ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M, const ProvedEigenvalues* proved)
 {
     const int n = p.n;
-    const Eigenpairs e = PairsOf(p, K, M);
+    const Eigenpairs e = PairsOf(p, K, M, proved);
     const std::array<Vector4, MaxOrder>& x = e.x;
 
     ModalResult result;

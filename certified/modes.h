@@ -80,8 +80,9 @@ struct ModalResult {
     std::array<Mode, MaxOrder> modes{};
 };
 
-// K and M are the store's, as typed.
-ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M);
+// K and M are the store's, as typed. proved: as for CertifiedLambda.
+ModalResult ModesOf(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
+                    const ProvedEigenvalues* proved = nullptr);
 
 // A buckling pencil's (no masses) critical load factor, as buckling output
 // singles it out: the smallest positive finite lambda, and its mode

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "core/matrix_rows.h"
 #include "core/matrix_store.h"
@@ -534,12 +535,15 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras 
     grid.onCellChange = [&](int cell) { CellChanged(state.store, state.text, grid, cell); };
     grid.SetListSelection(id::DimensionList, problem.n - 2);
     grid.SetListSelection(id::ActionList, 0);
-    run.mended = Calculate(state, grid, run.channel) == Outcome::Mended;
+    CalculationDetail detail;
+    detail.wantModes = extras.modes;
+    const bool wanted = extras.eigenvalues || extras.modes;
+    run.mended = Calculate(state, grid, run.channel, wanted ? &detail : nullptr) == Outcome::Mended;
     // Values beside a refusal or a message would claim what the run did not show.
     if (run.channel.reports.empty()) return run;
-    if (extras.eigenvalues) run.eigenvalues = FullPrecisionEigenvalues(state.store);
+    if (extras.eigenvalues) run.eigenvalues = std::move(detail.eigenvalues);
     if (!extras.modes) return run;
-    run.modes = ModesOf(state.store.K, state.store.M, problem.n);
+    run.modes = std::move(detail.modes);
     const ModalOptions& asked = modal;
     if (!run.modes) {
         if (asked.any()) run.modalError = "no modes for --directions, --rayleigh or --normalise: neither M, -M, K nor -K is safely definite";

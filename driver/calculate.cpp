@@ -87,10 +87,38 @@ void ShowGeneralReport(ProgramState& state, ReportChannel& channel, const Genera
 // is right by the rule of driver/general_check.h, else replace it. A refusal
 // is never right: a pencil with an eigenvalue at infinity (M singular) still
 // has its finite ones, shown beside "inf".
-Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, ReportChannel& channel)
+// QZ's values as FullPrecisionEigenvalues gives them.
+void DetailOf(const GeneralEigenvalues& qz, CalculationDetail* detail)
+{
+    if (detail == nullptr || !qz.converged || qz.singular) return;
+    const std::array<Eigenvalue, MaxOrder> shown = ShownEigenvalues(qz);
+    detail->eigenvalues.assign(shown.begin(), shown.begin() + qz.n);
+}
+
+// The certified values, and the modes where asked: found once, from the
+// proofs the check found where it found any.
+std::array<double, MaxOrder> Certified(const PencilClass& pencil, const MatrixStore& store,
+                                       const ProvedEigenvalues* proved, CalculationDetail* detail)
+{
+    std::array<double, MaxOrder> lambda{};
+    const int n = store.Dimension;
+    if (detail != nullptr && detail->wantModes) {
+        detail->modes = ModesOf(pencil.pencil, store.K, store.M, proved);
+        for (int k = 0; k < n; ++k) lambda[static_cast<std::size_t>(k)] = detail->modes->modes[static_cast<std::size_t>(k)].lambda;
+    } else {
+        lambda = CertifiedLambda(pencil.pencil, store.K, store.M, proved);
+    }
+    if (detail != nullptr)
+        for (int k = 0; k < n; ++k) detail->eigenvalues.push_back({lambda[static_cast<std::size_t>(k)], 0.0});
+    return lambda;
+}
+
+Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, ReportChannel& channel,
+                           CalculationDetail* detail)
 {
     const int n = state.store.Dimension;
     const GeneralEigenvalues qz = GeneralPencilEigenvalues(state.store.K, state.store.M, n);
+    DetailOf(qz, detail);
     if (!qz.converged) {  // nothing to judge by
         held.ReleaseTo(channel, state.text);
         return Outcome::ClosedForm;
@@ -110,16 +138,17 @@ Outcome CheckGeneralPencil(ProgramState& state, const HoldingChannel& held, Repo
 // Beyond the quartic no closed form comes first: the eigenvalues the modes
 // give where one of M, -M, K, -K is safely definite, QZ's otherwise, in the
 // form a mend of the 4 x 4 report takes.
-Outcome SolveWithoutClosedForm(ProgramState& state, ReportChannel& channel)
+Outcome SolveWithoutClosedForm(ProgramState& state, ReportChannel& channel, CalculationDetail* detail)
 {
     const MatrixStore& store = state.store;
     const int n = store.Dimension;
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
     if (pencil.definiteness == Definiteness::Safe) {
-        ShowMendedReport(state, channel, n, CertifiedLambda(pencil.pencil, store.K, store.M));
+        ShowMendedReport(state, channel, n, Certified(pencil, store, nullptr, detail));
         return Outcome::Numeric;
     }
     const GeneralEigenvalues qz = GeneralPencilEigenvalues(store.K, store.M, n);
+    DetailOf(qz, detail);
     if (!qz.converged)
         channel.ShowMessage(NotConvergedMessage);
     else if (qz.singular)
@@ -144,7 +173,7 @@ void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel)
     if (AllZero(state.store.M)) Refuse(state, grid, channel, Which::M);
 }
 
-Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
+Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel, CalculationDetail* detail)
 {
     MatrixStore& store = state.store;
     store.ErrorFlag = 0;
@@ -154,7 +183,7 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     const int n = store.Dimension;
     if (store.ErrorFlag != 0 || n < 2 || n > MaxOrder) return Outcome::Refused;  // n = 1: nothing to compute
     if (RefuseNotFinite(store, channel)) return Outcome::Refused;
-    if (n > 4) return SolveWithoutClosedForm(state, channel);
+    if (n > 4) return SolveWithoutClosedForm(state, channel, detail);
 
     HoldingChannel held;
     switch (n) {
@@ -163,13 +192,14 @@ Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel)
     default: SolveFourByFour(state, held); break;
     }
     const PencilClass pencil = ClassifyPencil(store.K, store.M, n);
-    if (pencil.definiteness != Definiteness::Safe) return CheckGeneralPencil(state, held, channel);
+    if (pencil.definiteness != Definiteness::Safe) return CheckGeneralPencil(state, held, channel, detail);
     ProvedOnDemand proved(pencil.pencil);
     if (HeldOutputRight(held, pencil.pencil, proved)) {
         held.ReleaseTo(channel, state.text);
+        if (detail != nullptr) Certified(pencil, store, proved.IfFound(), detail);
         return Outcome::ClosedForm;
     }
-    ShowMendedReport(state, channel, n, CertifiedLambda(pencil.pencil, store.K, store.M, proved.IfFound()));
+    ShowMendedReport(state, channel, n, Certified(pencil, store, proved.IfFound(), detail));
     return Outcome::Mended;
 }
 

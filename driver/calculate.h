@@ -2,10 +2,12 @@
 // command runs it on an in-memory grid, so both take exactly the same path.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "certified/modes.h"
 #include "core/framework.h"
 #include "core/program_state.h"
 
@@ -40,12 +42,22 @@ void ValidateInput(ProgramState& state, GridView& grid, ReportChannel& channel);
 // that report, or that message, is shown outright (Numeric).
 enum class Outcome { Refused, ClosedForm, Mended, Numeric };
 
+// What a calculation found beside what it showed, for a caller that shows
+// more of it (the batch command's "eigenvalues" and "modes"), so that
+// nothing is classified, counted or solved twice. Empty where nothing was
+// computed.
+struct CalculationDetail {
+    bool wantModes = false;  // find the modes too, where one of M, -M, K, -K is safely definite
+    std::vector<Eigenvalue> eigenvalues;  // as FullPrecisionEigenvalues gives them
+    std::optional<ModalResult> modes;     // as ModesOf gives them, where asked
+};
+
 // The command itself: reset the flag, read the selections, symmetrise,
 // validate, refuse an entry that is not finite, and run the solver for n.
 // What the solver would show is held back and checked first: by counting
 // where one of M, -M, K, -K is safely definite, against QZ otherwise. For
 // n = 5 and 6 the checked report is the only one. It never closes anything.
-Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel);
+Outcome Calculate(ProgramState& state, GridView& grid, ReportChannel& channel, CalculationDetail* detail = nullptr);
 
 // The n eigenvalues of the leading blocks of a symmetrised store at full
 // precision, as (re, im), ordered by real part, infinities last: where M,

@@ -202,9 +202,10 @@ MatrixStore Store3(const Grid3& k, const Grid3& m)
     return store;
 }
 
-// M, -M, K, -K in turn; the first safely definite decides, as typed or in
-// the units of its own diagonal, then in the units that balance the pair. One that is definite only to within
-// rounding, or a non-finite entry, decides nothing.
+// M, -M, K, -K in turn; the first safely definite decides, as typed, then
+// in the units of its own diagonal, then in the units that balance the
+// pair. One that is definite only to within rounding, or a non-finite
+// entry, decides nothing.
 TEST(Inertia, WhichMatrixIsDefinite)
 {
     const struct {
@@ -219,8 +220,9 @@ TEST(Inertia, WhichMatrixIsDefinite)
         {"k_buckling", {{4, -2, 0}, {-2, 4, -2}, {0, -2, 4}}, {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, Definiteness::Safe, DefiniteMatrix::K},
         {"minus_k", {{-4, 0, 0}, {0, -4, 0}, {0, 0, -4}}, {{1, 0, 0}, {0, 0, 0}, {0, 0, -1}}, Definiteness::Safe, DefiniteMatrix::MinusK},
         {"m_first", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
+        {"m_at_smallest_normal", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::K},
         // A diagonal M with positive entries is definite whatever their spread.
-        {"m_at_smallest_normal", {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
+        {"m_diagonal_beside_k_indefinite", {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {{1, 0, 0}, {0, 2.3e-308, 0}, {0, 0, 1}}, Definiteness::Safe, DefiniteMatrix::M},
         // Definite in the units that balance the pair, whatever they are typed in.
         {"subnormal_pivot", {{1, 0, 0}, {0, 2, 0}, {0, 0, 0}}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1e-310}}, Definiteness::Safe, DefiniteMatrix::M},
         {"graded_m", {{1e-16, 0, 0}, {0, 1, 0}, {0, 0, 1e16}}, {{2e-16, 1e-16, 0}, {1e-16, 2, 1e8}, {0, 1e8, 2e16}}, Definiteness::Safe, DefiniteMatrix::M},

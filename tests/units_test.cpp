@@ -189,6 +189,7 @@ TEST(Units, ReportedDefinitePencils)
          "1.1455687684092852"},
         {"massless_beside_tiny_mass", "2 -1 0; 2 -1; 1", "1e-10 0 0; 0 0; 1"},
         {"sign_of_a_vast_eigenvalue", "-1 0; 1", "1e-20 0; 1"},
+        {"beyond_the_range", "-1 0.5; 1", "1e-320 0; 1"},
         {"the_same_typed_with_m_identity", "-1e20 0; 1", "1 0; 1"},
         {"smaller_m_near_the_margin", "1.9185187876668561 -0.054483072327848214; 1.8026011948851766",
          "0.9937532042648853 -0.6478691970311763; 0.422372974155408"},
@@ -223,6 +224,12 @@ TEST(Units, ShapesAndPathsOfReportedPencils)
     ASSERT_TRUE(d.modes);
     EXPECT_GT(d.modes->modes[1].omega, 1e8);
     EXPECT_LT(d.modes->modes[1].bound, 1e-6 * d.modes->modes[1].lambda);
+    // One the pencil does not determine has no bound, but a frequency.
+    const BatchRun e = Solve(Rows("1.9185187876668561 -0.054483072327848214; 1.8026011948851766",
+                                  "0.9937532042648853 -0.6478691970311763; 0.422372974155408"));
+    ASSERT_TRUE(e.modes);
+    EXPECT_EQ(e.modes->modes[1].bound, HUGE_VAL);
+    EXPECT_EQ(e.modes->modes[1].omega, std::sqrt(e.modes->modes[1].lambda));
 }
 
 // Pencils neither definite nor semidefinite: blocks at infinity, and closed
@@ -332,6 +339,34 @@ TEST(Units, DiagonalFamilies)
         ++run;
     }
     std::printf("%d diagonal pencils, %d wrong\n", run, wrong);
+}
+
+// A tiny mass in an M of both signs: finite, whatever QZ's test for an
+// infinite eigenvalue makes of M's norm. The quad-precision roots are right
+// to 1e-6 of the largest, the tiny mass's.
+TEST(Units, TinyMassInAnIndefiniteM)
+{
+    const unsigned seed = 4043;
+    std::printf("seed %u\n", seed);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    int wrong = 0;
+    for (int trial = 0; trial < 100; ++trial) {
+        const int n = 2 + trial % 5;
+        Problem p{n, {}, {}};
+        for (int i = 0; i < n; ++i) {
+            for (int j = i; j < n; ++j) p.k[i][j] = p.k[j][i] = unit(rng);
+            p.m[i][i] = (i % 2 == 0 ? -1.0 : 1.0) * (1.5 + 0.5 * unit(rng));
+        }
+        const int i = 1 + static_cast<int>(rng() % static_cast<unsigned>(n - 1));
+        p.m[i][i] *= std::pow(10.0, -12.0 - 6.0 * (0.5 + 0.5 * unit(rng)));
+        std::string why;
+        if (!ShownRightForRoots(Solve(p).eigenvalues, true, ReferenceRoots(n, p.k, p.m), &why)) {
+            ++wrong;
+            ADD_FAILURE() << "trial " << trial << ": -k \"" << Text(p, true) << "\" -m \"" << Text(p, false) << "\": " << why;
+        }
+    }
+    std::printf("100 pencils, %d wrong\n", wrong);
 }
 
 // Pencils neither definite, congruence-scaled by D spanning 1e+-8: the same
