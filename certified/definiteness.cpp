@@ -123,12 +123,8 @@ void SetUnitFloor(DefinitePencil& p, const Square4& a, const Square4& b)
     std::array<int, MaxOrder> e{};
     if (OwnDiagonal<n>(a, e)) ratio = std::min(ratio, UnitRatio<n>(a, b, e));
     if (OwnDiagonal<n>(b, e)) ratio = std::min(ratio, UnitRatio<n>(a, b, e));
-    // Only where other units change it by more than rounding and the norms'
-    // slack (a factor of n or so) can tell: elsewhere every count and claim
-    // stays as it was.
     const double own = p.aBig / (n * p.bBig);
-    const auto scaled = static_cast<double>(std::ldexp(ratio, p.shift));
-    p.unitFloor = scaled < 0x1p-10 * own ? scaled : own;
+    p.unitFloor = std::min(own, static_cast<double>(std::ldexp(ratio, p.shift)));
 }
 
 // The largest binary exponent of the entries of x 2^(e_i + e_j), and x

@@ -134,7 +134,7 @@ bool SolveInTheUnitsOfM(const Matrix10& K, const Matrix10& M, int n, const std::
             const int p = power[U(i - 1)] + power[U(j - 1)];
             k[U(i)][U(j)] = std::ldexp(K[U(i)][U(j)], p);
             m[U(i)][U(j)] = std::ldexp(M[U(i)][U(j)], p);
-            if (!std::isfinite(k[U(i)][U(j)])) return false;
+            if (!std::isfinite(k[U(i)][U(j)]) || !std::isfinite(m[U(i)][U(j)])) return false;
         }
     s = Solve(k, m, n);
     return s.converged && !s.singular;
@@ -208,7 +208,8 @@ void InfiniteBlocks(const Matrix10& K, const Matrix10& M, int n, GeneralEigenval
         int members = 0;
         long double re = 0.0L, im = 0.0L;
         for (std::size_t j = 0; j < U(n); ++j)
-            if (r.cluster[j] == r.cluster[k]) re += r.lambda[j].re, im += r.lambda[j].im, ++members;
+            if (r.cluster[j] == r.cluster[k])
+                re += static_cast<long double>(r.lambda[j].re), im += static_cast<long double>(r.lambda[j].im), ++members;
         if (members < 2) continue;
         const auto mean = static_cast<double>(std::hypot(re / members, im / members));
         double radius = 0.0;
@@ -223,7 +224,7 @@ void InfiniteBlocks(const Matrix10& K, const Matrix10& M, int n, GeneralEigenval
     int taken = 0;
     for (std::size_t c = 0; c < count && taken < atZero; ++c) {
         const std::size_t k = big[c];
-        if (!Undetermined(e, k)) break;
+        if (!Undetermined(e, k)) continue;  // determined, though larger (a tiny mass's)
         e.lambda[k] = {HUGE_VAL, 0.0};
         e.scale[k] = HUGE_VAL;
         e.cluster[k] = static_cast<int>(k);

@@ -230,17 +230,17 @@ std::array<Long, MaxOrder> BoundsOf(const DefinitePencil& p, std::span<const Vec
                 const Group& group = groupsStore[g];
                 // Only a residual that leaves the value itself in doubt.
                 const double t = theta[U(group.first)];
-                if (group.count != 1 || std::isinf(group.radius) || !(group.radius > 1e-3L * ScaleLowerBound(p, t))) continue;
+                if (group.count != 1 || std::isinf(group.radius) || !(group.radius > 1e-3L * static_cast<Long>(ScaleLowerBound(p, t)))) continue;
                 const bool meets = (g > 0 && !(groupsStore[g - 1].hi < group.lo)) ||
                                    (g + 1 < groupCount && !(group.hi < groupsStore[g + 1].lo));
                 const auto k = U(group.first);
-                if (!meets || !(counted->scaledHi[k] - counted->scaledLo[k] < group.hi - group.lo)) continue;
+                if (!meets || !(static_cast<Long>(counted->scaledHi[k] - counted->scaledLo[k]) < group.hi - group.lo)) continue;
                 if (widest == groupCount || group.hi - group.lo > groupsStore[widest].hi - groupsStore[widest].lo) widest = g;
             }
             if (widest == groupCount) break;
             Group& group = groupsStore[widest];
-            group.lo = counted->scaledLo[U(group.first)];
-            group.hi = counted->scaledHi[U(group.first)];
+            group.lo = static_cast<Long>(counted->scaledLo[U(group.first)]);
+            group.hi = static_cast<Long>(counted->scaledHi[U(group.first)]);
             group.radius = std::numeric_limits<Long>::infinity();
             residuals[widest].radius = residuals[widest].epsilon = group.radius;
         }

@@ -302,25 +302,9 @@ void CountedPairs(const DefinitePencil& p, Eigenpairs& e, const ProvedEigenvalue
                 quotient = Quotient(p, x);
             }
             if (far(quotient)) {
-                // Unless the quotient is the noise: along B's smallest
-                // directions a vector right to its last bits can have a
-                // quotient orders of magnitude off, and an iteration from
-                // there settles on another eigenvalue's vector. The counted
-                // value is proved; a new vector whose quotient leaves its
-                // bracket for a value of another order, farther off than
-                // the first one's, is not taken,
-                // nor the quotient: the vector is bounded about the counted
-                // value.
-                const Vector4 before = x;
-                const double firstQuotient = quotient;
                 begin[0] = x;
                 x = InverseIteration(p, quotient, begin, against);
                 quotient = Quotient(p, x);
-                const double counted = e.theta[U(k)];
-                const bool inBracket = quotient >= proved.scaledLo[U(k)] && quotient <= proved.scaledHi[U(k)];
-                if (!inBracket && !(std::fabs(quotient - counted) <= std::fabs(firstQuotient - counted)) &&
-                    !(std::fabs(quotient - counted) <= 1e-3 * std::fabs(counted)))
-                    x = before, quotient = std::numeric_limits<double>::quiet_NaN();
             }
             if (!std::isnan(quotient)) e.theta[U(k)] = quotient;
         }

@@ -250,6 +250,8 @@ TEST(Units, ReportedGeneralPencils)
         {"one_finite_beside_a_block", "-1 3 1; -8 -2; 1", "2 -5 1; 13 -2; 1", {1, inf, inf}, true},
         {"diagonal_of_both_signs", "-1 0 0; 2 0; 3", "-1 0 0; 1e300 0; -1e-300", {-3e300, 2e-300, 1}, true},
         {"diagonal_beyond_the_range", "-1 0; 1", "1e-320 0; -1", {-inf, -1}, true},
+        // A block at infinity beside a large eigenvalue the pencil determines.
+        {"block_beside_a_large_one", "-4 -1 -3 0; 1 1 0; 0 0; 1", "0 -2 -4 0; 2 3 0; 4 0; 1e-5", {1 / 1e-5, inf, inf, inf}, true},
     };
     for (const auto& row : rows) {
         const BatchRun run = Solve(Rows(row.k, row.m));
@@ -367,6 +369,22 @@ TEST(Units, TinyMassInAnIndefiniteM)
         }
     }
     std::printf("100 pencils, %d wrong\n", wrong);
+    // Where M's own units give a value no better s than the units typed,
+    // the value typed stands: there the solve in M's units is off by all
+    // its digits.
+    const char* const rows[][2] = {
+        {"-0.012343335511380577 9.182369517536045e-06; 7761790.869480121",
+         "-1.1591414175557999e-09 0.04860307076227646; -5.793036050609695e-18"},
+        {"-20751724.20985289 -1.2881344903153991e-05 -76.26801484053429; -0.015461838847193326 4.018157042162778e-08; "
+         "12721.217706323254",
+         "-3.3398219219011093e-18 2.6932243333448967e-09 -0.0011474335808130392; -3.335232891343047e-05 "
+         "5.218858412302873e-09; 9.301797921332331e-09"},
+    };
+    for (const auto& row : rows) {
+        const Problem p = Rows(row[0], row[1]);
+        std::string why;
+        EXPECT_TRUE(ShownRightForRoots(Solve(p).eigenvalues, true, ReferenceRoots(p.n, p.k, p.m), &why)) << row[0] << ": " << why;
+    }
 }
 
 // Pencils neither definite, congruence-scaled by D spanning 1e+-8: the same
