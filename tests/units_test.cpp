@@ -190,6 +190,8 @@ TEST(Units, ReportedDefinitePencils)
         {"massless_beside_tiny_mass", "2 -1 0; 2 -1; 1", "1e-10 0 0; 0 0; 1"},
         {"sign_of_a_vast_eigenvalue", "-1 0; 1", "1e-20 0; 1"},
         {"beyond_the_range", "-1 0.5; 1", "1e-320 0; 1"},
+        // Eigenvalues 1e329 apart: no one scaling holds both.
+        {"subnormal_beside_a_subnormal_mass", "2.716154612436e-312 0; 2.3e-322", "2.35254e-319 7.203676659861446e-307; 2"},
         {"the_same_typed_with_m_identity", "-1e20 0; 1", "1 0; 1"},
         {"smaller_m_near_the_margin", "1.9185187876668561 -0.054483072327848214; 1.8026011948851766",
          "0.9937532042648853 -0.6478691970311763; 0.422372974155408"},

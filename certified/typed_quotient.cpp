@@ -1,0 +1,97 @@
+#include "certified/typed_quotient.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <utility>
+
+namespace varno {
+
+namespace {
+using Long = long double;
+std::size_t U(int i) { return static_cast<std::size_t>(i); }
+
+// v := (K - sigma M)^-1 v by Gaussian elimination with partial pivoting,
+// brought to a largest component of 1; false where it breaks down.
+bool Refine(const Matrix10& K, const Matrix10& M, int n, Long sigma, std::array<Long, MaxOrder>& v)
+{
+    std::array<std::array<Long, MaxOrder>, MaxOrder> a{};
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const int r = std::min(i, j) + 1, c = std::max(i, j) + 1;  // the upper triangle as typed
+            a[U(i)][U(j)] = static_cast<Long>(K[U(r)][U(c)]) - sigma * static_cast<Long>(M[U(r)][U(c)]);
+        }
+    for (int k = 0; k < n; ++k) {
+        int pivot = k;
+        for (int i = k + 1; i < n; ++i)
+            if (std::fabs(a[U(i)][U(k)]) > std::fabs(a[U(pivot)][U(k)])) pivot = i;
+        std::swap(a[U(k)], a[U(pivot)]);
+        std::swap(v[U(k)], v[U(pivot)]);
+        if (a[U(k)][U(k)] == 0.0L) a[U(k)][U(k)] = std::numeric_limits<Long>::min();  // exactly singular: the eigenvector
+        for (int i = k + 1; i < n; ++i) {
+            const Long f = a[U(i)][U(k)] / a[U(k)][U(k)];
+            for (int j = k; j < n; ++j) a[U(i)][U(j)] -= f * a[U(k)][U(j)];
+            v[U(i)] -= f * v[U(k)];
+        }
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        Long t = v[U(i)];
+        for (int j = i + 1; j < n; ++j) t -= a[U(i)][U(j)] * v[U(j)];
+        v[U(i)] = t / a[U(i)][U(i)];
+    }
+    Long big = 0.0L;
+    for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(v[U(i)]));
+    if (!(big > 0.0L) || !std::isfinite(big)) return false;
+    for (int i = 0; i < n; ++i) v[U(i)] /= big;
+    return true;
+}
+}  // namespace
+
+double TypedQuotient(const DefinitePencil& p, const Matrix10& K, const Matrix10& M, Vector4& x, long double sigma)
+{
+    const int n = p.n;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Long double's range holds S x for any congruence of doubles.
+    std::array<Long, MaxOrder> v{};
+    for (int i = 0; i < n; ++i) v[U(i)] = std::ldexp(static_cast<Long>(x[U(i)]), p.congruence[U(i)]);
+    // x is right to rounding in the scaled units, which along the tiny
+    // directions of M is no digit at all: inverse iteration in long double
+    // and the units typed, from sigma and then from each quotient (two or
+    // three steps where the eigenvalue is alone), makes it right there.
+    Long lambda = 0.0L;
+    bool holds = false;
+    for (int step = 0; step < 4 && !holds; ++step) {
+        if (!Refine(K, M, n, sigma, v)) return nan;
+        std::array<Long, MaxOrder> kv{}, mv{};
+        Long xkx = 0.0L, xmx = 0.0L;
+        for (int i = 0; i < n; ++i) {
+            for (int j = 0; j < n; ++j) {
+                const int r = std::min(i, j) + 1, c = std::max(i, j) + 1;  // the upper triangle as typed
+                kv[U(i)] += static_cast<Long>(K[U(r)][U(c)]) * v[U(j)];
+                mv[U(i)] += static_cast<Long>(M[U(r)][U(c)]) * v[U(j)];
+            }
+            xkx += v[U(i)] * kv[U(i)];
+            xmx += v[U(i)] * mv[U(i)];
+        }
+        if (!(xmx != 0.0L)) return nan;
+        lambda = xkx / xmx;
+        Long residual = 0.0L, mass = 0.0L;
+        for (int i = 0; i < n; ++i) {
+            residual = std::max(residual, std::fabs(kv[U(i)] - lambda * mv[U(i)]));
+            mass = std::max(mass, std::fabs(mv[U(i)]));
+        }
+        holds = residual <= 0x1p-40L * std::fabs(lambda) * mass;
+        sigma = lambda;
+    }
+    const auto shown = static_cast<double>(lambda);
+    if (!std::isfinite(shown) || !holds) return nan;
+    // Back to the scaled units, largest component 1.
+    Long back = 0.0L;
+    for (int i = 0; i < n; ++i) back = std::max(back, std::fabs(std::ldexp(v[U(i)], -p.congruence[U(i)])));
+    for (int i = 0; i < n; ++i) x[U(i)] = static_cast<double>(std::ldexp(v[U(i)], -p.congruence[U(i)]) / back) + 0.0;
+    return shown + 0.0;
+}
+
+}  // namespace varno
