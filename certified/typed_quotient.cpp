@@ -13,7 +13,9 @@ namespace {
 using Long = long double;
 std::size_t U(int i) { return static_cast<std::size_t>(i); }
 
-// v := (K - sigma M)^-1 v by Gaussian elimination with partial pivoting,
+// v := (K - sigma M)^-1 v by Gaussian elimination with complete pivoting
+// (the matrix is graded by orders of magnitude beyond the double range, and
+// a row pivot would spread its largest entries over the smallest),
 // brought to a largest component of 1; false where it breaks down.
 bool Refine(const Matrix10& K, const Matrix10& M, int n, Long sigma, std::array<Long, MaxOrder>& v)
 {
@@ -23,12 +25,16 @@ bool Refine(const Matrix10& K, const Matrix10& M, int n, Long sigma, std::array<
             const int r = std::min(i, j) + 1, c = std::max(i, j) + 1;  // the upper triangle as typed
             a[U(i)][U(j)] = static_cast<Long>(K[U(r)][U(c)]) - sigma * static_cast<Long>(M[U(r)][U(c)]);
         }
+    std::array<int, MaxOrder> column{0, 1, 2, 3, 4, 5};  // the unknown in each column
     for (int k = 0; k < n; ++k) {
-        int pivot = k;
-        for (int i = k + 1; i < n; ++i)
-            if (std::fabs(a[U(i)][U(k)]) > std::fabs(a[U(pivot)][U(k)])) pivot = i;
-        std::swap(a[U(k)], a[U(pivot)]);
-        std::swap(v[U(k)], v[U(pivot)]);
+        int pr = k, pc = k;
+        for (int i = k; i < n; ++i)
+            for (int j = k; j < n; ++j)
+                if (std::fabs(a[U(i)][U(j)]) > std::fabs(a[U(pr)][U(pc)])) pr = i, pc = j;
+        std::swap(a[U(k)], a[U(pr)]);
+        std::swap(v[U(k)], v[U(pr)]);
+        for (int i = 0; i < n; ++i) std::swap(a[U(i)][U(k)], a[U(i)][U(pc)]);
+        std::swap(column[U(k)], column[U(pc)]);
         if (a[U(k)][U(k)] == 0.0L) a[U(k)][U(k)] = std::numeric_limits<Long>::min();  // exactly singular: the eigenvector
         for (int i = k + 1; i < n; ++i) {
             const Long f = a[U(i)][U(k)] / a[U(k)][U(k)];
@@ -36,15 +42,16 @@ bool Refine(const Matrix10& K, const Matrix10& M, int n, Long sigma, std::array<
             v[U(i)] -= f * v[U(k)];
         }
     }
+    std::array<Long, MaxOrder> y{};
     for (int i = n - 1; i >= 0; --i) {
         Long t = v[U(i)];
-        for (int j = i + 1; j < n; ++j) t -= a[U(i)][U(j)] * v[U(j)];
-        v[U(i)] = t / a[U(i)][U(i)];
+        for (int j = i + 1; j < n; ++j) t -= a[U(i)][U(j)] * y[U(j)];
+        y[U(i)] = t / a[U(i)][U(i)];
     }
     Long big = 0.0L;
-    for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(v[U(i)]));
+    for (int i = 0; i < n; ++i) big = std::max(big, std::fabs(y[U(i)]));
     if (!(big > 0.0L) || !std::isfinite(big)) return false;
-    for (int i = 0; i < n; ++i) v[U(i)] /= big;
+    for (int i = 0; i < n; ++i) v[U(column[U(i)])] = y[U(i)] / big;
     return true;
 }
 }  // namespace
