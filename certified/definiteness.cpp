@@ -95,38 +95,6 @@ bool OwnDiagonal(const Square4& x, std::array<int, MaxOrder>& e)
     return true;
 }
 
-// max |a_ij| 2^(e_i + e_j) / (n max |b_ij| 2^(e_i + e_j)) of the entries as
-// typed, in long double, whose range holds every such ratio of doubles.
-template <int n>
-long double UnitRatio(const Square4& a, const Square4& b, const std::array<int, MaxOrder>& e)
-{
-    std::array<long double, MaxOrder> d{};
-    for (int i = 0; i < n; ++i) d[U(i)] = std::ldexp(1.0L, e[U(i)]);
-    long double aBig = 0.0L, bBig = 0.0L;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            const long double w = d[U(i)] * d[U(j)];
-            aBig = std::max(aBig, std::fabs(static_cast<long double>(a[U(i)][U(j)])) * w);
-            bBig = std::max(bBig, std::fabs(static_cast<long double>(b[U(i)][U(j)])) * w);
-        }
-    return aBig / (static_cast<long double>(n) * bBig);
-}
-
-// The pencil's unit floor (DefinitePencil::unitFloor): the smallest ratio
-// of the units it is formed in, the units typed, and those of either
-// matrix's own diagonal, from the entries as typed (a, b: the roles of A
-// and B, whose signs do not matter here).
-template <int n>
-void SetUnitFloor(DefinitePencil& p, const Square4& a, const Square4& b)
-{
-    long double ratio = UnitRatio<n>(a, b, {});
-    std::array<int, MaxOrder> e{};
-    if (OwnDiagonal<n>(a, e)) ratio = std::min(ratio, UnitRatio<n>(a, b, e));
-    if (OwnDiagonal<n>(b, e)) ratio = std::min(ratio, UnitRatio<n>(a, b, e));
-    const double own = p.aBig / (n * p.bBig);
-    p.unitFloor = std::min(own, static_cast<double>(std::ldexp(ratio, p.shift)));
-}
-
 // The largest binary exponent of the entries of x 2^(e_i + e_j), and x
 // scaled so that its largest entry lies in [1, 2), computed without forming
 // x 2^(e_i + e_j): that may lie beyond the double range where its scaled form
@@ -139,6 +107,37 @@ int ScaledExponent(const Square4& x, const std::array<int, MaxOrder>& e)
         for (int j = 0; j < n; ++j)
             if (x[U(i)][U(j)] != 0.0) big = std::max(big, BinaryExponent(std::fabs(x[U(i)][U(j)])) + e[U(i)] + e[U(j)]);
     return big;
+}
+
+// The pencil's unit floor (DefinitePencil::unitFloor): the smallest ratio
+// max|A| / (n max|B|) of the units it is formed in, the units typed, and
+// those of either matrix's own diagonal, from the entries as typed (a, b:
+// the roles of A and B, whose signs do not matter here). Each other units'
+// ratio is taken from binary exponents alone, 2^(e_A - e_B - 1) / n, which
+// is at most 4 times below the true one: a lower bound still, and used
+// only where it is below the formed units' own by 2^10, where the units
+// decide (a tiny mass); elsewhere every count and claim stays as it was.
+template <int n>
+void SetUnitFloor(DefinitePencil& p, const Square4& a, const Square4& b)
+{
+    const double own = p.aBig / (n * p.bBig);
+    int floor = INT_MAX;
+    const auto consider = [&](const std::array<int, MaxOrder>& e) {
+        if (std::equal(e.begin(), e.begin() + n, p.congruence.begin())) return;  // the formed units: own
+        const int ea = ScaledExponent<n>(a, e), eb = ScaledExponent<n>(b, e);
+        if (ea == INT_MIN || eb == INT_MIN) return;
+        floor = std::min(floor, ea - eb - 1);
+    };
+    std::array<int, MaxOrder> e{};
+    consider(e);
+    if (OwnDiagonal<n>(a, e)) consider(e);
+    if (OwnDiagonal<n>(b, e)) consider(e);
+    if (floor == INT_MAX) {
+        p.unitFloor = own;
+        return;
+    }
+    const double scaled = std::ldexp(1.0 / n, std::clamp(floor + p.shift, -1100, 1100));
+    p.unitFloor = scaled < 0x1p-10 * own ? scaled : own;
 }
 
 // The definiteness of sign b congruence-scaled: S b S with S = diag(2^e_i).
@@ -229,7 +228,6 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
     const auto found = [&](bool bIsM) {
         SetUnitFloor<n>(result.pencil, bIsM ? kTyped : mTyped, bIsM ? mTyped : kTyped);
         result.definiteness = Definiteness::Safe;
-        return result;
     };
     for (const auto& t : tries) {
         const bool bIsM = t.b == &m;
@@ -246,7 +244,8 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
             p.shift = bIsM ? em - ek : ek - em;  // nu's scale: 2^(e_B - e_A)
             p.aBig = bIsM ? kBig : mBig;
             p.bBig = bIsM ? mBig : kBig;
-            return found(bIsM);
+            found(bIsM);
+            return result;
         }
         roundingLevel = roundingLevel || test == Test::RoundingLevel;
     }
@@ -262,7 +261,10 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
         std::array<int, MaxOrder> e{};
         if (!signed_ || !OwnDiagonal<n>(typed, e)) continue;
         const Test own = CongruenceScaled<n>(bIsM ? kTyped : mTyped, typed, t.sign, e, t.which, result.pencil);
-        if (own == Test::Safe) return found(bIsM);
+        if (own == Test::Safe) {
+            found(bIsM);
+            return result;
+        }
         roundingLevel = roundingLevel || own == Test::RoundingLevel;
     }
     // None is definite beyond rounding in those units; in the units that
@@ -272,7 +274,10 @@ PencilClass Classify(const Matrix10& K, const Matrix10& M)
         const bool bIsM = t.b == &m;
         const Test scaled =
             CongruenceScaled<n>(bIsM ? kTyped : mTyped, bIsM ? mTyped : kTyped, t.sign, e, t.which, result.pencil);
-        if (scaled == Test::Safe) return found(bIsM);
+        if (scaled == Test::Safe) {
+            found(bIsM);
+            return result;
+        }
         roundingLevel = roundingLevel || scaled == Test::RoundingLevel;
     }
     result.definiteness = roundingLevel ? Definiteness::RoundingLevel : Definiteness::None;
