@@ -128,10 +128,25 @@ void SetUnitFloor(DefinitePencil& p, const Square4& a, const Square4& b)
         if (ea == INT_MIN || eb == INT_MIN) return;
         floor = std::min(floor, ea - eb - 1);
     };
+    // Formed as typed, other units can pass that test only where a
+    // diagonal's binary exponents span more than 6: 2^(e_i + e_j) then
+    // differs between entries by at most 2^8, and the exponents lose 2^2.
+    const bool typed = std::all_of(p.congruence.begin(), p.congruence.begin() + n, [](int x) { return x == 0; });
+    const auto graded = [&](const Square4& x) {
+        if (!typed) return true;
+        int lo = INT_MAX, hi = INT_MIN;
+        for (int i = 0; i < n; ++i) {
+            const double v = std::fabs(x[U(i)][U(i)]);
+            if (!(v > 0.0)) return false;  // no units of its own diagonal
+            lo = std::min(lo, BinaryExponent(v));
+            hi = std::max(hi, BinaryExponent(v));
+        }
+        return hi - lo > 6;
+    };
     std::array<int, MaxOrder> e{};
     consider(e);
-    if (OwnDiagonal<n>(a, e)) consider(e);
-    if (OwnDiagonal<n>(b, e)) consider(e);
+    if (graded(a) && OwnDiagonal<n>(a, e)) consider(e);
+    if (graded(b) && OwnDiagonal<n>(b, e)) consider(e);
     if (floor == INT_MAX) {
         p.unitFloor = own;
         return;
