@@ -238,24 +238,7 @@ void CountedPairs(const DefinitePencil& p, const Matrix10& K, const Matrix10& M,
         const bool decided = std::isinf(certified[U(k)]) || (!p.Inverted() && !std::isfinite(proved.nu[U(k)])) ||
                              std::isinf(e.bound[U(k)]) || unresolved || !std::isfinite(shown);
         e.lambda[U(k)] = decided ? certified[U(k)] : shown;
-        // One the counts hold only below the normal range of the scaled
-        // units (to the spacing of subnormals there; on nu, its lambda
-        // overflows on the way back) is its vector's quotient in the units
-        // typed, where the counted interval holds that.
-        const double counted = proved.scaledNu[U(k)];
-        if (counted != 0.0 && std::fabs(counted) < DBL_MIN) {
-            const Long unit = std::ldexp(1.0L, -p.shift);
-            const Long sigma = p.Inverted() ? 1.0L / (static_cast<Long>(counted) * unit) : static_cast<Long>(counted) * unit;
-            Vector4 y = e.x[U(k)];
-            const double q = TypedQuotient(p, K, M, y, sigma);
-            const Long nu = (p.Inverted() ? 1.0L / static_cast<Long>(q) : static_cast<Long>(q)) / unit;
-            const auto spacing = static_cast<Long>(DBL_TRUE_MIN);
-            if (nu >= static_cast<Long>(proved.scaledLo[U(k)]) - spacing && nu <= static_cast<Long>(proved.scaledHi[U(k)]) + spacing) {
-                e.lambda[U(k)] = q;
-                e.x[U(k)] = y;
-                BNormalise(p, e.x[U(k)]);
-            }
-        }
+        if (TypedValueWhereLost(p, K, M, proved, k, e.x[U(k)], e.lambda[U(k)])) BNormalise(p, e.x[U(k)]);
     }
 }
 

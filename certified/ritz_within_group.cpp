@@ -4,12 +4,10 @@
 #include <cstddef>
 #include <utility>
 
-namespace varno {
+#include "certified/mode_bounds.h"
+#include "certified/scaling.h"
 
-namespace {
-using Long = long double;
-std::size_t U(int i) { return static_cast<std::size_t>(i); }
-}  // namespace
+namespace varno {
 
 void RitzWithinGroup(const DefinitePencil& p, const ProvedEigenvalues& proved, int first, int end,
                      std::array<Vector4, MaxOrder>& vectors, std::array<double, MaxOrder>& values)

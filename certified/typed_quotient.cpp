@@ -2,16 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
 #include <cstddef>
 #include <limits>
 #include <utility>
 
+#include "certified/mode_bounds.h"
+#include "certified/scaling.h"
+
 namespace varno {
 
 namespace {
-using Long = long double;
-std::size_t U(int i) { return static_cast<std::size_t>(i); }
 
 // v := (K - sigma M)^-1 v by Gaussian elimination with complete pivoting
 // (the matrix is graded by orders of magnitude beyond the double range, and
@@ -99,6 +101,26 @@ double TypedQuotient(const DefinitePencil& p, const Matrix10& K, const Matrix10&
     for (int i = 0; i < n; ++i) back = std::max(back, std::fabs(std::ldexp(v[U(i)], -p.congruence[U(i)])));
     for (int i = 0; i < n; ++i) x[U(i)] = static_cast<double>(std::ldexp(v[U(i)], -p.congruence[U(i)]) / back) + 0.0;
     return shown + 0.0;
+}
+
+bool TypedValueWhereLost(const DefinitePencil& p, const Matrix10& K, const Matrix10& M, const ProvedEigenvalues& proved,
+                         int k, Vector4& x, double& lambda)
+{
+    const double counted = proved.scaledNu[U(k)];
+    if (counted == 0.0 || !(std::fabs(counted) < DBL_MIN)) return false;
+    const Long unit = std::ldexp(1.0L, -p.shift);  // nu = scaled nu * unit
+    const Long sigma = p.Inverted() ? 1.0L / (static_cast<Long>(counted) * unit) : static_cast<Long>(counted) * unit;
+    Vector4 y = x;
+    const double q = TypedQuotient(p, K, M, y, sigma);
+    if (std::isnan(q)) return false;
+    const Long nu = (p.Inverted() ? 1.0L / static_cast<Long>(q) : static_cast<Long>(q)) / unit;
+    // The counted interval's ends are doubles at the subnormal spacing.
+    const auto spacing = static_cast<Long>(DBL_TRUE_MIN);
+    if (!(nu >= static_cast<Long>(proved.scaledLo[U(k)]) - spacing && nu <= static_cast<Long>(proved.scaledHi[U(k)]) + spacing))
+        return false;
+    lambda = q;
+    x = y;
+    return true;
 }
 
 }  // namespace varno

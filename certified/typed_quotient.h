@@ -18,6 +18,7 @@
 #pragma once
 
 #include "certified/definiteness.h"
+#include "certified/proof.h"
 #include "certified/symmetric_indefinite.h"
 #include "core/matrix_store.h"
 
@@ -29,5 +30,12 @@ namespace varno {
 // quotient iteration may settle on a neighbour: the caller checks lambda
 // against the interval its counts prove.) Where it does, x becomes y in the scaled units.
 double TypedQuotient(const DefinitePencil& p, const Matrix10& K, const Matrix10& M, Vector4& x, long double sigma);
+
+// For eigenvalue k (ascending in nu), where the counts hold it only below
+// the normal range of the scaled units: lambda its typed quotient and x
+// that vector (largest component 1, scaled units), where the counted
+// interval holds it; true then. Elsewhere false, and nothing changed.
+bool TypedValueWhereLost(const DefinitePencil& p, const Matrix10& K, const Matrix10& M, const ProvedEigenvalues& proved,
+                         int k, Vector4& x, double& lambda);
 
 }  // namespace varno
