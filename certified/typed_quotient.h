@@ -13,8 +13,11 @@
 // iteration returns it (any scale); sigma its lambda as counted, in the
 // units typed, to a few digits.
 // Accuracy: the quotient is returned only where the residual of x, formed
-// in long double in the units typed, is within 2^-40 of |lambda| |M x|: for
-// a well separated eigenvalue, within the same of the eigenvalue itself.
+// in long double in the units typed, is within 2^-40 of |lambda| |M x|. That
+// it is then right to that order holds to first order only (a quotient's
+// error is about the residual squared over the gap); what is proved is the
+// counted interval the caller checks it against. On the subnormal-mass
+// pencil of the tests it is the truth to the last digit.
 #pragma once
 
 #include "certified/definiteness.h"
