@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "cli/batch.h"
+#include "cli/dynamic_run.h"
 #include "cli/fd_io.h"
 #include "cli/progress.h"
 #include "core/model_import.h"
@@ -40,6 +41,8 @@ constexpr std::string_view Usage =
     "  --normalise mass|max|dof=N  shapes with x^T M x = 1 (default), a largest\n"
     "                  component of 1, or 1 at degree of freedom N; participation\n"
     "                  factors follow, effective masses do not depend on it\n"
+    "  --first K       only the K lowest modes (with --modes), and whether they reach\n"
+    "                  90 % of each direction's mass\n"
     "  --strict        an entry not read whole (\"1,5\" is read as 1) is an error, not a warning\n"
     "  --stream        every answer headed, each written as soon as its M has its n rows\n"
     "                  (a malformed problem as soon as nothing to come could mend it)\n"
@@ -94,6 +97,22 @@ int RunFile(const std::string& path, const varno::StreamOptions& options, std::o
     return status;
 }
 
+// A model beyond the grid's size, on the dynamic-size path.
+int RunLarge(const varno::SymmetricPencil& pencil, const varno::StreamOptions& options, const varno::ModalOptions& modal,
+             int first)
+{
+    if (modal.rayleigh || modal.normalisation)
+        return Fail("--rayleigh and --normalise take models of at most " + std::to_string(varno::MaxOrder) +
+                    " degrees of freedom");
+    if (!modal.directions.empty() && modal.directions.size() != static_cast<std::size_t>(pencil.n()))
+        return Fail("--directions gives " + std::to_string(modal.directions.size()) +
+                    " directions; the model has " + std::to_string(pencil.n()) + " degrees of freedom");
+    const varno::DynamicRun run = varno::RunDynamic(pencil, options.modes || modal.any(), first, modal.directions);
+    varno::FdSink out(STDOUT_FILENO, "standard output");
+    if (!out.Write(options.json ? varno::DynamicJsonOutput(run) : varno::DynamicPlainOutput(run))) return Fail(out.error);
+    return varno::ExitStatusOf(run);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -108,6 +127,7 @@ int main(int argc, char** argv)
     std::optional<std::string> mFile;
     bool forceRoles = false;
     varno::ModalOptions modal;
+    int first = 0;
     for (int a = 1; a < argc; ++a) {
         const std::string_view arg = argv[a];
         if (arg == "--json") {
@@ -133,6 +153,13 @@ int main(int argc, char** argv)
             if (ec != std::errc() || end != count.data() + count.size() || jobs < 1 || jobs > 4096)
                 return Fail("-j needs a number of threads from 1 to 4096, not \"" + std::string(count) + "\"");
             options.jobs = jobs;
+        } else if (arg == "--first") {
+            if (a + 1 >= argc) return Fail("--first needs a number of modes");
+            const std::string_view count = argv[++a];
+            const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), first);
+            if (ec != std::errc() || end != count.data() + count.size() || first < 1)
+                return Fail("--first needs a number of modes from 1 on, not \"" + std::string(count) + "\"");
+            options.modes = true;
         } else if (arg == "--directions" || arg == "--rayleigh" || arg == "--normalise") {
             if (a + 1 >= argc) return Fail(std::string(arg) + " needs a value (see --help)");
             const std::string_view value = argv[++a];
@@ -195,10 +222,14 @@ int main(int argc, char** argv)
                         ", but it is given as " + (given == varno::ModelRole::K ? "--k-file" : "--m-file") +
                         "; give the files the other way round, or add --force-roles to take them as given");
         }
-        const varno::ImportedModel model = varno::ImportModelFiles(
-            {.k = *kFile, .m = *mFile, .shownK = varno::EscapedName(*kFile), .shownM = varno::EscapedName(*mFile)});
+        const varno::ImportedModel model = varno::ImportModelFiles({.k = *kFile,
+                                                                    .m = *mFile,
+                                                                    .shownK = varno::EscapedName(*kFile),
+                                                                    .shownM = varno::EscapedName(*mFile),
+                                                                    .cap = varno::MaxDynamicOrder});
         if (model.problemFile) return Fail(model.error + ": give it as FILE, not as --k-file or --m-file");
         if (!model.ok()) return Fail(model.error);
+        if (model.n > varno::MaxOrder) return RunLarge({model.k, model.m}, options, modal, first);
         parsed.problem.n = model.n;
         for (std::size_t i = 0; i < static_cast<std::size_t>(model.n); ++i)
             for (std::size_t j = i; j < static_cast<std::size_t>(model.n); ++j) {
@@ -209,6 +240,12 @@ int main(int argc, char** argv)
         if (!kRows || !mRows) {
             if (kRows || mRows) return Fail(kRows ? "-m ROWS is missing" : "-k ROWS is missing");
             return Fail("no problem given: -k ROWS -m ROWS or FILE (see --help)");
+        }
+        if (varno::RowCount(*kRows) > static_cast<std::size_t>(varno::MaxOrder)) {
+            std::string error;
+            const std::optional<varno::SymmetricPencil> pencil = varno::ParseDynamicRows(*kRows, *mRows, error);
+            if (!pencil) return Fail(error);
+            return RunLarge(*pencil, options, modal, first);
         }
         parsed = varno::ParseRowsArguments(*kRows, *mRows, options.strict);
         if (!parsed.ok()) return Fail(parsed.Message());

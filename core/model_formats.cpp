@@ -70,7 +70,7 @@ std::string EntryIndexFault(const std::vector<std::string_view>& words, std::int
 
 class Reader {
 public:
-    explicit Reader(std::string_view name) : name_(name) {}
+    Reader(std::string_view name, int cap) : name_(name), cap_(cap) {}
 
     bool Fail(std::int64_t line, const std::string& what)
     {
@@ -82,19 +82,28 @@ public:
     // The model's order, or the one message saying it is more than the program takes.
     bool Size(std::int64_t order)
     {
-        if (const std::string why = ModelSizeFault(order); !why.empty()) return Fail(0, why);
-        dense.n = static_cast<int>(order);
+        if (const std::string why = ModelSizeFault(order, cap_); !why.empty()) return Fail(0, why);
+        Allocate(order);
         return true;
+    }
+
+    // n x n entries, for an order already weighed against the cap.
+    void Allocate(std::int64_t order)
+    {
+        dense.n = static_cast<int>(order);
+        const std::size_t cells = static_cast<std::size_t>(order) * static_cast<std::size_t>(order);
+        dense.a.assign(cells, 0.0);
+        dense.line.assign(cells, 0);
     }
 
     bool Put(std::int64_t i, std::int64_t j, double value, std::int64_t line)
     {
-        auto& at = dense.line[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)];
+        auto& at = dense.Line(static_cast<std::size_t>(i - 1), static_cast<std::size_t>(j - 1));
         if (at != 0)
             return Fail(line, "entry (" + std::to_string(i) + ", " + std::to_string(j) + ") was given on line " +
                                   std::to_string(at) + " already");
         at = line;
-        dense.a[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)] = value;
+        dense.A(static_cast<std::size_t>(i - 1), static_cast<std::size_t>(j - 1)) = value;
         return true;
     }
 
@@ -105,21 +114,21 @@ public:
         const auto n = static_cast<std::size_t>(dense.n);
         double largest = 0.0;
         for (std::size_t i = 0; i < n; ++i)
-            for (std::size_t j = 0; j < n; ++j) largest = std::max(largest, std::fabs(dense.a[i][j]));
+            for (std::size_t j = 0; j < n; ++j) largest = std::max(largest, std::fabs(dense.A(i, j)));
         const double allowed = 16.0 * std::numeric_limits<double>::epsilon() * largest;
         double worst = allowed;
         std::size_t wi = 0, wj = 0;
         for (std::size_t i = 0; i < n; ++i)
             for (std::size_t j = i + 1; j < n; ++j) {
-                if (dense.line[i][j] == 0 || dense.line[j][i] == 0) continue;
-                const double gap = std::fabs(dense.a[i][j] - dense.a[j][i]);
+                if (dense.Line(i, j) == 0 || dense.Line(j, i) == 0) continue;
+                const double gap = std::fabs(dense.A(i, j) - dense.A(j, i));
                 if (gap > worst || std::isnan(gap)) worst = gap, wi = i, wj = j;
             }
         if (wi == wj) return true;
-        return Fail(std::max(dense.line[wi][wj], dense.line[wj][wi]),
+        return Fail(std::max(dense.Line(wi, wj), dense.Line(wj, wi)),
                     "not symmetric: entry (" + std::to_string(wi + 1) + ", " + std::to_string(wj + 1) + ") is " +
-                        FormatShortest(dense.a[wi][wj]) + " but (" + std::to_string(wj + 1) + ", " +
-                        std::to_string(wi + 1) + ") is " + FormatShortest(dense.a[wj][wi]) +
+                        FormatShortest(dense.A(wi, wj)) + " but (" + std::to_string(wj + 1) + ", " +
+                        std::to_string(wi + 1) + ") is " + FormatShortest(dense.A(wj, wi)) +
                         ", the largest difference, " + FormatShortest(worst) + ", beyond rounding");
     }
 
@@ -127,11 +136,12 @@ public:
 
 private:
     std::string name_;
+    int cap_;
 };
 
-Dense ReadMatrixMarket(std::string_view name, std::string_view text)
+Dense ReadMatrixMarket(std::string_view name, std::string_view text, int cap)
 {
-    Reader r(name);
+    Reader r(name, cap);
     enum { Header, SizeLine, Entries } stage = Header;
     bool symmetric = false;
     bool integer = false;
@@ -196,10 +206,17 @@ Dense ReadMatrixMarket(std::string_view name, std::string_view text)
 // Only the entries that are not zero are written, so a last degree of
 // freedom without mass (or stiffness) leaves no line: the order read is the
 // largest index, and the model's may be larger (see Import).
-Dense ReadTriplets(std::string_view name, std::string_view text)
+Dense ReadTriplets(std::string_view name, std::string_view text, int cap)
 {
-    Reader r(name);
+    Reader r(name, cap);
     std::int64_t order = 0;
+    // The size is known only at the end: the entries wait in a list that the
+    // text's own size bounds.
+    struct Entry {
+        std::int64_t i, j, line;
+        double value;
+    };
+    std::vector<Entry> entries;
     ForEachLine(text, [&](std::string_view line, std::int64_t number) {
         if (Trim(line).empty()) return true;
         const auto words = Fields(line, ' ');
@@ -210,19 +227,24 @@ Dense ReadTriplets(std::string_view name, std::string_view text)
         if (!ReadNumber(words[2], value)) return r.Fail(number, Quoted(words[2]) + " is not a number");
         order = std::max({order, i, j});
         // Beyond the largest order taken nothing is kept: the size is all that is told then.
-        if (order > MaxOrder) return true;
-        return r.Put(i, j, value, number);
+        if (order <= cap) entries.push_back({i, j, number, value});
+        return true;
     });
+    if (r.dense.error.empty() && order <= cap) {
+        r.Allocate(order);
+        for (const Entry& e : entries)
+            if (!r.Put(e.i, e.j, e.value, e.line)) break;
+        if (r.dense.error.empty()) r.Symmetric();
+    }
     r.dense.n = static_cast<int>(std::min<std::int64_t>(order, std::numeric_limits<int>::max()));
-    if (r.dense.error.empty() && order <= MaxOrder) r.Symmetric();
     return r.dense;
 }
 
-Dense ReadDelimited(std::string_view name, std::string_view text)
+Dense ReadDelimited(std::string_view name, std::string_view text, int cap)
 {
-    Reader r(name);
+    Reader r(name, cap);
     char separator = 0;
-    std::vector<std::pair<std::string_view, std::int64_t>> rows;  // the first MaxOrder, kept
+    std::vector<std::pair<std::string_view, std::int64_t>> rows;  // the first cap, kept
     std::int64_t count = 0;
     ForEachLine(text, [&](std::string_view line, std::int64_t number) {
         if (Trim(line).empty() || line.starts_with('#')) return true;
@@ -232,7 +254,7 @@ Dense ReadDelimited(std::string_view name, std::string_view text)
                         : line.find(';') != std::string_view::npos ? ';'
                         : line.find(',') != std::string_view::npos ? ','
                                                                    : ' ';
-        if (++count <= MaxOrder) rows.emplace_back(line, number);
+        if (++count <= cap) rows.emplace_back(line, number);
         return true;
     });
     if (!r.Size(count)) return r.dense;
@@ -265,22 +287,22 @@ Dense ReadDelimited(std::string_view name, std::string_view text)
 
 }  // namespace
 
-Dense ReadModelMatrix(std::string_view name, ModelFormat format, std::string_view text)
+Dense ReadModelMatrix(std::string_view name, ModelFormat format, std::string_view text, int cap)
 {
     switch (format) {
-    case ModelFormat::MatrixMarket: return ReadMatrixMarket(name, text);
-    case ModelFormat::Triplets: return ReadTriplets(name, text);
+    case ModelFormat::MatrixMarket: return ReadMatrixMarket(name, text, cap);
+    case ModelFormat::Triplets: return ReadTriplets(name, text, cap);
     case ModelFormat::Delimited: break;
     }
-    return ReadDelimited(name, text);
+    return ReadDelimited(name, text, cap);
 }
 
 
-std::string ModelSizeFault(std::int64_t order)
+std::string ModelSizeFault(std::int64_t order, int cap)
 {
-    if (order > MaxOrder)
+    if (order > cap)
         return "the model has " + std::to_string(order) + " degrees of freedom; the program takes at most " +
-               std::to_string(MaxOrder);
+               std::to_string(cap);
     if (order < 2)
         return "the model has " + std::to_string(order) + (order == 1 ? " degree" : " degrees") +
                " of freedom; the program takes at least 2";
@@ -316,7 +338,7 @@ ModelFormat FormatOfText(std::string_view text)
         return triplets;
     });
     if (!triplets || lines == 0) return ModelFormat::Delimited;
-    return lines == 3 && ReadDelimited("", text).error.empty() ? ModelFormat::Delimited : ModelFormat::Triplets;
+    return lines == 3 && ReadDelimited("", text, MaxOrder).error.empty() ? ModelFormat::Delimited : ModelFormat::Triplets;
 }
 
 }  // namespace varno

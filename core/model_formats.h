@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/model_import.h"
 #include "core/order.h"
@@ -18,24 +19,30 @@ namespace varno {
 
 inline constexpr auto ModelOrder = static_cast<std::size_t>(MaxOrder);
 
-// One matrix as read: the entries given, each with its line (0: not given).
+// One matrix as read: the entries given, each with its line (0: not given),
+// n x n once its size is known and taken.
 struct Dense {
     int n = 0;
-    std::array<std::array<double, ModelOrder>, ModelOrder> a{};
-    std::array<std::array<std::int64_t, ModelOrder>, ModelOrder> line{};
+    std::vector<double> a;
+    std::vector<std::int64_t> line;
     std::string error;
+    double& A(std::size_t i, std::size_t j) { return a[i * static_cast<std::size_t>(n) + j]; }
+    double A(std::size_t i, std::size_t j) const { return a[i * static_cast<std::size_t>(n) + j]; }
+    std::int64_t& Line(std::size_t i, std::size_t j) { return line[i * static_cast<std::size_t>(n) + j]; }
+    std::int64_t Line(std::size_t i, std::size_t j) const { return line[i * static_cast<std::size_t>(n) + j]; }
 };
 
 // One matrix of format from text; name is what messages call its file. A
 // file of triplets writes no line for a last row and column of zeros (a
 // degree of freedom without mass), so its n is only the largest index,
-// which may be above MaxOrder (nothing is kept beyond it, and nothing is
-// checked of its size): the caller weighs it against the other matrix.
-Dense ReadModelMatrix(std::string_view name, ModelFormat format, std::string_view text);
+// which may be above cap (nothing is then kept, and nothing allocated): the
+// caller weighs it against the other matrix. A size above cap is refused
+// before anything is allocated for it.
+Dense ReadModelMatrix(std::string_view name, ModelFormat format, std::string_view text, int cap = MaxOrder);
 
 // Why a model of order degrees of freedom is not taken ("the model has 7
 // degrees of freedom; the program takes at most 6"); "" where it is.
-std::string ModelSizeFault(std::int64_t order);
+std::string ModelSizeFault(std::int64_t order, int cap = MaxOrder);
 
 // ASCII letters in lower case: all the formats' words and extensions need.
 inline std::string Lower(std::string_view s)

@@ -12,11 +12,16 @@ namespace {
 
 // The upper triangle for n, each entry from above the diagonal where it was
 // given there; what was not given is 0.
-void Store(const Dense& d, int n, Matrix10& X)
+void Store(const Dense& d, int n, Matrix10& X, DenseMatrix& whole)
 {
-    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
-        for (std::size_t j = i; j < static_cast<std::size_t>(n); ++j)
-            X[i + 1][j + 1] = d.line[i][j] != 0 ? d.a[i][j] : d.a[j][i];
+    whole = DenseMatrix(n);
+    const std::size_t read = static_cast<std::size_t>(d.n);  // a file of triplets may stop short of n
+    for (std::size_t i = 0; i < read; ++i)
+        for (std::size_t j = i; j < read; ++j) {
+            const double v = d.Line(i, j) != 0 ? d.A(i, j) : d.A(j, i);
+            whole(static_cast<int>(i), static_cast<int>(j)) = whole(static_cast<int>(j), static_cast<int>(i)) = v;
+            if (n <= MaxOrder) X[i + 1][j + 1] = v;
+        }
 }
 
 ModelFormat FormatOf(std::string_view name, std::string_view text)
@@ -54,7 +59,7 @@ std::string TextFault(std::string_view name, std::string_view& text, bool& probl
 }
 
 ImportedModel Import(std::string_view kName, std::string_view kPath, std::string_view kText, std::string_view mName,
-                     std::string_view mPath, std::string_view mText)
+                     std::string_view mPath, std::string_view mText, int cap)
 {
     ImportedModel model;
     for (auto [name, text] : {std::pair{kName, &kText}, std::pair{mName, &mText}}) {
@@ -62,12 +67,12 @@ ImportedModel Import(std::string_view kName, std::string_view kPath, std::string
         if (!model.ok()) return model;
     }
     const ModelFormat kFormat = FormatOf(kPath, kText), mFormat = FormatOf(mPath, mText);
-    const Dense k = ReadModelMatrix(kName, kFormat, kText);
+    const Dense k = ReadModelMatrix(kName, kFormat, kText, cap);
     if (!k.error.empty()) {
         model.error = k.error;
         return model;
     }
-    const Dense m = ReadModelMatrix(mName, mFormat, mText);
+    const Dense m = ReadModelMatrix(mName, mFormat, mText, cap);
     if (!m.error.empty()) {
         model.error = m.error;
         return model;
@@ -81,22 +86,22 @@ ImportedModel Import(std::string_view kName, std::string_view kPath, std::string
                       " holds M of order " + std::to_string(m.n);
         return model;
     }
-    if (const std::string why = ModelSizeFault(n); !why.empty()) {
+    if (const std::string why = ModelSizeFault(n, cap); !why.empty()) {
         model.error = std::string(kLeast && m.n > k.n ? mName : kName) + ": " + why;
         return model;
     }
     model.n = n;
-    Store(k, n, model.K);
-    Store(m, n, model.M);
+    Store(k, n, model.K, model.k);
+    Store(m, n, model.M, model.m);
     return model;
 }
 
 }  // namespace
 
 ImportedModel ImportModel(std::string_view kName, std::string_view kText, std::string_view mName,
-                          std::string_view mText)
+                          std::string_view mText, int cap)
 {
-    return Import(kName, kName, kText, mName, mName, mText);
+    return Import(kName, kName, kText, mName, mName, mText, cap);
 }
 
 ImportedModel ImportModelFiles(const ModelFiles& files)
@@ -104,24 +109,25 @@ ImportedModel ImportModelFiles(const ModelFiles& files)
     const std::string_view shownK = files.shownK.empty() ? files.k : files.shownK;
     const std::string_view shownM = files.shownM.empty() ? files.m : files.shownM;
     const std::string tooLarge =
-        "a model of at most " + std::to_string(MaxOrder) + " degrees of freedom takes far less";
+        "a model of at most " + std::to_string(files.cap) + " degrees of freedom takes far less";
+    const std::size_t limit = files.cap > MaxOrder ? MaxDynamicModelBytes : MaxModelBytes;
     ImportedModel model;
-    const WholeFile k = ReadWholeFile(files.k, shownK, MaxModelBytes, tooLarge);
+    const WholeFile k = ReadWholeFile(files.k, shownK, limit, tooLarge);
     if (!k.ok()) {
         model.error = k.error;
         return model;
     }
-    const WholeFile m = ReadWholeFile(files.m, shownM, MaxModelBytes, tooLarge);
+    const WholeFile m = ReadWholeFile(files.m, shownM, limit, tooLarge);
     if (!m.ok()) {
         model.error = m.error;
         return model;
     }
     // The format is the path's, the name in messages the one shown.
-    model = Import(shownK, files.k, k.text, shownM, files.m, m.text);
+    model = Import(shownK, files.k, k.text, shownM, files.m, m.text, files.cap);
     if (!model.ok() || files.dof.empty()) return model;
     // CalculiX names the rows' degrees of freedom in jobname.dof, a line each.
     const std::string_view shownDof = files.shownDof.empty() ? files.dof : files.shownDof;
-    const WholeFile dof = ReadWholeFile(files.dof, shownDof, MaxModelBytes, tooLarge);
+    const WholeFile dof = ReadWholeFile(files.dof, shownDof, limit, tooLarge);
     if (!dof.ok()) {
         model = {};
         model.error = dof.error;

@@ -10,7 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/dense_matrix.h"
 #include "core/matrix_store.h"
+#include "core/order.h"
 
 namespace varno {
 
@@ -23,6 +25,9 @@ enum class ModelFormat {
 // A model file is read whole; one larger than any model the program takes
 // could be is refused at once, by its size.
 inline constexpr std::size_t MaxModelBytes = std::size_t{1} << 20;
+// The same for a model of up to MaxDynamicOrder: its upper triangle, every
+// entry written in full, fits.
+inline constexpr std::size_t MaxDynamicModelBytes = std::size_t{1} << 29;
 
 // Which matrix a file's name says it holds: CalculiX's extensions (.sti,
 // .mas), else a word K or M in the name, or one starting "stiff" or "mass"
@@ -37,8 +42,11 @@ ModelFormat FormatOfText(std::string_view text);
 
 struct ImportedModel {
     int n = 0;
-    Matrix10 K{};  // upper triangles, 1-based as the store holds them
+    Matrix10 K{};  // upper triangles, 1-based as the store holds them, for n <= MaxOrder
     Matrix10 M{};
+    // Both whole and symmetric, for any n: what the dynamic-size path takes.
+    DenseMatrix k;
+    DenseMatrix m;
     // The degrees of freedom's names, where the files give them (CalculiX's
     // "node.direction"); empty otherwise.
     std::vector<std::string> labels;
@@ -53,8 +61,10 @@ struct ImportedModel {
 
 // K and M from their texts; the names are what messages call the files and
 // what the format is taken from.
+// cap: the largest n taken (MaxOrder for the grid, MaxDynamicOrder for the
+// dynamic-size path).
 ImportedModel ImportModel(std::string_view kName, std::string_view kText, std::string_view mName,
-                          std::string_view mText);
+                          std::string_view mText, int cap = MaxOrder);
 
 // The same from two regular files of at most MaxModelBytes each, and the
 // labels from the CalculiX .dof file dofPath where one is named (and has n
@@ -68,6 +78,7 @@ struct ModelFiles {
     std::string shownK = {};
     std::string shownM = {};
     std::string shownDof = {};
+    int cap = MaxOrder;  // MaxModelBytes a file up to MaxOrder, MaxDynamicModelBytes beyond
 };
 ImportedModel ImportModelFiles(const ModelFiles& files);
 

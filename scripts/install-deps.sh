@@ -6,7 +6,7 @@ set -euo pipefail
 # Qt Charts' CMake package needs Qt OpenGL's, which qt6-charts-dev does not
 # pull in: hence libqt6opengl6-dev.
 declare -A packages=(
-  [build]="cmake ninja-build g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libeigen3-dev"
+  [build]="cmake ninja-build g++ make qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libgl-dev libeigen3-dev liblapack-dev libopenblas-dev"
   [test]="googletest libgtest-dev libgmock-dev liblapack-dev locales-all fonts-dejavu-core desktop-file-utils appstream
           groff-base dpkg-dev file"
   [package]="dpkg-dev file"

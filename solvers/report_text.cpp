@@ -1,6 +1,7 @@
 #include "solvers/report_text.h"
 
 #include <algorithm>
+#include <string>
 
 #include "core/number_text.h"
 
@@ -19,7 +20,11 @@ void AppendReportText(std::string& text, std::span<const Eigenvalue> values, Rep
         text += "\n\n  Eigenvalues ";
         for (std::size_t k = 0; k < n; ++k) {
             text += k == 0 ? "\n\n lambda" : " \n lambda";
-            text += static_cast<char>('1' + k);
+            // One digit up to 9, as the small forms have; beyond it the index in full.
+            if (k < 9)
+                text += static_cast<char>('1' + k);
+            else
+                text += std::to_string(k + 1);
             text += " = ";
             AppendG(text, values[k].re, 11, form.precision);
             if (form.complex) {

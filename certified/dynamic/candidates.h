@@ -1,0 +1,28 @@
+// Candidate eigenpairs of a definite pencil a y = nu b y of any order, from
+// LAPACK's dsygvd (Cholesky of b, the reduced symmetric matrix by divide and
+// conquer, vectors back-transformed: Y^T b Y = I to rounding), and what the
+// bounds need of them: a Y and b Y (dsymm), each pair's Rayleigh quotient and
+// residual norm.
+//
+// Nothing here is proved: certified/dynamic/enclosures.h bounds the true
+// eigenvalues from these, every rounding error included.
+#pragma once
+
+#include <vector>
+
+#include "certified/dynamic/definite_form.h"
+
+namespace varno {
+
+struct CandidatePairs {
+    bool ok = false;           // dsygvd converged
+    std::vector<double> nu;    // Rayleigh quotients, ascending
+    DenseMatrix y;             // column k: the vector of nu[k]
+    std::vector<double> residual;  // |a y_k - nu_k b y_k|_2 as computed (long double sums, rounded up)
+    std::vector<double> norm;      // |y_k|_2, rounded up
+    std::vector<double> massNorm;  // y_k^T b y_k as computed
+};
+
+CandidatePairs DynamicCandidates(const DynamicPencil& p);
+
+}  // namespace varno

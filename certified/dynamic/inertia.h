@@ -1,0 +1,19 @@
+// Sylvester's count for a definite pencil of any order: the number of
+// eigenvalues of a y = nu b y below sigma is the number of negative
+// eigenvalues of a - sigma b, read off the block diagonal D of its
+// Bunch-Kaufman factorisation (LAPACK dsytrf, O(n^3 / 3)).
+//
+// The factorisation is backward stable: the count is exact for a matrix
+// within a modest multiple of n eps |a - sigma b| of a - sigma b, so a count
+// at a shift farther than that from every eigenvalue is right, to first
+// order; at a shift within it the count may be off by the eigenvalues there.
+#pragma once
+
+#include "certified/dynamic/definite_form.h"
+
+namespace varno {
+
+// The number of nu below sigma; -1 where sigma is not finite.
+int DynamicCount(const DynamicPencil& p, double sigma);
+
+}  // namespace varno

@@ -1,0 +1,139 @@
+#include "certified/dynamic/modes.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+#include "certified/dynamic/candidates.h"
+#include "certified/dynamic/definite_form.h"
+#include "certified/dynamic/enclosures.h"
+
+namespace varno {
+namespace {
+
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+// lambda and its bound from nu' in [lo, hi] (scaled units).
+void LambdaFrom(const DynamicPencil& p, double nu, double lo, double hi, double& lambda, double& bound)
+{
+    const double s = std::ldexp(nu, -p.shift);
+    const double l = std::ldexp(lo, -p.shift);
+    const double h = std::ldexp(hi, -p.shift);
+    if (!p.Inverted()) {
+        lambda = s;
+        bound = std::max(s - l, h - s) * (1.0 + 2 * DBL_EPSILON);
+    } else if (l <= 0.0 && h >= 0.0) {
+        lambda = Inf;  // a mode without mass, within rounding
+        bound = Inf;
+    } else {
+        lambda = 1.0 / s;
+        // 1/nu is monotone on an interval without 0; the division rounds.
+        bound = std::max(std::fabs(lambda - 1.0 / h), std::fabs(1.0 / l - lambda)) * (1.0 + 4 * DBL_EPSILON);
+        if (std::isinf(lambda)) bound = Inf;
+    }
+    if (std::isnan(bound)) bound = Inf;
+}
+
+}  // namespace
+
+std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, bool withVectors)
+{
+    const std::optional<DynamicPencil> formed = FormDynamicPencil(pencil);
+    if (!formed) return std::nullopt;
+    const DynamicPencil& p = *formed;
+    const int n = p.n;
+    const std::size_t un = static_cast<std::size_t>(n);
+    const CandidatePairs c = DynamicCandidates(p);
+    if (!c.ok) return std::nullopt;
+    const DynamicEnclosures e = Enclose(p, c, SmallestEigenvalueFloor(p.b));
+
+    DynamicModalResult r;
+    r.n = n;
+    r.definite = p.definite;
+    r.counts = e.counts;
+    r.negativeMass = p.definite == DefiniteMatrix::MinusM;
+    std::vector<double> lambda(un), bound(un);
+    for (std::size_t k = 0; k < un; ++k) LambdaFrom(p, e.nu[k], e.lo[k], e.hi[k], lambda[k], bound[k]);
+    std::vector<int> order(un);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
+        return lambda[static_cast<std::size_t>(i)] < lambda[static_cast<std::size_t>(j)];
+    });
+    r.lambda.resize(un), r.bound.resize(un);
+    for (std::size_t k = 0; k < un; ++k) {
+        r.lambda[k] = lambda[static_cast<std::size_t>(order[k])];
+        r.bound[k] = bound[static_cast<std::size_t>(order[k])];
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    r.omega.assign(un, nan), r.hertz.assign(un, nan), r.period.assign(un, nan);
+    r.totalMass = nan;
+
+    // Mass: M (or -M) definite, or semidefinite beside a definite K (or -K).
+    const double massSign = p.definite == DefiniteMatrix::MinusM || p.definite == DefiniteMatrix::MinusK ? -1.0 : 1.0;
+    const DenseMatrix& M = pencil.M;
+    bool massOk = !p.Inverted();
+    if (p.Inverted()) {
+        // Semidefinite: every finite mode has positive mass, and the infinite
+        // ones are the massless directions, within rounding.
+        massOk = true;
+        for (std::size_t k = 0; k < un; ++k)
+            if (std::isfinite(r.lambda[k]) && !(r.lambda[k] >= -r.bound[k])) massOk = false;
+    }
+    r.massDefinite = massOk;
+    if (massOk) {
+        long double total = 0.0L;
+        for (const double v : M.a) total += v;
+        r.totalMass = static_cast<double>(massSign * total);
+        if (p.definite == DefiniteMatrix::MinusK) r.negativeMass = true;
+    }
+    if (!withVectors) return r;
+
+    r.vectors = DenseMatrix(n);
+    for (std::size_t k = 0; k < un; ++k) {
+        const int from = order[k];
+        const std::size_t uf = static_cast<std::size_t>(from);
+        double* x = r.vectors.Column(static_cast<int>(k));
+        const double* y = c.y.Column(from);
+        for (std::size_t i = 0; i < un; ++i) x[i] = std::ldexp(y[i], p.congruence[i]);
+        const bool infinite = std::isinf(r.lambda[k]);
+        // x^T (+-M) x from y^T b y: S B S = 2^bExponent b, and where K is
+        // the definite one, y^T a y = nu y^T b y.
+        long double q = 0.0L;
+        if (massOk && !infinite)
+            q = p.Inverted() ? std::ldexp(static_cast<long double>(c.nu[uf]) * c.massNorm[uf], p.aExponent)
+                             : std::ldexp(static_cast<long double>(c.massNorm[uf]), p.bExponent);
+        if (q > 0.0L) {
+            const double scale = static_cast<double>(1.0L / std::sqrt(q));
+            for (std::size_t i = 0; i < un; ++i) x[i] *= scale;
+        } else {
+            double big = 0.0;
+            for (std::size_t i = 0; i < un; ++i) big = std::max(big, std::fabs(x[i]));
+            if (big > 0.0)
+                for (std::size_t i = 0; i < un; ++i) x[i] /= big;
+        }
+        // The largest component positive; of near-equal ones, the first.
+        double big = 0.0;
+        for (std::size_t i = 0; i < un; ++i) big = std::max(big, std::fabs(x[i]));
+        for (std::size_t i = 0; i < un; ++i)
+            if (std::fabs(x[i]) >= big * (1.0 - 1e-9)) {
+                if (x[i] < 0.0)
+                    for (std::size_t j = 0; j < un; ++j) x[j] = -x[j];
+                break;
+            }
+        for (std::size_t i = 0; i < un; ++i) x[i] += 0.0;  // never "-0"
+
+        if (!massOk || infinite) continue;
+        if (r.lambda[k] > r.bound[k] || r.lambda[k] == Inf) {
+            r.omega[k] = std::sqrt(r.lambda[k]);
+            r.hertz[k] = r.omega[k] / (2.0 * std::numbers::pi);
+            r.period[k] = 1.0 / r.hertz[k];
+        } else if (std::fabs(r.lambda[k]) <= r.bound[k]) {
+            r.omega[k] = r.hertz[k] = 0.0;  // a rigid-body mode: no period
+        }
+    }
+    return r;
+}
+
+}  // namespace varno

@@ -1,0 +1,257 @@
+#include "cli/dynamic_run.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "certified/dynamic/directions.h"
+#include "cli/output_text.h"
+#include "core/matrix_rows.h"
+#include "core/message_text.h"
+#include "core/model_formats.h"
+#include "core/number_text.h"
+#include "core/order.h"
+
+namespace varno {
+namespace {
+
+std::vector<std::string_view> Entries(std::string_view row)
+{
+    std::vector<std::string_view> out;
+    for (std::size_t i = 0;;) {
+        i = row.find_first_not_of(" \t\r\n", i);
+        if (i == std::string_view::npos) break;
+        const std::size_t end = std::min(row.find_first_of(" \t\r\n", i), row.size());
+        out.push_back(row.substr(i, end - i));
+        i = end;
+    }
+    return out;
+}
+
+bool Fill(std::string_view rows, char name, int n, DenseMatrix& out, std::string& error)
+{
+    const std::vector<std::string_view> split = SplitRows(rows, false);
+    if (static_cast<int>(split.size()) != n) {
+        error = std::string(1, name) + " has " + std::to_string(split.size()) + " rows but K has " + std::to_string(n);
+        return false;
+    }
+    out = DenseMatrix(n);
+    for (int i = 0; i < n; ++i) {
+        const std::vector<std::string_view> entries = Entries(split[static_cast<std::size_t>(i)]);
+        const int count = static_cast<int>(entries.size());
+        if (count != n && count != n - i) {
+            error = std::string(1, name) + " row " + std::to_string(i + 1) + " has " + std::to_string(count) +
+                    " entries; expected " + (i > 0 ? std::to_string(n - i) + " or " : std::string()) + std::to_string(n);
+            return false;
+        }
+        const int skip = count == n ? 0 : i;
+        for (int k = 0; k < count; ++k) {
+            const int j = k + skip;
+            const std::string_view text = entries[static_cast<std::size_t>(k)];
+            // Larger models come from programs, not hands: an entry not read
+            // whole is refused, never half-read.
+            if (NumberPrefixLength(text) != text.size()) {
+                error = std::string(1, name) + " row " + std::to_string(i + 1) + ", column " + std::to_string(j + 1) +
+                        ": " + Quoted(text) + " is not a number";
+                return false;
+            }
+            if (j >= i) out(i, j) = ParseCellText(text);
+        }
+    }
+    MirrorUpper(out);
+    return true;
+}
+
+// The mass a direction's table shows with: an effective mass and its share.
+void AppendModesTable(std::string& out, const DynamicRun& run)
+{
+    const DynamicCalculation& c = run.calculation;
+    if (!c.modes) {
+        out += "No modes: neither M, -M, K nor -K is safely definite.\n\n";
+        return;
+    }
+    const DynamicModalResult& r = *c.modes;
+    const std::size_t shown = run.first > 0 ? std::min<std::size_t>(static_cast<std::size_t>(run.first), static_cast<std::size_t>(r.n))
+                                           : static_cast<std::size_t>(r.n);
+    out += "Modes\n mode          lambda     bound       omega           f           T\n";
+    for (std::size_t k = 0; k < shown; ++k) {
+        AppendG(out, static_cast<double>(k + 1), 5, 1);
+        AppendCell(out, r.lambda[k], 16, 8);
+        const std::string bound = BoundText(r.bound[k]);
+        out.append(bound.size() < 10 ? 10 - bound.size() : 1, ' ');
+        out += bound;
+        AppendCell(out, r.omega[k], 12, 5);
+        AppendCell(out, r.hertz[k], 12, 5);
+        AppendCell(out, r.period[k], 12, 5);
+        out += '\n';
+    }
+    if (shown < static_cast<std::size_t>(r.n))
+        out += " the first " + std::to_string(shown) + " of " + std::to_string(r.n) + " modes\n";
+    if (r.massDefinite) {
+        out += " total mass ";
+        AppendG(out, r.totalMass, 0, 5);
+        out += '\n';
+    }
+    for (const DirectionParticipation& d : run.byDirection) {
+        const std::string label(DirectionLabel(d.direction));
+        const std::string unit = MassUnitWord(d.direction);
+        out += "\nParticipation in " + label + ": total mass ";
+        AppendG(out, d.totalMass, 0, 5);
+        out += " " + unit + "\n mode       gamma   eff. mass    share   cumul.\n";
+        for (std::size_t k = 0; k < shown; ++k) {
+            AppendG(out, static_cast<double>(k + 1), 5, 1);
+            AppendCell(out, d.participation[k], 12, 5);
+            AppendCell(out, d.effectiveMass[k], 12, 5);
+            AppendShare(out, d.share[k], 9, false);
+            AppendShare(out, d.cumulative[k], 9, false);
+            out += static_cast<int>(k + 1) == d.reaches90 ? " <- 90 %\n" : "\n";
+        }
+        if (d.reaches90 == 0 || d.reaches90 > static_cast<int>(shown))
+            out += shown < static_cast<std::size_t>(r.n) ? " the first " + std::to_string(shown) + " modes do not reach 90 %\n"
+                                                         : " the cumulative share does not reach 90 %\n";
+    }
+    out += '\n';
+}
+
+}  // namespace
+
+std::size_t RowCount(std::string_view rows) { return SplitRows(rows, false).size(); }
+
+std::optional<SymmetricPencil> ParseDynamicRows(std::string_view kRows, std::string_view mRows, std::string& error)
+{
+    const std::size_t count = RowCount(kRows);
+    if (const std::string why = ModelSizeFault(static_cast<std::int64_t>(count), MaxDynamicOrder); !why.empty()) {
+        error = why;
+        return std::nullopt;
+    }
+    SymmetricPencil p;
+    const int n = static_cast<int>(count);
+    if (!Fill(kRows, 'K', n, p.K, error) || !Fill(mRows, 'M', n, p.M, error)) return std::nullopt;
+    return p;
+}
+
+DynamicRun RunDynamic(const SymmetricPencil& pencil, bool modes, int first, const std::vector<Direction>& directions)
+{
+    DynamicRun run;
+    run.modes = modes;
+    run.first = first;
+    run.directions = directions;
+    run.calculation = CalculateDynamic(pencil, modes);
+    if (modes && run.calculation.modes) {
+        const std::vector<Direction> labels =
+            directions.empty() ? std::vector<Direction>(static_cast<std::size_t>(pencil.n()), Direction::X) : directions;
+        run.byDirection = DynamicParticipation(*run.calculation.modes, pencil.M, labels);
+    }
+    return run;
+}
+
+std::string DynamicPlainOutput(const DynamicRun& run)
+{
+    std::string out = run.calculation.message + "\n\n";
+    if (run.modes && run.calculation.report) AppendModesTable(out, run);
+    return out;
+}
+
+std::string DynamicJsonOutput(const DynamicRun& run)
+{
+    const DynamicCalculation& c = run.calculation;
+    std::string out = "{\"n\": " + std::to_string(c.n) + ", \"messages\": [";
+    AppendJsonString(out, c.message);
+    out += "], \"reports\": [";
+    const auto values = [&] {
+        out += '[';
+        for (std::size_t k = 0; k < c.eigenvalues.size(); ++k) {
+            out += k > 0 ? ", [" : "[";
+            AppendJsonNumber(out, c.eigenvalues[k].re);
+            out += ", ";
+            AppendJsonNumber(out, c.eigenvalues[k].im);
+            out += ']';
+        }
+        out += ']';
+    };
+    if (c.report) values();
+    out += "], \"eigenvalues\": ";
+    if (c.report)
+        values();
+    else
+        out += "null";
+    if (run.modes) {
+        out += ", \"modes\": ";
+        if (!c.modes) {
+            out += "null";
+        } else {
+            const DynamicModalResult& r = *c.modes;
+            const std::size_t n = static_cast<std::size_t>(r.n);
+            const std::size_t shown = run.first > 0 ? std::min<std::size_t>(static_cast<std::size_t>(run.first), n) : n;
+            const DirectionParticipation* all = run.directions.empty() && !run.byDirection.empty() ? &run.byDirection[0] : nullptr;
+            out += '[';
+            for (std::size_t k = 0; k < shown; ++k) {
+                out += k > 0 ? ", {\"lambda\": " : "{\"lambda\": ";
+                AppendJsonQuantity(out, r.lambda[k]);
+                out += ", \"bound\": ";
+                AppendJsonQuantity(out, r.bound[k]);
+                out += ", \"vector\": [";
+                for (std::size_t i = 0; i < n; ++i) {
+                    if (i > 0) out += ", ";
+                    AppendJsonQuantity(out, r.vectors.n > 0 ? r.vectors(static_cast<int>(i), static_cast<int>(k)) : 0.0);
+                }
+                out += "], \"omega\": ";
+                AppendJsonQuantity(out, r.omega[k]);
+                out += ", \"hertz\": ";
+                AppendJsonQuantity(out, r.hertz[k]);
+                out += ", \"period\": ";
+                AppendJsonQuantity(out, r.period[k]);
+                if (all != nullptr) {
+                    const bool mass = !std::isnan(all->effectiveMass[k]);
+                    out += ", \"participation\": ";
+                    AppendJsonQuantity(out, all->participation[k]);
+                    out += ", \"generalised_mass\": ";
+                    AppendJsonQuantity(out, mass ? 1.0 : all->effectiveMass[k]);
+                    out += ", \"gamma\": ";
+                    AppendJsonQuantity(out, all->participation[k]);
+                    out += ", \"effective_mass\": ";
+                    AppendJsonQuantity(out, all->effectiveMass[k]);
+                }
+                out += '}';
+            }
+            out += ']';
+            if (!run.directions.empty()) {
+                out += ", \"directions\": [";
+                for (std::size_t i = 0; i < run.directions.size(); ++i) {
+                    if (i > 0) out += ", ";
+                    AppendJsonString(out, DirectionLabel(run.directions[i]));
+                }
+                out += "], \"by_direction\": {";
+                for (std::size_t d = 0; d < run.byDirection.size(); ++d) {
+                    const DirectionParticipation& p = run.byDirection[d];
+                    if (d > 0) out += ", ";
+                    AppendJsonString(out, DirectionLabel(p.direction));
+                    out += ": {\"mass_unit\": ";
+                    AppendJsonString(out, MassUnitWord(p.direction));
+                    out += ", \"total_mass\": ";
+                    AppendJsonNumber(out, p.totalMass);
+                    out += ", \"sum\": ";
+                    AppendJsonNumber(out, p.sum);
+                    for (const auto& [key, column] : {std::pair{"participation", &p.participation}, std::pair{"gamma", &p.participation},
+                                                      std::pair{"effective_mass", &p.effectiveMass}, std::pair{"share", &p.share},
+                                                      std::pair{"cumulative", &p.cumulative}}) {
+                        out += ", \"" + std::string(key) + "\": [";
+                        for (std::size_t k = 0; k < shown; ++k) {
+                            if (k > 0) out += ", ";
+                            AppendJsonQuantity(out, (*column)[k]);
+                        }
+                        out += ']';
+                    }
+                    out += ", \"reaches_90\": ";
+                    out += p.reaches90 > 0 && p.reaches90 <= static_cast<int>(shown) ? std::to_string(p.reaches90) : "null";
+                    out += '}';
+                }
+                out += '}';
+            }
+            if (run.first > 0) out += ", \"first\": " + std::to_string(shown);
+        }
+    }
+    out += ", \"mended\": false}\n";
+    return out;
+}
+
+}  // namespace varno

@@ -1,0 +1,279 @@
+// Models beyond the grid's size: the dynamic-size path against a long double
+// reference (Cholesky of the definite matrix and Jacobi's method on the
+// reduced one, both in long double), over seeded families of engineering
+// shapes; the report's form; the refusals by size.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/dynamic_run.h"
+#include "core/model_import.h"
+
+namespace varno::test {
+namespace {
+
+using L = long double;
+
+// Eigenvalues of K x = lambda M x for B = M (inverted: B = K, lambda = 1 / mu)
+// definite: reduced by B's Cholesky factor, then cyclic Jacobi.
+std::vector<L> Reference(const SymmetricPencil& p, bool inverted)
+{
+    const int n = p.n();
+    const DenseMatrix& A = inverted ? p.M : p.K;
+    const DenseMatrix& B = inverted ? p.K : p.M;
+    std::vector<L> l(static_cast<std::size_t>(n * n), 0.0L), c(l);
+    const auto at = [n](std::vector<L>& v, int i, int j) -> L& { return v[static_cast<std::size_t>(i * n + j)]; };
+    for (int j = 0; j < n; ++j) {
+        L d = B(j, j);
+        for (int k = 0; k < j; ++k) d -= at(l, j, k) * at(l, j, k);
+        at(l, j, j) = std::sqrt(d);
+        for (int i = j + 1; i < n; ++i) {
+            L s = B(i, j);
+            for (int k = 0; k < j; ++k) s -= at(l, i, k) * at(l, j, k);
+            at(l, i, j) = s / at(l, j, j);
+        }
+    }
+    // C = L^-1 A L^-T, by two triangular solves.
+    std::vector<L> y(l.size());
+    for (int col = 0; col < n; ++col)
+        for (int i = 0; i < n; ++i) {
+            L s = A(i, col);
+            for (int k = 0; k < i; ++k) s -= at(l, i, k) * at(y, k, col);
+            at(y, i, col) = s / at(l, i, i);
+        }
+    for (int row = 0; row < n; ++row)
+        for (int i = 0; i < n; ++i) {
+            L s = at(y, row, i);
+            for (int k = 0; k < i; ++k) s -= at(l, i, k) * at(c, row, k);
+            at(c, row, i) = s / at(l, i, i);
+        }
+    for (int sweep = 0; sweep < 30; ++sweep) {
+        L off = 0.0L;
+        for (int i = 0; i < n; ++i)
+            for (int j = i + 1; j < n; ++j) off += at(c, i, j) * at(c, i, j);
+        if (off == 0.0L) break;
+        for (int p0 = 0; p0 < n; ++p0)
+            for (int q = p0 + 1; q < n; ++q) {
+                if (at(c, p0, q) == 0.0L) continue;
+                const L theta = (at(c, q, q) - at(c, p0, p0)) / (2 * at(c, p0, q));
+                const L t = (theta >= 0 ? 1 : -1) / (std::fabs(theta) + std::sqrt(theta * theta + 1));
+                const L cs = 1 / std::sqrt(t * t + 1), sn = t * cs;
+                for (int k = 0; k < n; ++k) {
+                    const L a = at(c, k, p0), b = at(c, k, q);
+                    at(c, k, p0) = cs * a - sn * b, at(c, k, q) = sn * a + cs * b;
+                }
+                for (int k = 0; k < n; ++k) {
+                    const L a = at(c, p0, k), b = at(c, q, k);
+                    at(c, p0, k) = cs * a - sn * b, at(c, q, k) = sn * a + cs * b;
+                }
+            }
+    }
+    std::vector<L> out;
+    L top = 0.0L;
+    for (int i = 0; i < n; ++i) top = std::max(top, std::fabs(at(c, i, i)));
+    // mu at rounding level of the largest is a degree of freedom without mass: lambda = inf.
+    for (int i = 0; i < n; ++i) {
+        const L mu = at(c, i, i);
+        out.push_back(!inverted ? mu : std::fabs(mu) <= 1e-15L * top ? HUGE_VALL : 1 / mu);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+enum class Family { ShearBuilding, BeamChain, RandomDefinite, Repeated, GradedMass, Massless };
+
+SymmetricPencil Make(Family f, int n, std::mt19937_64& rng)
+{
+    SymmetricPencil p{DenseMatrix(n), DenseMatrix(n)};
+    std::uniform_real_distribution<double> u(0.5, 2.0);
+    std::normal_distribution<double> g;
+    switch (f) {
+    case Family::ShearBuilding:  // storeys of 1e5 kg on columns of 1e8 N/m, each its own
+        for (int i = 0; i < n; ++i) {
+            p.M(i, i) = 1e5 * u(rng);
+            const double k = 1e8 * u(rng), above = i + 1 < n ? 1e8 * u(rng) : 0.0;
+            p.K(i, i) += k + above;
+            if (i + 1 < n) p.K(i, i + 1) = p.K(i + 1, i) = -above, p.K(i + 1, i + 1) -= 0.0;
+        }
+        break;
+    case Family::BeamChain: {  // Euler-Bernoulli elements, deflection in m and rotation in rad, clamped
+        const int nodes = n / 2;
+        for (int e = 0; e < nodes; ++e) {
+            const double EI = 2.1e11 * 8e-6 * u(rng), len = 0.5 * u(rng), rho = 7850 * 1e-3;
+            const double k[4][4] = {{12, 6 * len, -12, 6 * len}, {6 * len, 4 * len * len, -6 * len, 2 * len * len},
+                                    {-12, -6 * len, 12, -6 * len}, {6 * len, 2 * len * len, -6 * len, 4 * len * len}};
+            const double m[4][4] = {{156, 22 * len, 54, -13 * len}, {22 * len, 4 * len * len, 13 * len, -3 * len * len},
+                                    {54, 13 * len, 156, -22 * len}, {-13 * len, -3 * len * len, -22 * len, 4 * len * len}};
+            const int idx[4] = {2 * e - 2, 2 * e - 1, 2 * e, 2 * e + 1};
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 4; ++c)
+                    if (idx[r] >= 0 && idx[c] >= 0 && idx[r] < n && idx[c] < n) {
+                        p.K(idx[r], idx[c]) += EI / (len * len * len) * k[r][c];
+                        p.M(idx[r], idx[c]) += rho * len / 420 * m[r][c];
+                    }
+        }
+        for (int i = 2 * nodes; i < n; ++i) p.K(i, i) = 1e6, p.M(i, i) = 1.0;
+        break;
+    }
+    case Family::RandomDefinite:
+    case Family::GradedMass: {
+        std::vector<double> x(static_cast<std::size_t>(n * n)), y(x.size());
+        for (double& v : x) v = g(rng);
+        for (double& v : y) v = g(rng);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                double s = 0, t = 0;
+                for (int k = 0; k < n; ++k)
+                    s += x[static_cast<std::size_t>(i * n + k)] * x[static_cast<std::size_t>(j * n + k)],
+                        t += y[static_cast<std::size_t>(i * n + k)] * y[static_cast<std::size_t>(j * n + k)];
+                p.K(i, j) = s - (i == j ? n / 3.0 : 0.0);
+                p.M(i, j) = t + (i == j ? 1.0 : 0.0);
+            }
+        if (f == Family::GradedMass)  // units from 1e-6 to 1e6 per degree of freedom
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    const double d = std::pow(10.0, -6.0 + 12.0 * i / (n - 1)) * std::pow(10.0, -6.0 + 12.0 * j / (n - 1));
+                    p.K(i, j) *= d, p.M(i, j) *= d;
+                }
+        break;
+    }
+    case Family::Repeated:  // two equal chains side by side: every eigenvalue twice
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < n / 2; ++i) {
+                const int r = c * (n / 2) + i;
+                p.M(r, r) = 2.0, p.K(r, r) = 2e3;
+                if (i + 1 < n / 2) p.K(r, r + 1) = p.K(r + 1, r) = -1e3;
+            }
+        for (int r = 2 * (n / 2); r < n; ++r) p.M(r, r) = 1.0, p.K(r, r) = 7e3;
+        break;
+    case Family::Massless:  // every third degree of freedom without mass
+        for (int i = 0; i < n; ++i) {
+            p.M(i, i) = i % 3 == 0 ? 0.0 : u(rng);
+            p.K(i, i) = 2e4;
+            if (i + 1 < n) p.K(i, i + 1) = p.K(i + 1, i) = -0.45e4 * u(rng);  // diagonally dominant: K definite
+        }
+        break;
+    }
+    return p;
+}
+
+TEST(Dynamic, FamiliesAgainstLongDouble)
+{
+    const unsigned seed = 3838;
+    std::printf("seed %u\n", seed);
+    std::mt19937_64 rng(seed);
+    struct Row {
+        const char* name;
+        Family family;
+        bool inverted;  // the reference reduces by K
+    };
+    const Row rows[] = {{"shear_building", Family::ShearBuilding, false}, {"beam_chain", Family::BeamChain, false},
+                        {"random_definite", Family::RandomDefinite, false}, {"repeated", Family::Repeated, false},
+                        {"graded_mass", Family::GradedMass, false},       {"massless", Family::Massless, true}};
+    int pencils = 0;
+    for (const Row& row : rows)
+        for (const int n : {7, 12, 30, 61}) {
+            const SymmetricPencil p = Make(row.family, n, rng);
+            const std::optional<DynamicModalResult> r = DynamicModesOf(p);
+            ASSERT_TRUE(r) << row.name << " n=" << n;
+            const std::vector<L> truth = Reference(p, row.inverted);
+            // The scale of the rule: |K| + |lambda| |M| over M's least, in the units the reference reduces in.
+            for (int k = 0; k < n; ++k) {
+                const std::size_t u = static_cast<std::size_t>(k);
+                // The massless family's reference holds mu = 1/lambda: infinities there are mu = 0 to rounding.
+                if (std::isinf(r->lambda[u])) {
+                    EXPECT_TRUE(std::isinf(truth[u])) << row.name << " n=" << n << " k=" << k;
+                    continue;
+                }
+                const L err = std::fabs(static_cast<L>(r->lambda[u]) - truth[u]);
+                EXPECT_LE(err, static_cast<L>(r->bound[u])) << row.name << " n=" << n << " k=" << k;
+                EXPECT_LE(err, 1e-11L * std::fabs(truth[u]) + 1e-13L * std::fabs(truth.back()))
+                    << row.name << " n=" << n << " k=" << k;
+            }
+            ++pencils;
+        }
+    std::printf("%d pencils\n", pencils);
+}
+
+TEST(Dynamic, RepeatedEigenvaluesAreCountedTogether)
+{
+    std::mt19937_64 rng(1);
+    const SymmetricPencil p = Make(Family::Repeated, 40, rng);
+    const std::optional<DynamicModalResult> r = DynamicModesOf(p);
+    ASSERT_TRUE(r);
+    EXPECT_GT(r->counts, 0);
+    for (int k = 0; k + 1 < 40; k += 2)
+        EXPECT_LE(std::fabs(r->lambda[static_cast<std::size_t>(k)] - r->lambda[static_cast<std::size_t>(k + 1)]),
+                  r->bound[static_cast<std::size_t>(k)] + r->bound[static_cast<std::size_t>(k + 1)]);
+}
+
+TEST(Dynamic, EffectiveMassesAddUpAndVectorsAreMassNormalised)
+{
+    std::mt19937_64 rng(2);
+    const SymmetricPencil p = Make(Family::BeamChain, 60, rng);
+    DynamicRun run = RunDynamic(p, true, 0, {});
+    ASSERT_TRUE(run.calculation.modes);
+    const DynamicModalResult& r = *run.calculation.modes;
+    ASSERT_EQ(run.byDirection.size(), 1u);
+    EXPECT_NEAR(run.byDirection[0].sum, run.byDirection[0].totalMass, 1e-10 * run.byDirection[0].totalMass);
+    for (int k = 0; k < 60; k += 7) {
+        long double q = 0.0L;
+        for (int i = 0; i < 60; ++i)
+            for (int j = 0; j < 60; ++j) q += static_cast<L>(r.vectors(i, k)) * p.M(i, j) * r.vectors(j, k);
+        EXPECT_NEAR(static_cast<double>(q), 1.0, 1e-12) << k;
+    }
+}
+
+TEST(Dynamic, PencilsThatAreNotDefiniteGoToQz)
+{
+    // K = diag(1, -1, ...) beside M = diag(1, 1, ...) swapped in pairs: eigenvalues +-i each pair.
+    const int n = 8;
+    SymmetricPencil p{DenseMatrix(n), DenseMatrix(n)};
+    for (int i = 0; i < n; i += 2) p.K(i, i) = 1.0, p.K(i + 1, i + 1) = -1.0, p.M(i, i + 1) = p.M(i + 1, i) = 1.0;
+    const DynamicCalculation c = CalculateDynamic(p, false);
+    ASSERT_TRUE(c.report);
+    EXPECT_FALSE(c.modes);
+    EXPECT_TRUE(c.form.complex);
+    for (const Eigenvalue& v : c.eigenvalues) {
+        EXPECT_NEAR(std::fabs(v.im), 1.0, 1e-14);
+        EXPECT_NEAR(v.re, 0.0, 1e-14);
+    }
+}
+
+TEST(Dynamic, ReportNamesEveryLambda)
+{
+    SymmetricPencil p{DenseMatrix(10), DenseMatrix(10)};
+    for (int i = 0; i < 10; ++i) p.K(i, i) = i + 1, p.M(i, i) = 1.0;
+    const DynamicCalculation c = CalculateDynamic(p, false);
+    EXPECT_NE(c.message.find(" \n lambda9 =           9 \n lambda10 =          10 "), std::string::npos) << c.message;
+}
+
+TEST(Dynamic, RefusedBySize)
+{
+    struct Case {
+        const char* k;
+        const char* m;
+        const char* message;
+    } cases[] = {
+        {"%%MatrixMarket matrix coordinate real symmetric\n1000000000 1000000000 1\n1 1 1\n", "",
+         "K.mtx: the model has 1000000000 degrees of freedom; the program takes at most 4000"},
+        {"%%MatrixMarket matrix coordinate real general\n8 7 1\n1 1 1\n", "", "K.mtx: line 2: the matrix is 8 x 7, not square"},
+    };
+    for (const Case& c : cases) {
+        const ImportedModel model = ImportModel("K.mtx", c.k, "M.mtx", c.m, MaxDynamicOrder);
+        EXPECT_EQ(model.error, c.message);
+    }
+    std::string error;
+    EXPECT_FALSE(ParseDynamicRows("1;2;3;4;5;6;7", "1;1;1;1;1;1", error));
+    EXPECT_EQ(error, "K row 1 has 1 entries; expected 7");
+    EXPECT_FALSE(ParseDynamicRows("1 0 0 0 0 0 0;1 0 0 0 0 0;1 0 0 0 0;1 0 0 0;1 0 0;1 0;1", "1;1;1;1;1;1", error));
+    EXPECT_EQ(error, "M has 6 rows but K has 7");
+}
+
+}  // namespace
+}  // namespace varno::test
