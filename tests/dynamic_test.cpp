@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/dynamic_run.h"
+#include "certified/dynamic/enclosures.h"
 #include "core/model_import.h"
 
 namespace varno::test {
@@ -83,6 +84,54 @@ std::vector<L> Reference(const SymmetricPencil& p, bool inverted)
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+// The number of eigenvalues of K x = lambda M x below sigma (M definite), by
+// the inertia of K - sigma M counted in long double with Bunch-Parlett's
+// complete pivoting: exact for a pencil within about 1e-18 of the one given,
+// whatever M's condition. Where K is the definite one, of M - mu K.
+int CountBelow(const SymmetricPencil& p, L sigma, bool inverted)
+{
+    const int n = p.n();
+    const DenseMatrix& A = inverted ? p.M : p.K;
+    const DenseMatrix& B = inverted ? p.K : p.M;
+    std::vector<L> s(static_cast<std::size_t>(n * n));
+    const auto at = [&](int i, int j) -> L& { return s[static_cast<std::size_t>(i * n + j)]; };
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) at(i, j) = static_cast<L>(A(i, j)) - sigma * B(i, j);
+    std::vector<int> rest(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) rest[static_cast<std::size_t>(i)] = i;
+    const L alpha = (1.0L + std::sqrt(17.0L)) / 8.0L;
+    int negative = 0;
+    while (!rest.empty()) {
+        int di = rest[0], oi = -1, oj = -1;
+        L dBig = 0.0L, oBig = 0.0L;
+        for (const int a : rest) {
+            if (std::fabs(at(a, a)) > dBig) dBig = std::fabs(at(a, a)), di = a;
+            for (const int b : rest)
+                if (b != a && std::fabs(at(a, b)) > oBig) oBig = std::fabs(at(a, b)), oi = a, oj = b;
+        }
+        if (dBig == 0.0L && oBig == 0.0L) break;
+        const auto drop = [&](int i) { rest.erase(std::find(rest.begin(), rest.end(), i)); };
+        if (dBig >= alpha * oBig) {
+            const L d = at(di, di);
+            negative += d < 0.0L;
+            drop(di);
+            for (const int a : rest)
+                for (const int b : rest) at(a, b) -= at(a, di) * at(di, b) / d;
+        } else {
+            const L a11 = at(oi, oi), a22 = at(oj, oj), a12 = at(oi, oj);
+            const L det = a11 * a22 - a12 * a12;
+            negative += det < 0.0L ? 1 : (a11 < 0.0L ? 2 : 0);
+            drop(oi), drop(oj);
+            for (const int a : rest)
+                for (const int b : rest) {
+                    const L x = at(a, oi), y = at(a, oj);
+                    at(a, b) -= (x * (a22 * at(oi, b) - a12 * at(oj, b)) + y * (a11 * at(oj, b) - a12 * at(oi, b))) / det;
+                }
+        }
+    }
+    return negative;
 }
 
 enum class Family { ShearBuilding, BeamChain, RandomDefinite, Repeated, GradedMass, Massless };
@@ -195,6 +244,20 @@ TEST(Dynamic, FamiliesAgainstLongDouble)
                 EXPECT_LE(err, 1e-11L * std::fabs(truth[u]) + 1e-13L * std::fabs(truth.back()))
                     << row.name << " n=" << n << " k=" << k;
             }
+            // The bounds' ends, by the independent count (where it is quick).
+            for (const int k : {0, n / 2, n - 1}) {
+                const std::size_t u = static_cast<std::size_t>(k);
+                if (n > 30 || std::isinf(r->lambda[u])) continue;
+                const double lo = r->lambda[u] - r->bound[u], hi = r->lambda[u] + r->bound[u];
+                const bool inv = row.inverted;
+                // Where K is the definite one the count is of mu = 1 / lambda, which reverses the order.
+                const int below = inv ? n - CountBelow(p, 1 / static_cast<L>(lo), true) : CountBelow(p, lo, false);
+                const int upTo = inv ? n - CountBelow(p, 1 / static_cast<L>(hi), true) : CountBelow(p, hi, false);
+                if (!(inv && lo <= 0.0)) {
+                    EXPECT_LE(below, k) << row.name << " n=" << n << " k=" << k;
+                    EXPECT_GT(upTo, k) << row.name << " n=" << n << " k=" << k;
+                }
+            }
             ++pencils;
         }
     std::printf("%d pencils\n", pencils);
@@ -273,6 +336,33 @@ TEST(Dynamic, RefusedBySize)
     EXPECT_EQ(error, "K row 1 has 1 entries; expected 7");
     EXPECT_FALSE(ParseDynamicRows("1 0 0 0 0 0 0;1 0 0 0 0 0;1 0 0 0 0;1 0 0 0;1 0 0;1 0;1", "1;1;1;1;1;1", error));
     EXPECT_EQ(error, "M has 6 rows but K has 7");
+}
+
+}  // namespace
+}  // namespace varno::test
+
+namespace varno::test {
+namespace {
+
+// Candidates that miss an eigenvalue: the second pair a copy of the first.
+// Their intervals meet, the counts at the group's ends say it holds one
+// eigenvalue and not two, and bisection finds the one missed.
+TEST(Dynamic, MissedEigenvalueIsFoundByTheCount)
+{
+    SymmetricPencil p{DenseMatrix(9), DenseMatrix(9)};
+    for (int i = 0; i < 9; ++i) p.K(i, i) = 2.0, p.M(i, i) = 1.0 + i;
+    for (int i = 0; i + 1 < 9; ++i) p.K(i, i + 1) = p.K(i + 1, i) = -1.0;
+    const std::optional<DynamicPencil> f = FormDynamicPencil(p);
+    ASSERT_TRUE(f);
+    CandidatePairs c = DynamicCandidates(*f);
+    ASSERT_TRUE(c.ok);
+    const double truth = c.nu[1];
+    for (auto* column : {&c.nu, &c.residual, &c.norm, &c.massNorm, &c.absResidual, &c.absA, &c.absB}) (*column)[1] = (*column)[0];
+    const DynamicEnclosures e = Enclose(*f, c, SmallestEigenvalueFloor(f->b));
+    EXPECT_GT(e.counts, 2);
+    EXPECT_LE(e.lo[1], truth);
+    EXPECT_GE(e.hi[1], truth);
+    EXPECT_LT(e.hi[1] - e.lo[1], 1e-10 * truth);
 }
 
 }  // namespace

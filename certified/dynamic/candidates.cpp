@@ -43,7 +43,20 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
     dsymm_("L", "U", &n, &n, &one, p.a.a.data(), &n, y.a.data(), &n, &zero, ay.a.data(), &n, 1, 1);
     dsymm_("L", "U", &n, &n, &one, p.b.a.data(), &n, y.a.data(), &n, &zero, by.a.data(), &n, 1, 1);
 
+    // |a| |Y| and |b| |Y|, into the storage of factor and a copy.
+    DenseMatrix absY = y;
+    for (double& v : absY.a) v = std::fabs(v);
+    DenseMatrix absM(n), absAY(n), absBY(n);
+    for (const auto& [from, into] : {std::pair{&p.a, &absAY}, std::pair{&p.b, &absBY}}) {
+        for (std::size_t i = 0; i < from->a.size(); ++i) absM.a[i] = std::fabs(from->a[i]);
+        dsymm_("L", "U", &n, &n, &one, absM.a.data(), &n, absY.a.data(), &n, &zero, into->a.data(), &n, 1, 1);
+    }
+    absM = {};
+
     out.nu.resize(un);
+    out.absResidual.resize(un);
+    out.absA.resize(un);
+    out.absB.resize(un);
     out.residual.resize(un);
     out.norm.resize(un);
     out.massNorm.resize(un);
@@ -68,6 +81,21 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
         out.residual[u] = static_cast<double>(std::sqrt(r)) * (1.0 + 4 * DBL_EPSILON);
         out.norm[u] = static_cast<double>(std::sqrt(len)) * (1.0 + 4 * DBL_EPSILON);
         out.massNorm[u] = static_cast<double>(den);
+        // The sums of |.| products round too: a relative 2 gamma_n more covers them.
+        const long double grow = 1.0L + 2.2L * n * DBL_EPSILON;
+        long double absR = 0.0L, absA = 0.0L, absB = 0.0L;
+        const double* ya = absY.Column(k);
+        const double* ay1 = absAY.Column(k);
+        const double* by1 = absBY.Column(k);
+        for (std::size_t i = 0; i < un; ++i) {
+            const long double e = static_cast<long double>(ay1[i]) + std::fabs(theta) * static_cast<long double>(by1[i]);
+            absR += e * e;
+            absA += static_cast<long double>(ya[i]) * ay1[i];
+            absB += static_cast<long double>(ya[i]) * by1[i];
+        }
+        out.absResidual[u] = static_cast<double>(std::sqrt(absR) * grow);
+        out.absA[u] = static_cast<double>(absA * grow);
+        out.absB[u] = static_cast<double>(absB * grow);
     }
     // Rayleigh quotients may swap neighbours that dsygvd gave in order.
     std::vector<int> order(un);
@@ -77,13 +105,18 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
     if (!std::is_sorted(out.nu.begin(), out.nu.end())) {
         CandidatePairs sorted;
         sorted.y = DenseMatrix(n);
-        sorted.nu.resize(un), sorted.residual.resize(un), sorted.norm.resize(un), sorted.massNorm.resize(un);
+        for (auto* column : {&sorted.nu, &sorted.residual, &sorted.norm, &sorted.massNorm, &sorted.absResidual,
+                             &sorted.absA, &sorted.absB})
+            column->resize(un);
         for (std::size_t k = 0; k < un; ++k) {
             const std::size_t from = static_cast<std::size_t>(order[k]);
             sorted.nu[k] = out.nu[from];
             sorted.residual[k] = out.residual[from];
             sorted.norm[k] = out.norm[from];
             sorted.massNorm[k] = out.massNorm[from];
+            sorted.absResidual[k] = out.absResidual[from];
+            sorted.absA[k] = out.absA[from];
+            sorted.absB[k] = out.absB[from];
             std::copy_n(y.Column(order[k]), n, sorted.y.Column(static_cast<int>(k)));
         }
         sorted.ok = true;

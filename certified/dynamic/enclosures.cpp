@@ -32,11 +32,13 @@ Pair Bound(const DynamicPencil& p, const CandidatePairs& c, std::size_t k, doubl
     out.theta = c.nu[k];
     const Long norm = c.norm[k];
     const Long size = p.frobeniusA + std::fabs(out.theta) * static_cast<Long>(p.frobeniusB);
-    const Long mass = c.massNorm[k] - Gamma(p.n + 2) * p.frobeniusB * norm * norm;
+    const Long g = Gamma(p.n + 2);
+    const Long mass = c.massNorm[k] - g * c.absB[k];
     if (!(mass > 0.0L) || !(beta > 0.0)) return out;
-    const Long residual = c.residual[k] + Gamma(p.n + 2) * size * norm;
+    const Long residual = c.residual[k] + g * c.absResidual[k];
     out.eta = Up(residual / std::sqrt(beta * mass));
-    out.dtheta = Up(Gamma(p.n + 2) * size * norm * norm / mass + std::fabs(out.theta) * DBL_EPSILON);
+    const Long quotient = c.absA[k] + std::fabs(out.theta) * static_cast<Long>(c.absB[k]);
+    out.dtheta = Up(g * quotient / mass + std::fabs(out.theta) * DBL_EPSILON);
     out.scale = Up(size * norm * norm / mass);
     return out;
 }
