@@ -40,18 +40,26 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
     DenseMatrix by(n);
     const double one = 1.0;
     const double zero = 0.0;
-    dsymm_("L", "U", &n, &n, &one, p.a.a.data(), &n, y.a.data(), &n, &zero, ay.a.data(), &n, 1, 1);
-    dsymm_("L", "U", &n, &n, &one, p.b.a.data(), &n, y.a.data(), &n, &zero, by.a.data(), &n, 1, 1);
+    dgemm_("N", "N", &n, &n, &n, &one, p.a.a.data(), &n, y.a.data(), &n, &zero, ay.a.data(), &n, 1, 1);
+    dgemm_("N", "N", &n, &n, &n, &one, p.b.a.data(), &n, y.a.data(), &n, &zero, by.a.data(), &n, 1, 1);
 
-    // |a| |Y| and |b| |Y|, into the storage of factor and a copy.
-    DenseMatrix absY = y;
-    for (double& v : absY.a) v = std::fabs(v);
-    DenseMatrix absM(n), absAY(n), absBY(n);
-    for (const auto& [from, into] : {std::pair{&p.a, &absAY}, std::pair{&p.b, &absBY}}) {
-        for (std::size_t i = 0; i < from->a.size(); ++i) absM.a[i] = std::fabs(from->a[i]);
-        dsymm_("L", "U", &n, &n, &one, absM.a.data(), &n, absY.a.data(), &n, &zero, into->a.data(), &n, 1, 1);
+    // |a| |Y| bounds a Y's rounding componentwise; it is a bound, not a
+    // value, so single precision serves, at twice the speed: each entry is
+    // then within a relative (n + 2) 2^-24 of the product of the rounded
+    // inputs, and a product that falls below single's normal range (flushed
+    // by the kernel, perhaps) is below 2^-126 |a| <= 2^-126, n of them at
+    // most in a sum. b's term is bounded in norm, |b| |y| <= |b|_F |y|: b is
+    // well conditioned in its own units, and its term matters beside a's
+    // only where theta is as large as a's scale.
+    std::vector<float> absA32(p.a.a.size()), absY32(y.a.size()), absAY(y.a.size());
+    for (std::size_t i = 0; i < absA32.size(); ++i) absA32[i] = static_cast<float>(std::fabs(p.a.a[i]));
+    for (std::size_t i = 0; i < absY32.size(); ++i) absY32[i] = static_cast<float>(std::fabs(y.a[i]));
+    {
+        const float fone = 1.0f, fzero = 0.0f;
+        sgemm_("N", "N", &n, &n, &n, &fone, absA32.data(), &n, absY32.data(), &n, &fzero, absAY.data(), &n, 1, 1);
     }
-    absM = {};
+    const long double grow32 = (1.0L + 1.01L * (n + 4) * 0x1p-24L);
+    const long double flushed = n * 0x1p-126L;
 
     out.nu.resize(un);
     out.absResidual.resize(un);
@@ -81,21 +89,17 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
         out.residual[u] = static_cast<double>(std::sqrt(r)) * (1.0 + 4 * DBL_EPSILON);
         out.norm[u] = static_cast<double>(std::sqrt(len)) * (1.0 + 4 * DBL_EPSILON);
         out.massNorm[u] = static_cast<double>(den);
-        // The sums of |.| products round too: a relative 2 gamma_n more covers them.
-        const long double grow = 1.0L + 2.2L * n * DBL_EPSILON;
-        long double absR = 0.0L, absA = 0.0L, absB = 0.0L;
-        const double* ya = absY.Column(k);
-        const double* ay1 = absAY.Column(k);
-        const double* by1 = absBY.Column(k);
+        long double absR = 0.0L, absA = 0.0L;
+        const float* ay1 = absAY.data() + static_cast<std::size_t>(k) * un;
         for (std::size_t i = 0; i < un; ++i) {
-            const long double e = static_cast<long double>(ay1[i]) + std::fabs(theta) * static_cast<long double>(by1[i]);
+            const long double e = static_cast<long double>(ay1[i]) * grow32 + flushed;
             absR += e * e;
-            absA += static_cast<long double>(ya[i]) * ay1[i];
-            absB += static_cast<long double>(ya[i]) * by1[i];
+            absA += std::fabs(static_cast<long double>(yk[i])) * e;
         }
-        out.absResidual[u] = static_cast<double>(std::sqrt(absR) * grow);
-        out.absA[u] = static_cast<double>(absA * grow);
-        out.absB[u] = static_cast<double>(absB * grow);
+        const long double grow = 1.0L + 4.4L * n * LDBL_EPSILON;
+        out.absResidual[u] = static_cast<double>((std::sqrt(absR) + std::fabs(theta) * static_cast<long double>(p.frobeniusB) * std::sqrt(len)) * grow) * (1.0 + 2 * DBL_EPSILON);
+        out.absA[u] = static_cast<double>(absA * grow) * (1.0 + 2 * DBL_EPSILON);
+        out.absB[u] = static_cast<double>(p.frobeniusB * len * grow) * (1.0 + 2 * DBL_EPSILON);
     }
     // Rayleigh quotients may swap neighbours that dsygvd gave in order.
     std::vector<int> order(un);

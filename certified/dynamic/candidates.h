@@ -23,9 +23,9 @@ struct CandidatePairs {
     std::vector<double> massNorm;  // y_k^T b y_k as computed
     // What the products' rounding is bounded by, componentwise: dsymm's a y
     // is within gamma_n |a| |y| of the exact one.
-    std::vector<double> absResidual;  // | |a| |y_k| + |nu_k| |b| |y_k| |_2, rounded up
-    std::vector<double> absA;         // |y_k|^T |a| |y_k|, rounded up
-    std::vector<double> absB;         // |y_k|^T |b| |y_k|, rounded up
+    std::vector<double> absResidual;  // at least | |a| |y_k| + |nu_k| |b| |y_k| |_2
+    std::vector<double> absA;         // at least |y_k|^T |a| |y_k|
+    std::vector<double> absB;         // at least |y_k|^T |b| |y_k|
 };
 
 CandidatePairs DynamicCandidates(const DynamicPencil& p);

@@ -11,7 +11,8 @@
 // subnormal range, 2^-1074 of the largest.
 //
 // B is taken as safely definite where the Cholesky factorisation of
-// S B S - 8 (n + 1) eps I succeeds: then every matrix within the backward
+// S B S - 8 (n + 1) eps I succeeds (or of S B S lowered further, by the
+// floor of its smallest eigenvalue proved below): then every matrix within the backward
 // error of the factorisations the path makes is definite too. Tried in the
 // order M, -M, K, -K; the first decides:
 //   M or -M:  a = S K S (or -), b = S M S (or -); nu = lambda;
@@ -41,6 +42,7 @@ struct DynamicPencil {
     std::vector<int> congruence;
     double frobeniusA = 0.0;  // |a|_F and |b|_F: upper bounds of the 2-norms
     double frobeniusB = 0.0;
+    double smallestOfB = 0.0;  // SmallestEigenvalueFloor(b): 0 where none was proved
 
     bool Inverted() const { return definite == DefiniteMatrix::K || definite == DefiniteMatrix::MinusK; }
 };

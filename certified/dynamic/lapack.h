@@ -22,3 +22,11 @@ void dsymm_(const char* side, const char* uplo, const int* m, const int* n, cons
 
 extern "C" void dpocon_(const char* uplo, const int* n, const double* a, const int* lda, const double* anorm,
                         double* rcond, double* work, int* iwork, int* info, std::size_t);
+
+extern "C" void dgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k,
+                       const double* alpha, const double* a, const int* lda, const double* b, const int* ldb,
+                       const double* beta, double* c, const int* ldc, std::size_t, std::size_t);
+
+extern "C" void sgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k,
+                       const float* alpha, const float* a, const int* lda, const float* b, const int* ldb,
+                       const float* beta, float* c, const int* ldc, std::size_t, std::size_t);

@@ -47,7 +47,7 @@ std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, 
     const std::size_t un = static_cast<std::size_t>(n);
     const CandidatePairs c = DynamicCandidates(p);
     if (!c.ok) return std::nullopt;
-    const DynamicEnclosures e = Enclose(p, c, SmallestEigenvalueFloor(p.b));
+    const DynamicEnclosures e = Enclose(p, c, p.smallestOfB);
 
     DynamicModalResult r;
     r.n = n;
