@@ -379,6 +379,15 @@ std::string NormalisationWord(const Normalisation& how)
 BatchParse ReadProblemLines(const ProblemLines& lines, std::string_view text, bool strict)
 {
     BatchParse result;
+    if (lines.Large()) {
+        auto pencil = std::make_shared<SymmetricPencil>();
+        result.reason = lines.Whole(text, pencil->K, pencil->M, result.errorLine);
+        if (!result.ok()) return result;
+        result.problem.n = static_cast<int>(lines.count[0]);
+        result.problem.directions = lines.directions;
+        result.problem.large = std::move(pencil);
+        return result;
+    }
     std::array<UpperTexts, 2> texts{};
     result.reason = lines.Check(text, texts, result.errorLine);
     if (!result.ok()) return result;
@@ -432,6 +441,21 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras 
     run.n = problem.n;
     run.extras = extras;
     run.modal = modal;
+    if (problem.large) {
+        if (modal.rayleigh || modal.normalisation) {
+            run.modalError = "--rayleigh and --normalise take models of at most " + std::to_string(MaxOrder) +
+                             " degrees of freedom";
+            return run;
+        }
+        if (!modal.directions.empty() && modal.directions.size() != static_cast<std::size_t>(problem.n)) {
+            run.modalError = "--directions gives " + std::to_string(modal.directions.size()) +
+                             " labels for n = " + std::to_string(problem.n);
+            return run;
+        }
+        run.large = std::make_shared<const DynamicRun>(
+            RunDynamic(*problem.large, extras.modes, modal.first, modal.directions));
+        return run;
+    }
     for (std::size_t i = 0; i < static_cast<std::size_t>(problem.n); ++i)
         for (std::size_t j = i; j < static_cast<std::size_t>(problem.n); ++j) {
             state.store.K[i + 1][j + 1] = problem.K[i][j];
@@ -481,6 +505,10 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras 
 
 void AppendPlainOutput(std::string& out, const BatchRun& run)
 {
+    if (run.large) {
+        out += DynamicPlainOutput(*run.large);
+        return;
+    }
     for (const auto& message : run.channel.messages) (out += message) += "\n\n";
     if (run.extras.modes && !run.channel.reports.empty()) AppendModesTable(out, run);
 }
@@ -494,6 +522,10 @@ std::string PlainOutput(const BatchRun& run)
 
 void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line, std::span<const std::string> warnings)
 {
+    if (run.large) {
+        out += DynamicJsonOutput(*run.large, line);
+        return;
+    }
     out += '{';
     if (line > 0) (out += "\"line\": ") += std::to_string(line) += ", ";
     (out += "\"n\": ") += std::to_string(run.n) += ", \"messages\": [";

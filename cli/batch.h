@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@
 #include "certified/modes.h"
 #include "certified/rayleigh_damping.h"
 #include "certified/shape_normalisation.h"
+#include "cli/dynamic_run.h"
 #include "core/memory_grid.h"
 #include "core/message_text.h"
 #include "core/problem_lines.h"
@@ -28,6 +30,9 @@ struct BatchProblem {
     std::array<std::array<double, MaxOrder>, MaxOrder> M{};
     // The directions its file gives ("# directions: x,y"); empty without.
     std::vector<Direction> directions;
+    // A problem of more than MaxOrder rows, whole, for the dynamic-size
+    // path; K and M above are then unused. Shared: problems are copied.
+    std::shared_ptr<const SymmetricPencil> large;
 };
 
 // Either a problem or what is wrong with it, and where when that is known.
@@ -63,6 +68,7 @@ struct ModalOptions {
     std::vector<Direction> directions;  // one a degree of freedom; empty where not asked
     std::optional<RayleighRequest> rayleigh;
     std::optional<Normalisation> normalisation;
+    int first = 0;  // --first: only the first this many modes of a large problem (0: all)
     bool any() const { return !directions.empty() || rayleigh || normalisation; }
 };
 
@@ -105,6 +111,8 @@ struct BatchRun {
     // message: a refused normalisation or damping, or no modes to take
     // them from. Empty otherwise.
     std::string modalError;
+    // A large problem's run, which the outputs write instead of the above.
+    std::shared_ptr<const DynamicRun> large;
 };
 
 // Writes the triangles into a fresh store, selects dimension n - 2 and action
@@ -134,6 +142,10 @@ void AppendJsonOutput(std::string& out, const BatchRun& run, std::int64_t line =
 void AppendJsonError(std::string& out, std::int64_t line, std::string_view reason);
 
 // 0 when an eigenvalue report was shown, 1 when the calculation ended without one.
-inline int ExitStatusOf(const BatchRun& run) { return run.channel.reports.empty() ? 1 : 0; }
+inline int ExitStatusOf(const BatchRun& run)
+{
+    if (run.large) return ExitStatusOf(*run.large);
+    return run.channel.reports.empty() ? 1 : 0;
+}
 
 }  // namespace varno

@@ -10,58 +10,11 @@
 #include "core/model_formats.h"
 #include "core/number_text.h"
 #include "core/order.h"
+#include "core/problem_lines.h"
 
 namespace varno {
 namespace {
 
-std::vector<std::string_view> Entries(std::string_view row)
-{
-    std::vector<std::string_view> out;
-    for (std::size_t i = 0;;) {
-        i = row.find_first_not_of(" \t\r\n", i);
-        if (i == std::string_view::npos) break;
-        const std::size_t end = std::min(row.find_first_of(" \t\r\n", i), row.size());
-        out.push_back(row.substr(i, end - i));
-        i = end;
-    }
-    return out;
-}
-
-bool Fill(std::string_view rows, char name, int n, DenseMatrix& out, std::string& error)
-{
-    const std::vector<std::string_view> split = SplitRows(rows, false);
-    if (static_cast<int>(split.size()) != n) {
-        error = std::string(1, name) + " has " + std::to_string(split.size()) + " rows but K has " + std::to_string(n);
-        return false;
-    }
-    out = DenseMatrix(n);
-    for (int i = 0; i < n; ++i) {
-        const std::vector<std::string_view> entries = Entries(split[static_cast<std::size_t>(i)]);
-        const int count = static_cast<int>(entries.size());
-        if (count != n && count != n - i) {
-            error = std::string(1, name) + " row " + std::to_string(i + 1) + " has " + std::to_string(count) +
-                    " entries; expected " + (i > 0 ? std::to_string(n - i) + " or " : std::string()) + std::to_string(n);
-            return false;
-        }
-        const int skip = count == n ? 0 : i;
-        for (int k = 0; k < count; ++k) {
-            const int j = k + skip;
-            const std::string_view text = entries[static_cast<std::size_t>(k)];
-            // Larger models come from programs, not hands: an entry not read
-            // whole is refused, never half-read.
-            if (NumberPrefixLength(text) != text.size()) {
-                error = std::string(1, name) + " row " + std::to_string(i + 1) + ", column " + std::to_string(j + 1) +
-                        ": " + Quoted(text) + " is not a number";
-                return false;
-            }
-            if (j >= i) out(i, j) = ParseCellText(text);
-        }
-    }
-    MirrorUpper(out);
-    return true;
-}
-
-// The mass a direction's table shows with: an effective mass and its share.
 void AppendModesTable(std::string& out, const DynamicRun& run)
 {
     const DynamicCalculation& c = run.calculation;
@@ -123,9 +76,18 @@ std::optional<SymmetricPencil> ParseDynamicRows(std::string_view kRows, std::str
         error = why;
         return std::nullopt;
     }
+    // The rows as a file's problem holds them: one reader of them.
+    ProblemLines lines;
+    lines.cap = MaxDynamicOrder;
+    std::string text;
+    for (std::size_t m = 0; m < 2; ++m) {
+        lines.section = static_cast<int>(m);
+        for (const std::string_view row : SplitRows(m == 0 ? kRows : mRows, false)) lines.Add(LineKind::Row, row, 0, text);
+    }
     SymmetricPencil p;
-    const int n = static_cast<int>(count);
-    if (!Fill(kRows, 'K', n, p.K, error) || !Fill(mRows, 'M', n, p.M, error)) return std::nullopt;
+    std::int64_t line = 0;
+    error = lines.Whole(text, p.K, p.M, line);
+    if (!error.empty()) return std::nullopt;
     return p;
 }
 
@@ -151,10 +113,12 @@ std::string DynamicPlainOutput(const DynamicRun& run)
     return out;
 }
 
-std::string DynamicJsonOutput(const DynamicRun& run)
+std::string DynamicJsonOutput(const DynamicRun& run, std::int64_t line)
 {
     const DynamicCalculation& c = run.calculation;
-    std::string out = "{\"n\": " + std::to_string(c.n) + ", \"messages\": [";
+    std::string out = "{";
+    if (line > 0) out += "\"line\": " + std::to_string(line) + ", ";
+    out += "\"n\": " + std::to_string(c.n) + ", \"messages\": [";
     AppendJsonString(out, c.message);
     out += "], \"reports\": [";
     const auto values = [&] {

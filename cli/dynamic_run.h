@@ -3,6 +3,7 @@
 // for a person or as one JSON object with the keys of the small models'.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,7 +36,8 @@ struct DynamicRun {
 DynamicRun RunDynamic(const SymmetricPencil& pencil, bool modes, int first, const std::vector<Direction>& directions);
 
 std::string DynamicPlainOutput(const DynamicRun& run);
-std::string DynamicJsonOutput(const DynamicRun& run);
+// line > 0: "line": L first, as each object of a stream of problems has.
+std::string DynamicJsonOutput(const DynamicRun& run, std::int64_t line = 0);
 
 // 0 when an eigenvalue report was shown, 1 otherwise.
 inline int ExitStatusOf(const DynamicRun& run) { return run.calculation.report ? 0 : 1; }

@@ -98,8 +98,7 @@ int RunFile(const std::string& path, const varno::StreamOptions& options, std::o
 }
 
 // A model beyond the grid's size, on the dynamic-size path.
-int RunLarge(const varno::SymmetricPencil& pencil, const varno::StreamOptions& options, const varno::ModalOptions& modal,
-             int first)
+int RunLarge(const varno::SymmetricPencil& pencil, const varno::StreamOptions& options, const varno::ModalOptions& modal)
 {
     if (modal.rayleigh || modal.normalisation)
         return Fail("--rayleigh and --normalise take models of at most " + std::to_string(varno::MaxOrder) +
@@ -107,7 +106,7 @@ int RunLarge(const varno::SymmetricPencil& pencil, const varno::StreamOptions& o
     if (!modal.directions.empty() && modal.directions.size() != static_cast<std::size_t>(pencil.n()))
         return Fail("--directions gives " + std::to_string(modal.directions.size()) +
                     " directions; the model has " + std::to_string(pencil.n()) + " degrees of freedom");
-    const varno::DynamicRun run = varno::RunDynamic(pencil, options.modes || modal.any(), first, modal.directions);
+    const varno::DynamicRun run = varno::RunDynamic(pencil, options.modes || modal.any(), modal.first, modal.directions);
     varno::FdSink out(STDOUT_FILENO, "standard output");
     if (!out.Write(options.json ? varno::DynamicJsonOutput(run) : varno::DynamicPlainOutput(run))) return Fail(out.error);
     return varno::ExitStatusOf(run);
@@ -127,7 +126,6 @@ int main(int argc, char** argv)
     std::optional<std::string> mFile;
     bool forceRoles = false;
     varno::ModalOptions modal;
-    int first = 0;
     for (int a = 1; a < argc; ++a) {
         const std::string_view arg = argv[a];
         if (arg == "--json") {
@@ -156,8 +154,8 @@ int main(int argc, char** argv)
         } else if (arg == "--first") {
             if (a + 1 >= argc) return Fail("--first needs a number of modes");
             const std::string_view count = argv[++a];
-            const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), first);
-            if (ec != std::errc() || end != count.data() + count.size() || first < 1)
+            const auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), modal.first);
+            if (ec != std::errc() || end != count.data() + count.size() || modal.first < 1)
                 return Fail("--first needs a number of modes from 1 on, not \"" + std::string(count) + "\"");
             options.modes = true;
         } else if (arg == "--directions" || arg == "--rayleigh" || arg == "--normalise") {
@@ -229,7 +227,7 @@ int main(int argc, char** argv)
                                                                     .cap = varno::MaxDynamicOrder});
         if (model.problemFile) return Fail(model.error + ": give it as FILE, not as --k-file or --m-file");
         if (!model.ok()) return Fail(model.error);
-        if (model.n > varno::MaxOrder) return RunLarge({model.k, model.m}, options, modal, first);
+        if (model.n > varno::MaxOrder) return RunLarge({model.k, model.m}, options, modal);
         parsed.problem.n = model.n;
         for (std::size_t i = 0; i < static_cast<std::size_t>(model.n); ++i)
             for (std::size_t j = i; j < static_cast<std::size_t>(model.n); ++j) {
@@ -245,7 +243,7 @@ int main(int argc, char** argv)
             std::string error;
             const std::optional<varno::SymmetricPencil> pencil = varno::ParseDynamicRows(*kRows, *mRows, error);
             if (!pencil) return Fail(error);
-            return RunLarge(*pencil, options, modal, first);
+            return RunLarge(*pencil, options, modal);
         }
         parsed = varno::ParseRowsArguments(*kRows, *mRows, options.strict);
         if (!parsed.ok()) return Fail(parsed.Message());

@@ -209,7 +209,7 @@ public:
         }
         if (!readError_.empty() && !failed_) {
             // What was read whole is answered; the problem being read is not.
-            open_ = {};
+            open_ = Fresh();
             if (problems_ > 0) Finish();
         }
         Flush();
@@ -283,11 +283,10 @@ private:
     void FinishOpen()
     {
         Unit unit{std::move(open_), ++problems_};
-        for (auto& rows : unit.lines.rows)
-            for (auto& row : rows) row.offset += batch_->text.size();
+        unit.lines.ShiftOffsets(batch_->text.size());
         batch_->text += openText_;
         batch_->units.push_back(std::move(unit));
-        open_ = {};
+        open_ = Fresh();
         openText_.clear();
         // The first problem waits: without stream, its form depends on whether a second follows.
         if (batch_->Full() && (options_.stream || problems_ > 1)) Submit();
@@ -393,7 +392,14 @@ private:
     std::deque<std::unique_ptr<Batch>> inFlight_;  // with the workers, in input order
     std::vector<std::unique_ptr<Batch>> spare_;
     LineSplitter<Reader> lines_{*this};
-    ProblemLines open_;  // the problem being read
+    // Problems of any n the dynamic-size path takes.
+    static ProblemLines Fresh()
+    {
+        ProblemLines lines;
+        lines.cap = MaxDynamicOrder;
+        return lines;
+    }
+    ProblemLines open_ = Fresh();  // the problem being read
     std::string openText_;
     std::int64_t problems_ = 0;
     std::int64_t answered_ = 0;

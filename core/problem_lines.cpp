@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <span>
 
+#include "core/message_text.h"
+#include "core/number_text.h"
+
 namespace varno {
 namespace {
 
@@ -98,15 +101,29 @@ void ProblemLines::Add(LineKind kind, std::string_view line, std::int64_t number
     }
     const auto s = static_cast<std::size_t>(section);
     const std::size_t index = count[s]++;
-    if (index >= Kept || !reason.empty()) return;  // only counted
+    if (index >= static_cast<std::size_t>(std::max(cap, MaxOrder)) || !reason.empty()) return;  // only counted
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (bytes + line.size() > MaxProblemBytes) {
-        Fault("the rows of this problem hold more than 1 MiB", number);
+    // A small problem's rows stay small; only rows beyond the grid's may hold more.
+    const bool large = count[0] > Kept;
+    if (bytes + line.size() > (large ? MaxDynamicProblemBytes : MaxProblemBytes)) {
+        Fault(large ? "the rows of this problem hold more than 512 MiB" : "the rows of this problem hold more than 1 MiB",
+              number);
         return;
     }
-    rows[s][index] = {text.size(), line.size(), number};
+    if (index < Kept)
+        rows[s][index] = {text.size(), line.size(), number};
+    else
+        more[s].push_back({text.size(), line.size(), number});
     text.append(line);
     bytes += line.size();
+}
+
+void ProblemLines::ShiftOffsets(std::size_t by)
+{
+    for (std::size_t m = 0; m < 2; ++m) {
+        for (Row& row : rows[m]) row.offset += by;
+        for (Row& row : more[m]) row.offset += by;
+    }
 }
 
 void ProblemLines::AddOversizeRow(std::int64_t number)
@@ -144,6 +161,8 @@ std::string ProblemLines::Check(std::string_view text, std::array<UpperTexts, 2>
         return std::string();
     };
     const auto order = [](std::size_t r) { return r >= 2 && r <= Kept; };
+    if (count[0] > Kept && cap > MaxOrder)
+        return "K has " + RowCount(count[0]) + "; n must be 2 to " + std::to_string(cap) + hint(0);
     if (!order(count[0])) return "K has " + RowCount(count[0]) + "; n must be " + OrdersAllowed() + hint(0);
     const auto n = static_cast<int>(count[0]);
     const auto rowFault = [&](std::size_t m) {
@@ -181,6 +200,7 @@ bool ProblemLines::CertainlyMalformed(std::string_view text) const
 {
     if (!reason.empty()) return true;
     if (section < 1) return false;
+    if (Large()) return count[1] > count[0];  // its rows are read once whole
     if (count[0] < 2 || count[0] > Kept || count[1] > count[0]) return true;
     const auto n = static_cast<int>(count[0]);
     for (std::size_t m = 0; m < 2; ++m) {
@@ -190,6 +210,71 @@ bool ProblemLines::CertainlyMalformed(std::string_view text) const
         if (!ReadUpperRows(std::span(views.data(), kept), 'X', n, texts).empty()) return true;
     }
     return false;
+}
+
+}  // namespace varno
+
+namespace varno {
+
+std::string ProblemLines::Whole(std::string_view text, DenseMatrix& k, DenseMatrix& m, std::int64_t& line) const
+{
+    line = 0;
+    if (!reason.empty()) {
+        line = errorLine;
+        return reason;
+    }
+    const std::size_t n = count[0];
+    for (std::size_t w = 0; w < 2; ++w) {
+        // K's own faults come before a count of M's rows that is off.
+        if (w == 1 && count[1] != n) {
+            line = count[1] > 0 && count[1] <= static_cast<std::size_t>(cap) ? RowAt(1, count[1] - 1).line : mLine;
+            return "K has " + RowCount(n) + " but M has " + std::to_string(count[1]);
+        }
+        DenseMatrix& x = w == 0 ? k : m;
+        const char name = w == 0 ? 'K' : 'M';
+        x = DenseMatrix(static_cast<int>(n));
+        for (std::size_t i = 0; i < n; ++i) {
+            const Row& row = RowAt(w, i);
+            const std::string_view t = text.substr(row.offset, row.size);
+            std::size_t entries = 0;
+            for (std::size_t at = 0;;) {
+                at = t.find_first_not_of(" \t", at);
+                if (at == std::string_view::npos) break;
+                at = std::min(t.find_first_of(" \t", at), t.size());
+                ++entries;
+            }
+            if (entries != n && entries != n - i) {
+                line = row.line;
+                return "row " + std::to_string(i + 1) + " of " + name + " has " + std::to_string(entries) +
+                       (entries == 1 ? " entry" : " entries") + "; expected " +
+                       (i > 0 ? std::to_string(n - i) + " or " : std::string()) + std::to_string(n);
+            }
+            std::size_t j = entries == n ? 0 : i;
+            for (std::size_t at = 0;;) {
+                at = t.find_first_not_of(" \t", at);
+                if (at == std::string_view::npos) break;
+                const std::size_t end = std::min(t.find_first_of(" \t", at), t.size());
+                const std::string_view entry = t.substr(at, end - at);
+                // Larger models come from programs, not hands: an entry not
+                // read whole is a fault, never half-read.
+                if (NumberPrefixLength(entry) != entry.size()) {
+                    line = row.line;
+                    return std::string(1, name) + " row " + std::to_string(i + 1) + ", column " + std::to_string(j + 1) +
+                           ": " + Quoted(entry) + " is not a number";
+                }
+                if (j >= i) x(static_cast<int>(i), static_cast<int>(j)) = ParseCellText(entry);
+                ++j;
+                at = end;
+            }
+        }
+        MirrorUpper(x);
+    }
+    if (!directions.empty() && directions.size() != n) {
+        line = directionsLine;
+        return "the directions line gives " + std::to_string(directions.size()) +
+               (directions.size() == 1 ? " label" : " labels") + " for n = " + std::to_string(n);
+    }
+    return {};
 }
 
 }  // namespace varno

@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "core/dense_matrix.h"
 #include "core/direction.h"
 #include "core/matrix_rows.h"
 #include "core/order.h"
@@ -30,6 +31,9 @@ bool MayStartProblems(std::string_view prefix);
 // A problem whose rows hold more text than this is malformed: what is read
 // into memory stays bounded whatever the input.
 inline constexpr std::size_t MaxProblemBytes = std::size_t{1} << 20;
+// The same for a problem of more than MaxOrder rows (a reader that takes
+// them): a model of MaxDynamicOrder, every entry written in full, fits.
+inline constexpr std::size_t MaxDynamicProblemBytes = std::size_t{1} << 29;
 
 // "1 row", "3 rows".
 std::string RowCount(std::size_t rows);
@@ -56,12 +60,16 @@ struct ProblemLines {
         std::int64_t line = 0;
     };
     static constexpr auto Kept = static_cast<std::size_t>(MaxOrder);
+    // The largest n taken: MaxOrder for the grid; a reader that runs larger
+    // problems on the dynamic-size path sets MaxDynamicOrder.
+    int cap = MaxOrder;
     std::int64_t kLine = 0;  // its line "K"; 0 before it
     std::int64_t mLine = 0;  // its line "M"; 0 before it
     int section = -1;        // -1 before "K", 0 in K's rows, 1 in M's
     bool any = false;        // a line "K", "M" or a row was seen
     std::array<std::size_t, 2> count{};          // rows of K and of M
     std::array<std::array<Row, Kept>, 2> rows{};  // the first MaxOrder of each, kept
+    std::array<std::vector<Row>, 2> more;          // those after them, up to cap
     std::size_t bytes = 0;                        // of the rows kept
     std::string reason;                           // the first fault in line order
     std::int64_t errorLine = 0;
@@ -73,15 +81,25 @@ struct ProblemLines {
     void Add(LineKind kind, std::string_view line, std::int64_t number, std::string& text);
     // A row of more than MaxProblemBytes, seen but not kept.
     void AddOversizeRow(std::int64_t number);
-    // M has as many rows as K, and K has 2 ... MaxOrder: nothing later can belong to it.
+    // M has as many rows as K, and K has 2 ... cap: nothing later can belong to it.
     bool Complete() const
     {
-        return section == 1 && count[0] >= 2 && count[0] <= Kept && count[1] == count[0];
+        return section == 1 && count[0] >= 2 && count[0] <= static_cast<std::size_t>(cap) && count[1] == count[0];
     }
+    // A problem of more rows than the grid holds, which Whole reads.
+    bool Large() const { return count[0] > Kept && count[0] <= static_cast<std::size_t>(cap); }
+    // Row r (0-based) of matrix m, as kept.
+    const Row& RowAt(std::size_t m, std::size_t r) const { return r < Kept ? rows[m][r] : more[m][r - Kept]; }
+    // Moves every row's offset on by by: the text was put after another.
+    void ShiftOffsets(std::size_t by);
     // The entry texts of K (texts[0]) and M (texts[1]), n = count[0]; or the
     // first fault, with its line in line (0 where no line is to blame).
     // text as given to Add.
     std::string Check(std::string_view text, std::array<UpperTexts, 2>& texts, std::int64_t& line) const;
+    // The same for a Large problem: K and M whole and symmetric (k, m), each
+    // row n entries or the n - i + 1 from the diagonal on, every entry a
+    // number read whole.
+    std::string Whole(std::string_view text, DenseMatrix& k, DenseMatrix& m, std::int64_t& line) const;
     // Whether no line still to come could make the problem whole: a reader
     // that answers each problem as soon as it can answers it now.
     bool CertainlyMalformed(std::string_view text) const;

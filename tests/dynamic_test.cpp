@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/dynamic_run.h"
+#include "cli/problem_stream.h"
 #include "certified/dynamic/enclosures.h"
 #include "core/model_import.h"
 
@@ -333,9 +334,9 @@ TEST(Dynamic, RefusedBySize)
     }
     std::string error;
     EXPECT_FALSE(ParseDynamicRows("1;2;3;4;5;6;7", "1;1;1;1;1;1", error));
-    EXPECT_EQ(error, "K row 1 has 1 entries; expected 7");
+    EXPECT_EQ(error, "row 1 of K has 1 entry; expected 7");
     EXPECT_FALSE(ParseDynamicRows("1 0 0 0 0 0 0;1 0 0 0 0 0;1 0 0 0 0;1 0 0 0;1 0 0;1 0;1", "1;1;1;1;1;1", error));
-    EXPECT_EQ(error, "M has 6 rows but K has 7");
+    EXPECT_EQ(error, "K has 7 rows but M has 6");
 }
 
 }  // namespace
@@ -363,6 +364,57 @@ TEST(Dynamic, MissedEigenvalueIsFoundByTheCount)
     EXPECT_LE(e.lo[1], truth);
     EXPECT_GE(e.hi[1], truth);
     EXPECT_LT(e.hi[1] - e.lo[1], 1e-10 * truth);
+}
+
+}  // namespace
+}  // namespace varno::test
+
+namespace varno::test {
+namespace {
+
+// A file of problems of any n, small and large mixed, as the batch command streams it.
+std::string Problem(int n, const char* kRowFault = nullptr, int mRows = -1)
+{
+    std::string text = "K\n";
+    for (int i = 0; i < n; ++i) {
+        for (int j = i; j < n; ++j) text += (j == i ? "2" : j == i + 1 ? "-1" : "0") + std::string(j + 1 < n ? " " : "\n");
+        if (i == 0 && kRowFault != nullptr) text.replace(text.rfind('\n') - 1, 1, kRowFault);
+    }
+    text += "M\n";
+    for (int i = 0; i < (mRows < 0 ? n : mRows); ++i) {
+        text += "1";
+        for (int j = i + 1; j < n; ++j) text += " 0";
+        text += "\n";
+    }
+    return text;
+}
+
+TEST(Dynamic, FilesHoldProblemsOfAnySize)
+{
+    struct Case {
+        const char* name;
+        std::string input;
+        int status;
+        std::vector<std::string> out;  // each in the output, in order
+        std::string err;
+    } cases[] = {
+        {"small_then_large", Problem(4) + Problem(9), 0,
+         {"{\"line\": 1, \"n\": 4", "{\"line\": 11, \"n\": 9", "lambda9 =      3.9021 "}, ""},
+        {"large_row_not_a_number", Problem(8, "x"), 2, {}, "K row 1, column 8: \"x\" is not a number"},
+        {"large_row_missing", Problem(8, nullptr, 7), 2, {}, "K has 8 rows but M has 7"},
+    };
+    for (const Case& c : cases) {
+        std::string out, err;
+        StreamOptions options;
+        options.json = true;
+        EXPECT_EQ(RunProblemText(c.input, out, err, options), c.status) << c.name;
+        std::size_t at = 0;
+        for (const std::string& piece : c.out) {
+            at = out.find(piece, at);
+            EXPECT_NE(at, std::string::npos) << c.name << ": " << piece << "\n" << out;
+        }
+        EXPECT_NE(err.find(c.err), std::string::npos) << c.name << ": " << err;
+    }
 }
 
 }  // namespace
