@@ -49,6 +49,7 @@ bench:
 	  --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null | python3 bench/table.py
 	python3 bench/startup.py build-bench/bin/varno-startup-probe
 	$(BENCH_PYTHON) bench/stream.py build-bench/bin/varno-cli build-bench
+	$(BENCH_PYTHON) bench/large.py build-bench/bin/varno-cli build-bench
 
 # libFuzzer with ASan and UBSan; FUZZ_SECONDS per target.
 FUZZ_SECONDS ?= 60

@@ -66,3 +66,25 @@ for label, num, den, want in (("certified/6 / eigen/6", "certified/6", "eigen/6"
 print(f"{'calculate/6':<20}{median['calculate/6']:>7.0f} ns")
 calc = median["calculate/4"]
 print(f"{'calculate/4':<20}{calc:>7.0f} ns  target < 1000 ns   {'met' if calc < 1000 else 'NOT met'}")
+
+# The dynamic-size path beside dsygvd on the same pencils, and how its time
+# grows with n (least squares on log time against log n, n >= 100).
+sizes = [n for n in (10, 30, 100, 300, 1000) if f"dynamic-certified/{n}" in median]
+if sizes:
+    import math
+    print()
+    print(f"{'us per pencil':<22}" + "".join(f"{'n = ' + str(n):>12}" for n in sizes))
+    for name in ("dynamic-certified", "dsygvd-values", "dynamic-modes", "dsygvd-vectors"):
+        print(f"{name:<22}" + "".join(f"{median[f'{name}/{n}'] / 1e3:>12.1f}" for n in sizes))
+    for num, den, label in (("dynamic-certified", "dsygvd-values", "values"), ("dynamic-modes", "dsygvd-vectors", "modes")):
+        ratios = [median[f"{num}/{n}"] / median[f"{den}/{n}"] for n in sizes]
+        worst = max(r for n, r in zip(sizes, ratios) if n >= 100)
+        print(f"{num + ' / ' + den:<40}" + "".join(f"{r:>7.2f}x" for r in ratios) +
+              f"   target <= 2x for n >= 100   {'met' if worst <= 2.0 else 'NOT met'}")
+    big = [n for n in sizes if n >= 100]
+    for name in ("dynamic-certified", "dynamic-modes", "dsygvd-vectors"):
+        xs = [math.log(n) for n in big]
+        ys = [math.log(median[f"{name}/{n}"]) for n in big]
+        mx, my = sum(xs) / len(xs), sum(ys) / len(ys)
+        slope = sum((x - mx) * (y - my) for x, y in zip(xs, ys)) / sum((x - mx) ** 2 for x in xs)
+        print(f"{name:<22} time ~ n^{slope:.2f} (n = {big[0]} to {big[-1]})")

@@ -10,7 +10,7 @@ declare -A packages=(
   [test]="googletest libgtest-dev libgmock-dev liblapack-dev locales-all fonts-dejavu-core desktop-file-utils appstream
           groff-base dpkg-dev file"
   [package]="dpkg-dev file"
-  [bench]="libbenchmark-dev liblapack-dev libeigen3-dev python3 python3-numpy"
+  [bench]="libbenchmark-dev liblapack-dev libopenblas-dev libeigen3-dev python3 python3-numpy python3-scipy"
   [fuzz]="clang libclang-rt-14-dev liblapack-dev"
   [shots]="xvfb xauth"
 )
