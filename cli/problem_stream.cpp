@@ -1,5 +1,7 @@
 #include "cli/problem_stream.h"
 
+#include "certified/dynamic/kernel_threads.h"
+
 #include <sched.h>
 
 #include <algorithm>
@@ -177,7 +179,11 @@ public:
     Reader(ByteSink& out, ByteSink& err, const StreamOptions& options, ProgressObserver* progress)
         : out_(out), err_(err), options_(options), progress_(progress), batch_(NewBatch())
     {
-        if (options.jobs > 1) workers_ = std::make_unique<Workers>(options.jobs, options);
+        if (options.jobs > 1) {
+            workers_ = std::make_unique<Workers>(options.jobs, options);
+            // The workers share out the cores; the kernels must not share each one out again.
+            if (workers_->Started()) LimitKernelThreads(1);
+        }
         if (workers_ && !workers_->Started()) workers_.reset();  // all the work on this thread, then
     }
 
