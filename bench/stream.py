@@ -30,11 +30,19 @@ except ImportError:
     print("NumPy is not installed (scripts/install-deps.sh bench): no batched reference")
 
 
+# n = 10 goes the dynamic-size path, one problem after another: fewer of them.
+COUNT_OF = {10: 100_000}
+
+
+def count_of(n):
+    return min(count, COUNT_OF.get(n, count))
+
+
 def generate(n, path):
     """Random symmetric K in [-1, 1], M = G G^T + 0.1 I, full precision."""
     rng = random.Random(20261208 + n)
     with open(path, "w") as f:
-        for _ in range(count):
+        for _ in range(count_of(n)):
             g = [[rng.uniform(-1, 1) for _ in range(n)] for _ in range(n)]
             k = [[rng.uniform(-1, 1) for _ in range(n)] for _ in range(n)]
             m = [[sum(g[i][t] * g[j][t] for t in range(n)) + (0.1 if i == j else 0.0)
@@ -49,12 +57,12 @@ def generate(n, path):
 
 def stacked(n, path):
     """The file's problems as two arrays of full symmetric matrices."""
-    k = np.zeros((count, n, n))
-    m = np.zeros((count, n, n))
+    k = np.zeros((count_of(n), n, n))
+    m = np.zeros((count_of(n), n, n))
     with open(path) as f:
         lines = f.read().split("\n")
     at = 0
-    for p in range(count):
+    for p in range(count_of(n)):
         for target in (k, m):
             at += 1  # the line "K" or "M"
             for i in range(n):
@@ -93,8 +101,8 @@ def cli_seconds(command, source, answers):
         return time.perf_counter() - start
 
 
-def summary(seconds):
-    rates = sorted(count / s for s in seconds)
+def summary(seconds, problems):
+    rates = sorted(problems / s for s in seconds)
     return statistics.median(rates), rates[0], rates[-1]
 
 
@@ -105,14 +113,38 @@ answers = os.path.join("/dev/shm" if os.path.isdir("/dev/shm") else workdir, f"v
 results = {}
 # n = 6, the largest the program takes, answered by the certified numerics
 # alone: its --json beside the closed forms'.
-modes_of = {2: ("plain", "json"), 3: ("plain", "json"), 4: ("plain", "json"), 6: ("json",)}
+modes_of = {2: ("plain", "json"), 3: ("plain", "json"), 4: ("plain", "json"), 6: ("json",), 10: ("json",)}
+# A script that does what the batch command does for n = 10 with SciPy:
+# reads the same file, solves each pencil, writes one JSON line each.
+SCIPY_RUN = """
+import sys, json, numpy as np, scipy.linalg
+out = open(sys.argv[2], "w")
+lines = open(sys.argv[1]).read().split("\\n")
+n, at = int(sys.argv[3]), 0
+while at + 2 * n + 2 <= len(lines):
+    mats = []
+    for _ in range(2):
+        at += 1
+        a = np.zeros((n, n))
+        for i in range(n):
+            row = [float(x) for x in lines[at].split()]
+            at += 1
+            a[i, i:] = row
+            a[i:, i] = row
+        mats.append(a)
+    out.write(json.dumps({"n": n, "eigenvalues": scipy.linalg.eigh(mats[0], mats[1], eigvals_only=True).tolist()}) + "\\n")
+"""
+try:
+    import scipy  # noqa: F401
+except ImportError:
+    scipy = None
 for n in modes_of:
-    source = os.path.join(workdir, f"problems-{n}-{count}.txt")
+    source = os.path.join(workdir, f"problems-{n}-{count_of(n)}.txt")
     if not os.path.exists(source):
         generate(n, source)
     arrays = None
     if np is not None:
-        arrays = [os.path.join(workdir, f"problems-{n}-{count}-{name}.npy") for name in "km"]
+        arrays = [os.path.join(workdir, f"problems-{n}-{count_of(n)}-{name}.npy") for name in "km"]
         if not all(os.path.exists(a) for a in arrays):
             for path, stack in zip(arrays, stacked(n, source)):
                 np.save(path, stack)
@@ -120,6 +152,7 @@ for n in modes_of:
         times = {name: [] for name, _ in kinds}
         times["numpy"] = []
         times["numpy warm"] = []
+        times["scipy script"] = []
         for _ in range(runs):
             for name, command in kinds:
                 times[name].append(cli_seconds(command + (["--json"] if mode == "json" else []), source, answers))
@@ -127,24 +160,31 @@ for n in modes_of:
                 first, again = numpy_seconds(arrays)
                 times["numpy"].append(first)
                 times["numpy warm"].append(again)
+            if scipy is not None and n == 10:
+                start = time.perf_counter()
+                subprocess.run([sys.executable, "-c", SCIPY_RUN, source, answers, str(n)], check=True)
+                times["scipy script"].append(time.perf_counter() - start)
         for name, seconds in times.items():
             if seconds:
-                results[(n, mode if not name.startswith("numpy") else "json", name)] = summary(seconds)
+                results[(n, mode if not name.startswith(("numpy", "scipy")) else "json", name)] = summary(seconds, count_of(n))
 
-print(f"batch command, {count:,} problems per n, file to file; problems a second, "
+print(f"batch command, {count:,} problems per n ({COUNT_OF[10]:,} for n = 10), file to file; problems a second, "
       f"median of {runs} (slowest to fastest); {os.cpu_count()} cores, default -j {len(os.sched_getaffinity(0))}")
-names = [name for name, _ in kinds] + (["numpy", "numpy warm"] if np is not None else [])
+names = [name for name, _ in kinds] + (["numpy", "numpy warm"] if np is not None else []) + ["scipy script"]
 for n in modes_of:
     for mode in modes_of[n]:
         cells = []
         for name in names:
-            r = results.get((n, "json" if name.startswith("numpy") else mode, name))  # NumPy writes nothing
+            r = results.get((n, "json" if name.startswith(("numpy", "scipy")) else mode, name))  # NumPy writes nothing
             if r is not None:
                 cells.append(f"{name} {r[0]:>9,.0f} ({r[1]:,.0f}-{r[2]:,.0f})")
         line = f"n = {n} {mode:5} " + "  ".join(cells)
         if np is not None:
             ratio = results[(n, mode, "default")][0] / results[(n, "json", "numpy")][0]
             line += f"  default/numpy {ratio:.2f}x"
+        if (n, "json", "scipy script") in results:
+            ratio = results[(n, mode, "default")][0] / results[(n, "json", "scipy script")][0]
+            line += f"  default/scipy script {ratio:.2f}x"
         print(line)
 if np is not None:
     for name in ("numpy", "numpy warm"):

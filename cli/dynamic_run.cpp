@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "certified/dynamic/directions.h"
+#include "certified/dynamic/kernel_threads.h"
 #include "cli/output_text.h"
 #include "core/matrix_rows.h"
 #include "core/message_text.h"
@@ -105,6 +106,8 @@ DynamicRun RunDynamic(const SymmetricPencil& pencil, bool modes, int first, cons
     }
     return run;
 }
+
+void KernelThreadsForAlone(int n, int cores) { LimitKernelThreads(n < 200 ? 1 : cores); }
 
 std::string DynamicPlainOutput(const DynamicRun& run)
 {

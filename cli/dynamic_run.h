@@ -35,6 +35,11 @@ struct DynamicRun {
 // all where empty) each one's participation.
 DynamicRun RunDynamic(const SymmetricPencil& pencil, bool modes, int first, const std::vector<Direction>& directions);
 
+// The BLAS threads for one problem of order n run alone: below a few
+// hundred degrees of freedom waking threads costs more than they share
+// (ten times the work at n = 10), above it all of cores help.
+void KernelThreadsForAlone(int n, int cores);
+
 std::string DynamicPlainOutput(const DynamicRun& run);
 // line > 0: "line": L first, as each object of a stream of problems has.
 std::string DynamicJsonOutput(const DynamicRun& run, std::int64_t line = 0);

@@ -106,6 +106,7 @@ int RunLarge(const varno::SymmetricPencil& pencil, const varno::StreamOptions& o
     if (!modal.directions.empty() && modal.directions.size() != static_cast<std::size_t>(pencil.n()))
         return Fail("--directions gives " + std::to_string(modal.directions.size()) +
                     " directions; the model has " + std::to_string(pencil.n()) + " degrees of freedom");
+    varno::KernelThreadsForAlone(pencil.n(), options.jobs);
     const varno::DynamicRun run = varno::RunDynamic(pencil, options.modes || modal.any(), modal.first, modal.directions);
     varno::FdSink out(STDOUT_FILENO, "standard output");
     if (!out.Write(options.json ? varno::DynamicJsonOutput(run) : varno::DynamicPlainOutput(run))) return Fail(out.error);

@@ -89,6 +89,7 @@ void Answer(Batch& batch, const StreamOptions& options, bool alone)
         ModalOptions modal = options.modal;
         if (own) modal.directions = parse.problem.directions;
         ProgramState state;
+        if (parse.problem.large && options.jobs == 1) KernelThreadsForAlone(parse.problem.n, DefaultJobs());
         const BatchRun run = RunBatch(parse.problem, state,
                                       {.eigenvalues = options.json, .modes = options.modes || modal.any()}, modal);
         // Half an answer would pass for a whole one in a script.
