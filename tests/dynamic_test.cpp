@@ -13,6 +13,7 @@
 
 #include "cli/dynamic_run.h"
 #include "cli/problem_stream.h"
+#include "driver/calculate.h"
 #include "certified/dynamic/enclosures.h"
 #include "core/model_import.h"
 
@@ -135,7 +136,7 @@ int CountBelow(const SymmetricPencil& p, L sigma, bool inverted)
     return negative;
 }
 
-enum class Family { ShearBuilding, BeamChain, RandomDefinite, Repeated, GradedMass, Massless };
+enum class Family { ShearBuilding, BeamChain, RandomDefinite, Repeated, GradedMass, Massless, Buckling };
 
 SymmetricPencil Make(Family f, int n, std::mt19937_64& rng)
 {
@@ -201,6 +202,12 @@ SymmetricPencil Make(Family f, int n, std::mt19937_64& rng)
             }
         for (int r = 2 * (n / 2); r < n; ++r) p.M(r, r) = 1.0, p.K(r, r) = 7e3;
         break;
+    case Family::Buckling:  // a column's stiffness beside a geometric stiffness of both signs
+        for (int i = 0; i < n; ++i) {
+            p.K(i, i) = 2e6 * u(rng), p.M(i, i) = 1.0;
+            if (i + 1 < n) p.K(i, i + 1) = p.K(i + 1, i) = -0.45e6, p.M(i, i + 1) = p.M(i + 1, i) = -0.9;
+        }
+        break;
     case Family::Massless:  // every third degree of freedom without mass
         for (int i = 0; i < n; ++i) {
             p.M(i, i) = i % 3 == 0 ? 0.0 : u(rng);
@@ -224,13 +231,15 @@ TEST(Dynamic, FamiliesAgainstLongDouble)
     };
     const Row rows[] = {{"shear_building", Family::ShearBuilding, false}, {"beam_chain", Family::BeamChain, false},
                         {"random_definite", Family::RandomDefinite, false}, {"repeated", Family::Repeated, false},
-                        {"graded_mass", Family::GradedMass, false},       {"massless", Family::Massless, true}};
+                        {"graded_mass", Family::GradedMass, false},       {"massless", Family::Massless, true},
+                        {"buckling", Family::Buckling, true}};
     int pencils = 0;
     for (const Row& row : rows)
         for (const int n : {7, 12, 30, 61}) {
             const SymmetricPencil p = Make(row.family, n, rng);
             const std::optional<DynamicModalResult> r = DynamicModesOf(p);
             ASSERT_TRUE(r) << row.name << " n=" << n;
+            EXPECT_EQ(r->definite, row.inverted ? DefiniteMatrix::K : DefiniteMatrix::M) << row.name << " n=" << n;
             const std::vector<L> truth = Reference(p, row.inverted);
             // The scale of the rule: |K| + |lambda| |M| over M's least, in the units the reference reduces in.
             for (int k = 0; k < n; ++k) {
@@ -248,7 +257,7 @@ TEST(Dynamic, FamiliesAgainstLongDouble)
             // The bounds' ends, by the independent count (where it is quick).
             for (const int k : {0, n / 2, n - 1}) {
                 const std::size_t u = static_cast<std::size_t>(k);
-                if (n > 30 || std::isinf(r->lambda[u])) continue;
+                if (n > 30 || std::isinf(r->lambda[u]) || row.family == Family::Buckling) continue;
                 const double lo = r->lambda[u] - r->bound[u], hi = r->lambda[u] + r->bound[u];
                 const bool inv = row.inverted;
                 // Where K is the definite one the count is of mu = 1 / lambda, which reverses the order.
@@ -295,17 +304,46 @@ TEST(Dynamic, EffectiveMassesAddUpAndVectorsAreMassNormalised)
 
 TEST(Dynamic, PencilsThatAreNotDefiniteGoToQz)
 {
-    // K = diag(1, -1, ...) beside M = diag(1, 1, ...) swapped in pairs: eigenvalues +-i each pair.
-    const int n = 8;
-    SymmetricPencil p{DenseMatrix(n), DenseMatrix(n)};
-    for (int i = 0; i < n; i += 2) p.K(i, i) = 1.0, p.K(i + 1, i + 1) = -1.0, p.M(i, i + 1) = p.M(i + 1, i) = 1.0;
-    const DynamicCalculation c = CalculateDynamic(p, false);
-    ASSERT_TRUE(c.report);
-    EXPECT_FALSE(c.modes);
-    EXPECT_TRUE(c.form.complex);
-    for (const Eigenvalue& v : c.eigenvalues) {
-        EXPECT_NEAR(std::fabs(v.im), 1.0, 1e-14);
-        EXPECT_NEAR(v.re, 0.0, 1e-14);
+    // Pairs of degrees of freedom, each its own 2 x 2 pencil: K = diag(1, -1)
+    // beside M = [0 1; 1 0] gives +-i; K = diag(1, -1) beside M = diag(1, 0)
+    // gives 1 and inf; K = M = diag(0, 1) makes the whole pencil singular.
+    enum Pair { Complex, Infinite, Singular };
+    struct Case {
+        const char* name;
+        std::vector<Pair> pairs;
+        std::vector<Eigenvalue> values;  // ordered as shown; empty: the message
+        const char* message;
+    } cases[] = {
+        {"complex", {Complex, Complex, Complex, Complex}, {{0, -1}, {0, -1}, {0, -1}, {0, -1}, {0, 1}, {0, 1}, {0, 1}, {0, 1}}, nullptr},
+        {"infinite", {Infinite, Complex, Infinite, Complex}, {{0, -1}, {0, -1}, {0, 1}, {0, 1}, {1, 0}, {1, 0}, {HUGE_VAL, 0}, {HUGE_VAL, 0}}, nullptr},
+        {"singular", {Complex, Singular, Complex, Complex}, {}, SingularPencilMessage},
+    };
+    for (const Case& c : cases) {
+        const int n = 2 * static_cast<int>(c.pairs.size());
+        SymmetricPencil p{DenseMatrix(n), DenseMatrix(n)};
+        for (int q = 0; q < n / 2; ++q) {
+            const int i = 2 * q;
+            switch (c.pairs[static_cast<std::size_t>(q)]) {
+            case Complex: p.K(i, i) = 1.0, p.K(i + 1, i + 1) = -1.0, p.M(i, i + 1) = p.M(i + 1, i) = 1.0; break;
+            case Infinite: p.K(i, i) = 1.0, p.K(i + 1, i + 1) = -1.0, p.M(i, i) = 1.0; break;
+            case Singular: p.K(i + 1, i + 1) = 1.0, p.M(i + 1, i + 1) = 1.0; break;
+            }
+        }
+        const DynamicCalculation r = CalculateDynamic(p, false);
+        EXPECT_FALSE(r.modes) << c.name;
+        if (c.message != nullptr) {
+            EXPECT_EQ(r.message, c.message) << c.name;
+            continue;
+        }
+        ASSERT_EQ(r.eigenvalues.size(), c.values.size()) << c.name;
+        for (std::size_t k = 0; k < c.values.size(); ++k) {
+            if (std::isinf(c.values[k].re))
+                EXPECT_EQ(r.eigenvalues[k].re, c.values[k].re) << c.name << " " << k;
+            else
+                EXPECT_NEAR(r.eigenvalues[k].re, c.values[k].re, 1e-14) << c.name << " " << k;
+            EXPECT_NEAR(r.eigenvalues[k].im, c.values[k].im, 1e-14) << c.name << " " << k;
+        }
+        EXPECT_TRUE(r.form.complex) << c.name;
     }
 }
 
