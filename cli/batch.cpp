@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -452,8 +453,12 @@ BatchRun RunBatch(const BatchProblem& problem, ProgramState& state, BatchExtras 
                              " labels for n = " + std::to_string(problem.n);
             return run;
         }
-        run.large = std::make_shared<const DynamicRun>(
-            RunDynamic(*problem.large, extras.modes, modal.first, modal.directions));
+        try {
+            run.large = std::make_shared<const DynamicRun>(
+                RunDynamic(*problem.large, extras.modes, modal.first, modal.directions));
+        } catch (const std::bad_alloc&) {
+            run.modalError = "not enough memory for a model of n = " + std::to_string(problem.n);
+        }
         return run;
     }
     for (std::size_t i = 0; i < static_cast<std::size_t>(problem.n); ++i)

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -115,7 +116,7 @@ int RunLarge(const varno::SymmetricPencil& pencil, const varno::StreamOptions& o
 
 }  // namespace
 
-int main(int argc, char** argv)
+int Main(int argc, char** argv)
 {
     varno::StreamOptions options;
     options.jobs = 0;  // not given
@@ -260,4 +261,15 @@ int main(int argc, char** argv)
     if (!out.Write(options.json ? varno::JsonOutput(run, 0, parsed.warnings) : varno::PlainOutput(run)))
         return Fail(out.error);
     return varno::ExitStatusOf(run);
+}
+
+int main(int argc, char** argv)
+{
+    // A model the memory cannot hold is refused by one message, not an abort;
+    // nothing has been written by then (every answer is written whole, last).
+    try {
+        return Main(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail("not enough memory for this model");
+    }
 }

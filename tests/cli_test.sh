@@ -221,6 +221,16 @@ for stack in 8192 1048576; do
     [[ $? -eq 2 ]] && cmp -s "$work/one" "$work/many"; expect "threads_limited_$stack" $?
   fi
 done
+# Models beyond the grid: a size claimed beyond the cap, refused before
+# anything is allocated; memory that cannot be had, refused by one line.
+printf '%%%%MatrixMarket matrix coordinate real symmetric\n%s %s 1\n1 1 1\n' 1000000000 1000000000 >"$work/huge_K.mtx"
+printf '%%%%MatrixMarket matrix coordinate real symmetric\n%s %s 1\n1 1 1\n' 3000 3000 >"$work/big_K.mtx"
+cp "$work/big_K.mtx" "$work/big_M.mtx"
+check model_beyond_cap 2 '' -- --k-file "$work/huge_K.mtx" --m-file "$work/big_M.mtx"
+err=$( (ulimit -v 500000; "$cli" --k-file "$work/big_K.mtx" --m-file "$work/big_M.mtx") 2>&1 >/dev/null)
+status=$?
+[[ $err == "varno-cli: not enough memory for this model" || $err == *"AddressSanitizer"* ]] && [[ $status -ne 0 ]]
+expect memory_refused $?
 # JSON: today's keys, then those asked for, and nothing not asked for.
 json=$("$cli" --json --directions x,y -k "3000 -1000; 1000" -m "10 0; 5")
 [[ $json == *'"effective_mass": 1.6666666666666643}], "directions": ["x", "y"], "by_direction": {"x": {"mass_unit": "kg", "total_mass": 10, '*'"reaches_90": 2}}, "mended": false}' && $json != *rayleigh* ]]
