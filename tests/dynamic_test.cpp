@@ -136,7 +136,7 @@ int CountBelow(const SymmetricPencil& p, L sigma, bool inverted)
     return negative;
 }
 
-enum class Family { ShearBuilding, BeamChain, RandomDefinite, Repeated, GradedMass, Massless, Buckling };
+enum class Family { ShearBuilding, BeamChain, RandomDefinite, Repeated, GradedMass, Massless, Buckling, FreeFree };
 
 SymmetricPencil Make(Family f, int n, std::mt19937_64& rng)
 {
@@ -208,6 +208,13 @@ SymmetricPencil Make(Family f, int n, std::mt19937_64& rng)
             if (i + 1 < n) p.K(i, i + 1) = p.K(i + 1, i) = -0.45e6, p.M(i, i + 1) = p.M(i + 1, i) = -0.9;
         }
         break;
+    case Family::FreeFree:  // a chain held nowhere: one rigid-body mode, lambda = 0
+        for (int i = 0; i + 1 < n; ++i) {
+            const double k = 1e4 * u(rng);
+            p.K(i, i) += k, p.K(i + 1, i + 1) += k, p.K(i, i + 1) = p.K(i + 1, i) = -k;
+        }
+        for (int i = 0; i < n; ++i) p.M(i, i) = u(rng);
+        break;
     case Family::Massless:  // every third degree of freedom without mass
         for (int i = 0; i < n; ++i) {
             p.M(i, i) = i % 3 == 0 ? 0.0 : u(rng);
@@ -232,7 +239,7 @@ TEST(Dynamic, FamiliesAgainstLongDouble)
     const Row rows[] = {{"shear_building", Family::ShearBuilding, false}, {"beam_chain", Family::BeamChain, false},
                         {"random_definite", Family::RandomDefinite, false}, {"repeated", Family::Repeated, false},
                         {"graded_mass", Family::GradedMass, false},       {"massless", Family::Massless, true},
-                        {"buckling", Family::Buckling, true}};
+                        {"buckling", Family::Buckling, true},            {"free_free", Family::FreeFree, false}};
     int pencils = 0;
     for (const Row& row : rows)
         for (const int n : {7, 12, 30, 61}) {
@@ -254,6 +261,7 @@ TEST(Dynamic, FamiliesAgainstLongDouble)
                 EXPECT_LE(err, 1e-11L * std::fabs(truth[u]) + 1e-13L * std::fabs(truth.back()))
                     << row.name << " n=" << n << " k=" << k;
             }
+            if (row.family == Family::FreeFree) EXPECT_EQ(r->omega[0], 0.0) << "n=" << n;  // rigid body: no period
             // The bounds' ends, by the independent count (where it is quick).
             for (const int k : {0, n / 2, n - 1}) {
                 const std::size_t u = static_cast<std::size_t>(k);
@@ -337,10 +345,11 @@ TEST(Dynamic, PencilsThatAreNotDefiniteGoToQz)
         }
         ASSERT_EQ(r.eigenvalues.size(), c.values.size()) << c.name;
         for (std::size_t k = 0; k < c.values.size(); ++k) {
-            if (std::isinf(c.values[k].re))
+            if (std::isinf(c.values[k].re)) {
                 EXPECT_EQ(r.eigenvalues[k].re, c.values[k].re) << c.name << " " << k;
-            else
+            } else {
                 EXPECT_NEAR(r.eigenvalues[k].re, c.values[k].re, 1e-14) << c.name << " " << k;
+            }
             EXPECT_NEAR(r.eigenvalues[k].im, c.values[k].im, 1e-14) << c.name << " " << k;
         }
         EXPECT_TRUE(r.form.complex) << c.name;
