@@ -261,7 +261,9 @@ TEST(Dynamic, FamiliesAgainstLongDouble)
                 EXPECT_LE(err, 1e-11L * std::fabs(truth[u]) + 1e-13L * std::fabs(truth.back()))
                     << row.name << " n=" << n << " k=" << k;
             }
-            if (row.family == Family::FreeFree) EXPECT_EQ(r->omega[0], 0.0) << "n=" << n;  // rigid body: no period
+            if (row.family == Family::FreeFree) {
+                EXPECT_EQ(r->omega[0], 0.0) << "n=" << n;  // rigid body: no period
+            }
             // The bounds' ends, by the independent count (where it is quick).
             for (const int k : {0, n / 2, n - 1}) {
                 const std::size_t u = static_cast<std::size_t>(k);
