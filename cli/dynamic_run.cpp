@@ -24,11 +24,10 @@ void AppendModesTable(std::string& out, const DynamicRun& run)
         return;
     }
     const DynamicModalResult& r = *c.modes;
-    const std::size_t shown = run.first > 0 ? std::min<std::size_t>(static_cast<std::size_t>(run.first), static_cast<std::size_t>(r.n))
-                                           : static_cast<std::size_t>(r.n);
+    const std::size_t shown = r.lambda.size();
     out += "Modes\n mode          lambda     bound       omega           f           T\n";
     for (std::size_t k = 0; k < shown; ++k) {
-        AppendG(out, static_cast<double>(k + 1), 5, 1);
+        AppendG(out, static_cast<double>(k + 1), 5, 10);
         AppendCell(out, r.lambda[k], 16, 8);
         const std::string bound = BoundText(r.bound[k]);
         out.append(bound.size() < 10 ? 10 - bound.size() : 1, ' ');
@@ -52,7 +51,7 @@ void AppendModesTable(std::string& out, const DynamicRun& run)
         AppendG(out, d.totalMass, 0, 5);
         out += " " + unit + "\n mode       gamma   eff. mass    share   cumul.\n";
         for (std::size_t k = 0; k < shown; ++k) {
-            AppendG(out, static_cast<double>(k + 1), 5, 1);
+            AppendG(out, static_cast<double>(k + 1), 5, 10);
             AppendCell(out, d.participation[k], 12, 5);
             AppendCell(out, d.effectiveMass[k], 12, 5);
             AppendShare(out, d.share[k], 9, false);
@@ -98,7 +97,7 @@ DynamicRun RunDynamic(const SymmetricPencil& pencil, bool modes, int first, cons
     run.modes = modes;
     run.first = first;
     run.directions = directions;
-    run.calculation = CalculateDynamic(pencil, modes);
+    run.calculation = CalculateDynamic(pencil, modes, first);
     if (modes && run.calculation.modes) {
         const std::vector<Direction> labels =
             directions.empty() ? std::vector<Direction>(static_cast<std::size_t>(pencil.n()), Direction::X) : directions;
@@ -148,7 +147,7 @@ std::string DynamicJsonOutput(const DynamicRun& run, std::int64_t line)
         } else {
             const DynamicModalResult& r = *c.modes;
             const std::size_t n = static_cast<std::size_t>(r.n);
-            const std::size_t shown = run.first > 0 ? std::min<std::size_t>(static_cast<std::size_t>(run.first), n) : n;
+            const std::size_t shown = r.lambda.size();
             const DirectionParticipation* all = run.directions.empty() && !run.byDirection.empty() ? &run.byDirection[0] : nullptr;
             out += '[';
             for (std::size_t k = 0; k < shown; ++k) {

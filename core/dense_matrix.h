@@ -11,11 +11,16 @@
 namespace varno {
 
 struct DenseMatrix {
-    int n = 0;
+    int n = 0;              // rows
+    int columns = 0;        // n, but for a block of vectors
     std::vector<double> a;  // a[i + j n], 0-based
 
     DenseMatrix() = default;
-    explicit DenseMatrix(int order) : n(order), a(static_cast<std::size_t>(order) * static_cast<std::size_t>(order)) {}
+    explicit DenseMatrix(int order) : DenseMatrix(order, order) {}
+    DenseMatrix(int rows, int cols)
+        : n(rows), columns(cols), a(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols))
+    {
+    }
 
     double& operator()(int i, int j) { return a[Index(i, j)]; }
     double operator()(int i, int j) const { return a[Index(i, j)]; }

@@ -8,7 +8,7 @@
 
 namespace varno {
 
-DynamicCalculation CalculateDynamic(const SymmetricPencil& pencil, bool withVectors)
+DynamicCalculation CalculateDynamic(const SymmetricPencil& pencil, bool withVectors, int first)
 {
     DynamicCalculation out;
     const int n = pencil.n();
@@ -32,7 +32,7 @@ DynamicCalculation CalculateDynamic(const SymmetricPencil& pencil, bool withVect
                     return out;
                 }
     }
-    out.modes = DynamicModesOf(pencil, withVectors);
+    out.modes = DynamicModesOf(pencil, withVectors, first);
     if (out.modes) {
         for (const double lambda : out.modes->lambda) out.eigenvalues.push_back({lambda, 0.0});
         out.form = QuarticForm;

@@ -25,7 +25,9 @@ struct DynamicCalculation {
 };
 
 // K and M whole and symmetric. withVectors: the modes' vectors and
-// frequencies too (the eigenvalues and bounds come either way).
-DynamicCalculation CalculateDynamic(const SymmetricPencil& pencil, bool withVectors);
+// frequencies too (the eigenvalues and bounds come either way). first > 0:
+// only the lowest that many, in the report too, where the pencil is
+// definite (DynamicModesOf).
+DynamicCalculation CalculateDynamic(const SymmetricPencil& pencil, bool withVectors, int first = 0);
 
 }  // namespace varno

@@ -9,14 +9,15 @@
 
 namespace varno {
 
-CandidatePairs DynamicCandidates(const DynamicPencil& p)
+namespace {
+
+// dsygvd's every eigenpair into y and w; false where it fails.
+bool Every(const DynamicPencil& p, DenseMatrix& y, std::vector<double>& w)
 {
-    CandidatePairs out;
     const int n = p.n;
-    const std::size_t un = static_cast<std::size_t>(n);
-    DenseMatrix y = p.a;
+    y = p.a;
     DenseMatrix factor = p.b;
-    std::vector<double> w(un);
+    w.resize(static_cast<std::size_t>(n));
     const int itype = 1;
     int info = 0;
     int lwork = -1;
@@ -27,21 +28,55 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
             &liwork, &info, 1, 1);
     lwork = std::max(1, static_cast<int>(workQuery));
     liwork = std::max(1, iworkQuery);
-    {
-        std::vector<double> work(static_cast<std::size_t>(lwork));
-        std::vector<int> iwork(static_cast<std::size_t>(liwork));
-        dsygvd_(&itype, "V", "U", &n, y.a.data(), &n, factor.a.data(), &n, w.data(), work.data(), &lwork,
-                iwork.data(), &liwork, &info, 1, 1);
-    }
-    if (info != 0) return out;
-    factor = {};
+    std::vector<double> work(static_cast<std::size_t>(lwork));
+    std::vector<int> iwork(static_cast<std::size_t>(liwork));
+    dsygvd_(&itype, "V", "U", &n, y.a.data(), &n, factor.a.data(), &n, w.data(), work.data(), &lwork, iwork.data(),
+            &liwork, &info, 1, 1);
+    return info == 0;
+}
 
-    DenseMatrix ay(n);
-    DenseMatrix by(n);
+// dsygvx's lowest count eigenpairs into y (n x count) and w.
+bool Lowest(const DynamicPencil& p, int count, DenseMatrix& y, std::vector<double>& w)
+{
+    const int n = p.n;
+    DenseMatrix a = p.a, b = p.b;
+    y = DenseMatrix(n, count);
+    w.resize(static_cast<std::size_t>(n));
+    const int itype = 1, il = 1, iu = count;
+    const double vl = 0.0, vu = 0.0, abstol = 0.0;
+    int found = 0, info = 0, lwork = -1;
+    double query = 0.0;
+    std::vector<int> iwork(5 * static_cast<std::size_t>(n)), ifail(static_cast<std::size_t>(n));
+    dsygvx_(&itype, "V", "I", "U", &n, a.a.data(), &n, b.a.data(), &n, &vl, &vu, &il, &iu, &abstol, &found, w.data(),
+            y.a.data(), &n, &query, &lwork, iwork.data(), ifail.data(), &info, 1, 1, 1);
+    lwork = std::max(8 * n, static_cast<int>(query));
+    std::vector<double> work(static_cast<std::size_t>(lwork));
+    dsygvx_(&itype, "V", "I", "U", &n, a.a.data(), &n, b.a.data(), &n, &vl, &vu, &il, &iu, &abstol, &found, w.data(),
+            y.a.data(), &n, work.data(), &lwork, iwork.data(), ifail.data(), &info, 1, 1, 1);
+    w.resize(static_cast<std::size_t>(count));
+    return info == 0 && found == count;
+}
+
+}  // namespace
+
+CandidatePairs DynamicCandidates(const DynamicPencil& p, int lowest)
+{
+    CandidatePairs out;
+    const int n = p.n;
+    DenseMatrix y;
+    std::vector<double> w;
+    out.partial = lowest > 0 && lowest < n;
+    if (!(out.partial ? Lowest(p, lowest, y, w) : Every(p, y, w))) return out;
+    const int m = y.columns;  // the pairs found
+    const std::size_t un = static_cast<std::size_t>(n);
+    const std::size_t um = static_cast<std::size_t>(m);
+
+    DenseMatrix ay(n, m);
+    DenseMatrix by(n, m);
     const double one = 1.0;
     const double zero = 0.0;
-    dgemm_("N", "N", &n, &n, &n, &one, p.a.a.data(), &n, y.a.data(), &n, &zero, ay.a.data(), &n, 1, 1);
-    dgemm_("N", "N", &n, &n, &n, &one, p.b.a.data(), &n, y.a.data(), &n, &zero, by.a.data(), &n, 1, 1);
+    dgemm_("N", "N", &n, &m, &n, &one, p.a.a.data(), &n, y.a.data(), &n, &zero, ay.a.data(), &n, 1, 1);
+    dgemm_("N", "N", &n, &m, &n, &one, p.b.a.data(), &n, y.a.data(), &n, &zero, by.a.data(), &n, 1, 1);
 
     // |a| |Y| bounds a Y's rounding componentwise; it is a bound, not a
     // value, so single precision serves, at twice the speed: each entry is
@@ -56,19 +91,14 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
     for (std::size_t i = 0; i < absY32.size(); ++i) absY32[i] = static_cast<float>(std::fabs(y.a[i]));
     {
         const float fone = 1.0f, fzero = 0.0f;
-        sgemm_("N", "N", &n, &n, &n, &fone, absA32.data(), &n, absY32.data(), &n, &fzero, absAY.data(), &n, 1, 1);
+        sgemm_("N", "N", &n, &m, &n, &fone, absA32.data(), &n, absY32.data(), &n, &fzero, absAY.data(), &n, 1, 1);
     }
     const long double grow32 = (1.0L + 1.01L * (n + 4) * 0x1p-24L);
     const long double flushed = n * 0x1p-126L;
 
-    out.nu.resize(un);
-    out.absResidual.resize(un);
-    out.absA.resize(un);
-    out.absB.resize(un);
-    out.residual.resize(un);
-    out.norm.resize(un);
-    out.massNorm.resize(un);
-    for (int k = 0; k < n; ++k) {
+    for (auto* column : {&out.nu, &out.residual, &out.norm, &out.massNorm, &out.absResidual, &out.absA, &out.absB})
+        column->resize(um);
+    for (int k = 0; k < m; ++k) {
         const double* yk = y.Column(k);
         const double* ayk = ay.Column(k);
         const double* byk = by.Column(k);
@@ -102,17 +132,18 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p)
         out.absB[u] = static_cast<double>(p.frobeniusB * len * grow) * (1.0 + 2 * DBL_EPSILON);
     }
     // Rayleigh quotients may swap neighbours that dsygvd gave in order.
-    std::vector<int> order(un);
+    std::vector<int> order(um);
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](int i, int j) { return out.nu[static_cast<std::size_t>(i)] < out.nu[static_cast<std::size_t>(j)]; });
     if (!std::is_sorted(out.nu.begin(), out.nu.end())) {
         CandidatePairs sorted;
-        sorted.y = DenseMatrix(n);
+        sorted.partial = out.partial;
+        sorted.y = DenseMatrix(n, m);
         for (auto* column : {&sorted.nu, &sorted.residual, &sorted.norm, &sorted.massNorm, &sorted.absResidual,
                              &sorted.absA, &sorted.absB})
-            column->resize(un);
-        for (std::size_t k = 0; k < un; ++k) {
+            column->resize(um);
+        for (std::size_t k = 0; k < um; ++k) {
             const std::size_t from = static_cast<std::size_t>(order[k]);
             sorted.nu[k] = out.nu[from];
             sorted.residual[k] = out.residual[from];

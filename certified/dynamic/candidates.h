@@ -17,7 +17,8 @@ namespace varno {
 struct CandidatePairs {
     bool ok = false;           // dsygvd converged
     std::vector<double> nu;    // Rayleigh quotients, ascending
-    DenseMatrix y;             // column k: the vector of nu[k]
+    DenseMatrix y;             // column k: the vector of nu[k] (n x count)
+    bool partial = false;      // the lowest count only, fewer than n
     std::vector<double> residual;  // |a y_k - nu_k b y_k|_2 as computed (long double sums, rounded up)
     std::vector<double> norm;      // |y_k|_2, rounded up
     std::vector<double> massNorm;  // y_k^T b y_k as computed
@@ -28,6 +29,9 @@ struct CandidatePairs {
     std::vector<double> absB;         // at least |y_k|^T |b| |y_k|
 };
 
-CandidatePairs DynamicCandidates(const DynamicPencil& p);
+// lowest > 0 and below n: only that many, the lowest, from dsygvx (the same
+// reduction, then bisection and inverse iteration for those alone), which
+// saves the rest's vectors and products.
+CandidatePairs DynamicCandidates(const DynamicPencil& p, int lowest = 0);
 
 }  // namespace varno

@@ -12,6 +12,7 @@ std::vector<DirectionParticipation> DynamicParticipation(const DynamicModalResul
     const int n = result.n;
     const std::size_t un = static_cast<std::size_t>(n);
     if (!result.massDefinite || labels.size() != un || result.vectors.n != n) return out;
+    const int modes = static_cast<int>(result.lambda.size());
     const double sign = result.negativeMass ? -1.0 : 1.0;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (std::size_t d = 1; d <= static_cast<std::size_t>(Direction::RZ); ++d) {
@@ -31,7 +32,7 @@ std::vector<DirectionParticipation> DynamicParticipation(const DynamicModalResul
         for (std::size_t i = 0; i < un; ++i)
             if (labels[i] == direction) p.totalMass += mr[i];
         double cumulative = 0.0;
-        for (int k = 0; k < n; ++k) {
+        for (int k = 0; k < modes; ++k) {
             if (std::isinf(result.lambda[static_cast<std::size_t>(k)])) {
                 for (auto* column : {&p.participation, &p.effectiveMass, &p.share, &p.cumulative}) column->push_back(nan);
                 continue;

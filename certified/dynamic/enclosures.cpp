@@ -79,7 +79,8 @@ void Bisect(const DynamicPencil& p, int k, double guess, double tolerance, doubl
 
 DynamicEnclosures Enclose(const DynamicPencil& p, const CandidatePairs& c, double smallestOfB)
 {
-    const int n = p.n;
+    // The candidates' count: n, or the lowest few where c is partial.
+    const int n = static_cast<int>(c.nu.size());
     const std::size_t un = static_cast<std::size_t>(n);
     std::vector<Pair> pair(un);
     for (std::size_t k = 0; k < un; ++k) pair[k] = Bound(p, c, k, smallestOfB);
@@ -148,10 +149,20 @@ DynamicEnclosures Enclose(const DynamicPencil& p, const CandidatePairs& c, doubl
         counted = upTo;
         countedAt = last;
     }
-    if (counted < 0)
+    if (counted < 0) {
         for (int k = countedAt; k < n; ++k) suspect[static_cast<std::size_t>(k)] = true;
-    else if (countedAt > 0)
+    } else if (c.partial) {
+        // Only the lowest few have candidates: a count above the last says
+        // that no other eigenvalue lies among them.
+        const double top = groupHi[groups - 1];
+        const int upTo = std::isfinite(top) ? (++out.counts, DynamicCount(p, top)) : -1;
+        if (upTo < 0)
+            for (int k = countedAt; k < n; ++k) suspect[static_cast<std::size_t>(k)] = true;
+        else
+            settle(n, upTo);
+    } else if (countedAt > 0) {
         settle(n, n);
+    }
     // Where nothing was counted, the n lone intervals hold one each.
 
     // Group members take their group's interval; lone ones Kato-Temple's
@@ -166,6 +177,8 @@ DynamicEnclosures Enclose(const DynamicPencil& p, const CandidatePairs& c, doubl
         if (suspect[first]) continue;
         const Pair& q = pair[first];
         const Long left = g == 0 ? -static_cast<Long>(Inf) : static_cast<Long>(groupHi[g - 1]);
+        // Above the last of a partial set lie eigenvalues no candidate stands for.
+        if (c.partial && g + 1 == groups) continue;
         const Long right = g + 1 == groups ? static_cast<Long>(Inf) : static_cast<Long>(groupLo[g + 1]);
         const Long theta = q.theta;
         const Long toLeft = theta - q.dtheta - left;

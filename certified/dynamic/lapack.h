@@ -30,3 +30,8 @@ extern "C" void dgemm_(const char* transa, const char* transb, const int* m, con
 extern "C" void sgemm_(const char* transa, const char* transb, const int* m, const int* n, const int* k,
                        const float* alpha, const float* a, const int* lda, const float* b, const int* ldb,
                        const float* beta, float* c, const int* ldc, std::size_t, std::size_t);
+
+extern "C" void dsygvx_(const int* itype, const char* jobz, const char* range, const char* uplo, const int* n, double* a,
+                        const int* lda, double* b, const int* ldb, const double* vl, const double* vu, const int* il,
+                        const int* iu, const double* abstol, int* m, double* w, double* z, const int* ldz, double* work,
+                        const int* lwork, int* iwork, int* ifail, int* info, std::size_t, std::size_t, std::size_t);

@@ -38,29 +38,36 @@ void LambdaFrom(const DynamicPencil& p, double nu, double lo, double hi, double&
 
 }  // namespace
 
-std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, bool withVectors)
+std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, bool withVectors, int first)
 {
     const std::optional<DynamicPencil> formed = FormDynamicPencil(pencil);
     if (!formed) return std::nullopt;
     const DynamicPencil& p = *formed;
     const int n = p.n;
-    const std::size_t un = static_cast<std::size_t>(n);
-    const CandidatePairs c = DynamicCandidates(p);
+    const int kept = first > 0 && first < n ? first : n;
+    // The lowest lambda are the lowest nu only where nu = lambda; one more
+    // than kept, so that the last kept has a neighbour above it.
+    const int asked = kept < n && !p.Inverted() ? kept + 1 : 0;
+    const CandidatePairs c = DynamicCandidates(p, asked < n ? asked : 0);
     if (!c.ok) return std::nullopt;
     const DynamicEnclosures e = Enclose(p, c, p.smallestOfB);
+    const std::size_t found = e.nu.size();
 
     DynamicModalResult r;
     r.n = n;
     r.definite = p.definite;
     r.counts = e.counts;
     r.negativeMass = p.definite == DefiniteMatrix::MinusM;
-    std::vector<double> lambda(un), bound(un);
-    for (std::size_t k = 0; k < un; ++k) LambdaFrom(p, e.nu[k], e.lo[k], e.hi[k], lambda[k], bound[k]);
-    std::vector<int> order(un);
+    std::vector<double> lambda(found), bound(found);
+    for (std::size_t k = 0; k < found; ++k) LambdaFrom(p, e.nu[k], e.lo[k], e.hi[k], lambda[k], bound[k]);
+    std::vector<int> order(found);
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
         return lambda[static_cast<std::size_t>(i)] < lambda[static_cast<std::size_t>(j)];
     });
+    order.resize(static_cast<std::size_t>(kept));
+    const std::size_t un = order.size();  // the modes given
+    const std::size_t rows = static_cast<std::size_t>(n);
     r.lambda.resize(un), r.bound.resize(un);
     for (std::size_t k = 0; k < un; ++k) {
         r.lambda[k] = lambda[static_cast<std::size_t>(order[k])];
@@ -90,13 +97,13 @@ std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, 
     }
     if (!withVectors) return r;
 
-    r.vectors = DenseMatrix(n);
+    r.vectors = DenseMatrix(n, static_cast<int>(un));
     for (std::size_t k = 0; k < un; ++k) {
         const int from = order[k];
         const std::size_t uf = static_cast<std::size_t>(from);
         double* x = r.vectors.Column(static_cast<int>(k));
         const double* y = c.y.Column(from);
-        for (std::size_t i = 0; i < un; ++i) x[i] = std::ldexp(y[i], p.congruence[i]);
+        for (std::size_t i = 0; i < rows; ++i) x[i] = std::ldexp(y[i], p.congruence[i]);
         const bool infinite = std::isinf(r.lambda[k]);
         // x^T (+-M) x from y^T b y: S B S = 2^bExponent b, and where K is
         // the definite one, y^T a y = nu y^T b y.
@@ -106,23 +113,23 @@ std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, 
                              : std::ldexp(static_cast<long double>(c.massNorm[uf]), p.bExponent);
         if (q > 0.0L) {
             const double scale = static_cast<double>(1.0L / std::sqrt(q));
-            for (std::size_t i = 0; i < un; ++i) x[i] *= scale;
+            for (std::size_t i = 0; i < rows; ++i) x[i] *= scale;
         } else {
             double big = 0.0;
-            for (std::size_t i = 0; i < un; ++i) big = std::max(big, std::fabs(x[i]));
+            for (std::size_t i = 0; i < rows; ++i) big = std::max(big, std::fabs(x[i]));
             if (big > 0.0)
-                for (std::size_t i = 0; i < un; ++i) x[i] /= big;
+                for (std::size_t i = 0; i < rows; ++i) x[i] /= big;
         }
         // The largest component positive; of near-equal ones, the first.
         double big = 0.0;
-        for (std::size_t i = 0; i < un; ++i) big = std::max(big, std::fabs(x[i]));
-        for (std::size_t i = 0; i < un; ++i)
+        for (std::size_t i = 0; i < rows; ++i) big = std::max(big, std::fabs(x[i]));
+        for (std::size_t i = 0; i < rows; ++i)
             if (std::fabs(x[i]) >= big * (1.0 - 1e-9)) {
                 if (x[i] < 0.0)
-                    for (std::size_t j = 0; j < un; ++j) x[j] = -x[j];
+                    for (std::size_t j = 0; j < rows; ++j) x[j] = -x[j];
                 break;
             }
-        for (std::size_t i = 0; i < un; ++i) x[i] += 0.0;  // never "-0"
+        for (std::size_t i = 0; i < rows; ++i) x[i] += 0.0;  // never "-0"
 
         if (!massOk || infinite) continue;
         if (r.lambda[k] > r.bound[k] || r.lambda[k] == Inf) {

@@ -32,16 +32,20 @@ struct DynamicModalResult {
     bool massDefinite = false;
     bool negativeMass = false;
     double totalMass = 0.0;  // r^T M r, r = (1, ..., 1), where massDefinite; NaN otherwise
+    // The modes given: n, or the first few asked for.
     std::vector<double> lambda;
     std::vector<double> bound;  // inf where unbounded
     // NaN where not defined, as for the fixed-size modes.
     std::vector<double> omega, hertz, period;
-    DenseMatrix vectors;  // column k: the mode of lambda[k], in the units typed
+    DenseMatrix vectors;  // n x modes; column k: the mode of lambda[k], in the units typed
     int counts = 0;       // factorisations of a - sigma b spent
 };
 
 // Empty where none of M, -M, K, -K is safely definite, an entry is not
 // finite, or dsygvd fails. withVectors: the vectors and frequencies too.
-std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, bool withVectors = true);
+// first > 0: only the first that many modes; where lambda = nu (M or -M
+// definite) only they and one more are computed, which saves the rest's
+// vectors, and one count above them proves that none is missed.
+std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, bool withVectors = true, int first = 0);
 
 }  // namespace varno
