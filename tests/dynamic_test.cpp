@@ -415,6 +415,35 @@ TEST(Dynamic, MissedEigenvalueIsFoundByTheCount)
     EXPECT_LT(e.hi[1] - e.lo[1], 1e-10 * truth);
 }
 
+// The lowest few alone: the fourth candidate swapped for the sixth
+// eigenvalue's pair. The intervals stay disjoint, but the count above them
+// finds six eigenvalues where four are claimed, and bisection finds the
+// fourth.
+TEST(Dynamic, LowestFewAreProvedByACountAboveThem)
+{
+    std::mt19937_64 rng(7);
+    const SymmetricPencil p = Make(Family::RandomDefinite, 30, rng);
+    const std::optional<DynamicPencil> f = FormDynamicPencil(p);
+    ASSERT_TRUE(f);
+    const CandidatePairs all = DynamicCandidates(*f);
+    CandidatePairs c = DynamicCandidates(*f, 4);
+    ASSERT_TRUE(c.partial && c.nu.size() == 4u);
+    EXPECT_EQ(Enclose(*f, c, f->smallestOfB).counts, 1);
+    for (auto [to, from] : {std::pair{&c.nu, &all.nu}, {&c.residual, &all.residual}, {&c.norm, &all.norm},
+                            {&c.massNorm, &all.massNorm}, {&c.absResidual, &all.absResidual}, {&c.absA, &all.absA},
+                            {&c.absB, &all.absB}})
+        (*to)[3] = (*from)[5];
+    std::copy_n(all.y.Column(5), 30, c.y.Column(3));
+    const DynamicEnclosures e = Enclose(*f, c, f->smallestOfB);
+    EXPECT_LE(e.lo[3], all.nu[3]);
+    EXPECT_GE(e.hi[3], all.nu[3]);
+    // And the modes asked for are those of the whole, to their bounds.
+    const std::optional<DynamicModalResult> few = DynamicModesOf(p, true, 4), whole = DynamicModesOf(p);
+    ASSERT_TRUE(few && whole);
+    ASSERT_EQ(few->lambda.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) EXPECT_LE(std::fabs(few->lambda[k] - whole->lambda[k]), few->bound[k] + whole->bound[k]);
+}
+
 }  // namespace
 }  // namespace varno::test
 
