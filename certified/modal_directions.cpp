@@ -20,7 +20,6 @@ std::vector<DirectionParticipation> ParticipationByDirection(const ModalResult& 
     const int n = result.n;
     if (!result.massDefinite || labels.size() != At(n)) return out;
     const double sign = result.negativeMass ? -1.0 : 1.0;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     for (std::size_t d = 1; d <= static_cast<std::size_t>(Direction::RZ); ++d) {
         const auto direction = static_cast<Direction>(d);
         bool used = false;
@@ -35,29 +34,41 @@ std::vector<DirectionParticipation> ParticipationByDirection(const ModalResult& 
                 if (labels[At(j)] == direction) mr[At(i)] += sign * M[At(i + 1)][At(j + 1)];
         for (int i = 0; i < n; ++i)
             if (labels[At(i)] == direction) p.totalMass += mr[At(i)];
-        double cumulative = 0.0;
         for (int k = 0; k < n; ++k) {
             const Mode& mode = result.modes[At(k)];
             // Only modes with mass: ModesOf leaves their own effective mass undefined otherwise.
-            if (std::isnan(mode.effectiveMass)) {
-                for (auto* column : {&p.participation, &p.effectiveMass, &p.share, &p.cumulative}) column->push_back(nan);
-                continue;
-            }
             double gamma = 0.0;
             for (int i = 0; i < n; ++i) gamma += mode.vector[At(i)] * mr[At(i)];
-            const double mass = gamma * gamma;
-            p.sum += mass;
-            const double share = 100.0 * mass / p.totalMass;
-            cumulative += share;
-            p.participation.push_back(gamma);
-            p.effectiveMass.push_back(mass);
-            p.share.push_back(share);
-            p.cumulative.push_back(cumulative);
-            if (p.reaches90 == 0 && cumulative >= 90.0) p.reaches90 = k + 1;
+            AppendMode(p, k + 1, gamma, std::isnan(mode.effectiveMass));
         }
         out.push_back(std::move(p));
     }
     return out;
+}
+
+void AppendMode(DirectionParticipation& p, int mode, double gamma, bool withoutMass)
+{
+    if (withoutMass) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        for (auto* column : {&p.participation, &p.effectiveMass, &p.share, &p.cumulative}) column->push_back(nan);
+        return;
+    }
+    const double mass = gamma * gamma;
+    p.sum += mass;
+    const double share = 100.0 * mass / p.totalMass;
+    // The last defined cumulative share, or 0 before any.
+    double cumulative = 0.0;
+    for (auto c = p.cumulative.rbegin(); c != p.cumulative.rend(); ++c)
+        if (!std::isnan(*c)) {
+            cumulative = *c;
+            break;
+        }
+    cumulative += share;
+    p.participation.push_back(gamma);
+    p.effectiveMass.push_back(mass);
+    p.share.push_back(share);
+    p.cumulative.push_back(cumulative);
+    if (p.reaches90 == 0 && cumulative >= 90.0) p.reaches90 = mode;
 }
 
 std::string ShareText(double percent)

@@ -46,6 +46,11 @@ struct DirectionParticipation {
 std::vector<DirectionParticipation> ParticipationByDirection(const ModalResult& result, const Matrix10& M,
                                                              std::span<const Direction> labels);
 
+// The next mode's entries of p (mode: its 1-based number), from gamma =
+// x^T (+-M) r_d; NaN in every column for a mode without mass, whose share
+// counts for nothing in the cumulative sum.
+void AppendMode(DirectionParticipation& p, int mode, double gamma, bool withoutMass);
+
 // A share in per cent as both programs print it: two decimals ("87.34").
 std::string ShareText(double percent);
 

@@ -208,28 +208,6 @@ void AppendJsonModes(std::string& out, const ModalResult& r, const NormalisedSha
     out += ']';
 }
 
-// One number a mode.
-void AppendJsonColumn(std::string& out, const std::vector<double>& values, const std::vector<double>* divisor = nullptr)
-{
-    out += '[';
-    for (std::size_t k = 0; k < values.size(); ++k) {
-        if (k > 0) out += ", ";
-        AppendJsonQuantity(out, divisor != nullptr ? values[k] / (*divisor)[k] : values[k]);
-    }
-    out += ']';
-}
-
-// Gamma = L / M* of each mode, for the shapes as normalised.
-void AppendJsonGamma(std::string& out, const std::vector<double>& participation, const std::vector<double>& divisor)
-{
-    out += '[';
-    for (std::size_t k = 0; k < participation.size(); ++k) {
-        if (k > 0) out += ", ";
-        AppendJsonQuantity(out, ModalFactorsOf(participation[k], 0.0, divisor[k]).gamma);
-    }
-    out += ']';
-}
-
 // What modal asked, after "modes": null where there are no modes.
 void AppendJsonModalExtras(std::string& out, const BatchRun& run)
 {
@@ -238,44 +216,8 @@ void AppendJsonModalExtras(std::string& out, const BatchRun& run)
         out += ", \"normalisation\": ";
         AppendJsonString(out, NormalisationWord(*asked.normalisation));
     }
-    if (!asked.directions.empty()) {
-        out += ", \"directions\": [";
-        for (std::size_t i = 0; i < asked.directions.size(); ++i) {
-            if (i > 0) out += ", ";
-            AppendJsonString(out, DirectionLabel(asked.directions[i]));
-        }
-        out += "], \"by_direction\": ";
-        if (!run.modes) {
-            out += "null";
-        } else {
-            out += '{';
-            for (std::size_t d = 0; d < run.byDirection.size(); ++d) {
-                const DirectionParticipation& p = run.byDirection[d];
-                if (d > 0) out += ", ";
-                AppendJsonString(out, DirectionLabel(p.direction));
-                out += ": {\"mass_unit\": ";
-                AppendJsonString(out, MassUnitWord(p.direction));
-                out += ", \"total_mass\": ";
-                AppendJsonQuantity(out, p.totalMass);
-                out += ", \"sum\": ";
-                AppendJsonQuantity(out, p.sum);
-                out += ", \"participation\": ";
-                AppendJsonColumn(out, p.participation, &run.shapes.divisor);
-                out += ", \"gamma\": ";
-                AppendJsonGamma(out, p.participation, run.shapes.divisor);
-                out += ", \"effective_mass\": ";
-                AppendJsonColumn(out, p.effectiveMass);
-                out += ", \"share\": ";
-                AppendJsonColumn(out, p.share);
-                out += ", \"cumulative\": ";
-                AppendJsonColumn(out, p.cumulative);
-                out += ", \"reaches_90\": ";
-                out += p.reaches90 == 0 ? "null" : std::to_string(p.reaches90);
-                out += '}';
-            }
-            out += '}';
-        }
-    }
+    if (!asked.directions.empty())
+        AppendJsonByDirection(out, asked.directions, run.modes ? &run.byDirection : nullptr, run.shapes.divisor);
     if (asked.rayleigh) {
         out += ", \"rayleigh\": ";
         if (!run.damping) {

@@ -180,39 +180,9 @@ std::string DynamicJsonOutput(const DynamicRun& run, std::int64_t line)
                 out += '}';
             }
             out += ']';
-            if (!run.directions.empty()) {
-                out += ", \"directions\": [";
-                for (std::size_t i = 0; i < run.directions.size(); ++i) {
-                    if (i > 0) out += ", ";
-                    AppendJsonString(out, DirectionLabel(run.directions[i]));
-                }
-                out += "], \"by_direction\": {";
-                for (std::size_t d = 0; d < run.byDirection.size(); ++d) {
-                    const DirectionParticipation& p = run.byDirection[d];
-                    if (d > 0) out += ", ";
-                    AppendJsonString(out, DirectionLabel(p.direction));
-                    out += ": {\"mass_unit\": ";
-                    AppendJsonString(out, MassUnitWord(p.direction));
-                    out += ", \"total_mass\": ";
-                    AppendJsonNumber(out, p.totalMass);
-                    out += ", \"sum\": ";
-                    AppendJsonNumber(out, p.sum);
-                    for (const auto& [key, column] : {std::pair{"participation", &p.participation}, std::pair{"gamma", &p.participation},
-                                                      std::pair{"effective_mass", &p.effectiveMass}, std::pair{"share", &p.share},
-                                                      std::pair{"cumulative", &p.cumulative}}) {
-                        out += ", \"" + std::string(key) + "\": [";
-                        for (std::size_t k = 0; k < shown; ++k) {
-                            if (k > 0) out += ", ";
-                            AppendJsonQuantity(out, (*column)[k]);
-                        }
-                        out += ']';
-                    }
-                    out += ", \"reaches_90\": ";
-                    out += p.reaches90 > 0 && p.reaches90 <= static_cast<int>(shown) ? std::to_string(p.reaches90) : "null";
-                    out += '}';
-                }
-                out += '}';
-            }
+            // Mass-normalised shapes: M* = 1, Gamma = L.
+            if (!run.directions.empty())
+                AppendJsonByDirection(out, run.directions, &run.byDirection, std::vector<double>(shown, 1.0));
             if (run.first > 0) out += ", \"first\": " + std::to_string(shown);
         }
     }

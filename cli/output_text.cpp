@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "certified/modal_directions.h"
+#include "certified/shape_normalisation.h"
 #include "core/number_text.h"
 
 namespace varno {
@@ -109,6 +110,70 @@ void AppendJsonQuantity(std::string& out, double v)
         out += "null";
     else
         AppendJsonNumber(out, v);
+}
+
+// One number a mode.
+void AppendJsonColumn(std::string& out, const std::vector<double>& values, const std::vector<double>* divisor)
+{
+    out += '[';
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        if (k > 0) out += ", ";
+        AppendJsonQuantity(out, divisor != nullptr ? values[k] / (*divisor)[k] : values[k]);
+    }
+    out += ']';
+}
+
+// Gamma = L / M* of each mode, for the shapes as normalised.
+void AppendJsonGamma(std::string& out, const std::vector<double>& participation, const std::vector<double>& divisor)
+{
+    out += '[';
+    for (std::size_t k = 0; k < participation.size(); ++k) {
+        if (k > 0) out += ", ";
+        AppendJsonQuantity(out, ModalFactorsOf(participation[k], 0.0, divisor[k]).gamma);
+    }
+    out += ']';
+}
+
+
+void AppendJsonByDirection(std::string& out, std::span<const Direction> directions,
+                           const std::vector<DirectionParticipation>* byDirection, const std::vector<double>& divisor)
+{
+    out += ", \"directions\": [";
+    for (std::size_t i = 0; i < directions.size(); ++i) {
+        if (i > 0) out += ", ";
+        AppendJsonString(out, DirectionLabel(directions[i]));
+    }
+    out += "], \"by_direction\": ";
+    if (byDirection == nullptr) {
+        out += "null";
+        return;
+    }
+    out += '{';
+    for (std::size_t d = 0; d < byDirection->size(); ++d) {
+        const DirectionParticipation& p = (*byDirection)[d];
+        if (d > 0) out += ", ";
+        AppendJsonString(out, DirectionLabel(p.direction));
+        out += ": {\"mass_unit\": ";
+        AppendJsonString(out, MassUnitWord(p.direction));
+        out += ", \"total_mass\": ";
+        AppendJsonQuantity(out, p.totalMass);
+        out += ", \"sum\": ";
+        AppendJsonQuantity(out, p.sum);
+        out += ", \"participation\": ";
+        AppendJsonColumn(out, p.participation, &divisor);
+        out += ", \"gamma\": ";
+        AppendJsonGamma(out, p.participation, divisor);
+        out += ", \"effective_mass\": ";
+        AppendJsonColumn(out, p.effectiveMass);
+        out += ", \"share\": ";
+        AppendJsonColumn(out, p.share);
+        out += ", \"cumulative\": ";
+        AppendJsonColumn(out, p.cumulative);
+        out += ", \"reaches_90\": ";
+        out += p.reaches90 == 0 ? "null" : std::to_string(p.reaches90);
+        out += '}';
+    }
+    out += '}';
 }
 
 }  // namespace varno

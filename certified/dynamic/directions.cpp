@@ -14,7 +14,6 @@ std::vector<DirectionParticipation> DynamicParticipation(const DynamicModalResul
     if (!result.massDefinite || labels.size() != un || result.vectors.n != n) return out;
     const int modes = static_cast<int>(result.lambda.size());
     const double sign = result.negativeMass ? -1.0 : 1.0;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     for (std::size_t d = 1; d <= static_cast<std::size_t>(Direction::RZ); ++d) {
         const auto direction = static_cast<Direction>(d);
         bool used = false;
@@ -31,24 +30,11 @@ std::vector<DirectionParticipation> DynamicParticipation(const DynamicModalResul
             }
         for (std::size_t i = 0; i < un; ++i)
             if (labels[i] == direction) p.totalMass += mr[i];
-        double cumulative = 0.0;
         for (int k = 0; k < modes; ++k) {
-            if (std::isinf(result.lambda[static_cast<std::size_t>(k)])) {
-                for (auto* column : {&p.participation, &p.effectiveMass, &p.share, &p.cumulative}) column->push_back(nan);
-                continue;
-            }
             const double* x = result.vectors.Column(k);
             double gamma = 0.0;
             for (std::size_t i = 0; i < un; ++i) gamma += x[i] * mr[i];
-            const double mass = gamma * gamma;
-            p.sum += mass;
-            const double share = 100.0 * mass / p.totalMass;
-            cumulative += share;
-            p.participation.push_back(gamma);
-            p.effectiveMass.push_back(mass);
-            p.share.push_back(share);
-            p.cumulative.push_back(cumulative);
-            if (p.reaches90 == 0 && cumulative >= 90.0) p.reaches90 = k + 1;
+            AppendMode(p, k + 1, gamma, std::isinf(result.lambda[static_cast<std::size_t>(k)]));
         }
         out.push_back(std::move(p));
     }
