@@ -116,10 +116,9 @@ DynamicEnclosures Enclose(const DynamicPencil& p, const CandidatePairs& c, doubl
     // suspect[k]: no interval of the candidates' holds the k-th eigenvalue
     // alone, for bisection.
     std::vector<bool> suspect(un, false);
-    // The counts at the ends of groups of more than one, and the stretches
-    // of lone intervals between them: below[g] is the count at groupLo[g]
-    // and above[g] at groupHi[g], -2 where not counted.
-    int counted = 0;     // the count at the last counted end
+    // Counts at the ends of the groups of more than one; each stretch of lone
+    // intervals between two counted ends is settled by their difference.
+    int counted = 0;     // the count at the last counted end (-1: none to lean on)
     int countedAt = 0;   // the first index after it
     const auto settle = [&](int end, int count) {
         // Indices [countedAt, end) are lone intervals between counted ends:
