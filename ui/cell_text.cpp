@@ -105,4 +105,11 @@ QString PlainToolTip(const QString& text, bool wrap)
     return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
+QColor MarkTint(const QColor& base)
+{
+    const QColor red(220, 30, 30);
+    const auto mix = [](int a, int b) { return (a * 7 + b * 3) / 10; };
+    return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue()));
+}
+
 }  // namespace varno::ui

@@ -3,6 +3,7 @@
 // and the hints change.
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <functional>
 
@@ -33,5 +34,9 @@ CellHints HintsForCell(const QString& text, const QString& note, bool overflows)
 // like markup, so that a label "<h1>" from a file would show as a heading
 // (and "<img src=...>" load a file): such a text is escaped.
 QString PlainToolTip(const QString& text, bool wrap = false);
+
+// A misread cell's background: the theme's own, tinted towards red, so the
+// mark reads on light and dark themes alike and the text keeps its colour.
+QColor MarkTint(const QColor& base);
 
 }  // namespace varno::ui

@@ -27,15 +27,6 @@
 namespace varno::ui {
 namespace {
 
-// A misread cell's background: the theme's own, tinted towards red, so the
-// mark reads on light and dark themes alike and the text keeps its colour.
-QColor MarkTint(const QColor& base)
-{
-    const QColor red(220, 30, 30);
-    const auto mix = [](int a, int b) { return (a * 7 + b * 3) / 10; };
-    return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue()));
-}
-
 // Passes every message on, after telling the dialog once, before the first
 // box opens, whether it is an eigenvalue report: what follows the
 // calculation (the Modes window) is then up to date while the box is open.

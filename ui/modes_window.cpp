@@ -29,6 +29,7 @@
 
 #include "core/number_text.h"
 #include "ui/dialog_units.h"
+#include "ui/mode_chart.h"
 
 namespace varno::ui {
 namespace {
@@ -486,39 +487,7 @@ void ModesWindow::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void ModesWindow::ApplyPalette()
-{
-    const QPalette colours = palette();
-    const bool dark = colours.color(QPalette::Window).lightness() < 128;
-    // The theme gives the series distinct colours meant for its background;
-    // the rest follows the palette.
-    chart_->setTheme(dark ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-    chart_->setBackgroundBrush(colours.brush(QPalette::Base));
-    chart_->setBackgroundPen(QPen(colours.color(QPalette::Mid)));
-    chart_->setBackgroundRoundness(0);
-    chart_->legend()->setLabelColor(colours.color(QPalette::Text));
-    chart_->legend()->setFont(font());
-    for (QValueAxis* axis : {dof_, amplitude_}) {
-        axis->setLabelsColor(colours.color(QPalette::Text));
-        axis->setLabelsFont(font());
-        axis->setTitleBrush(colours.brush(QPalette::Text));
-        axis->setTitleFont(font());
-        axis->setLinePenColor(colours.color(QPalette::Text));
-        axis->setGridLineColor(colours.color(QPalette::Mid));
-    }
-    view_->setBackgroundBrush(colours.brush(QPalette::Window));
-    // A theme repeats its colours after five series; these six stay apart
-    // for colour-blind readers too (Okabe and Ito), on light and dark.
-    static constexpr QRgb Series[] = {0xE69F00, 0x56B4E9, 0x009E73, 0x0072B2, 0xD55E00, 0xCC79A7};
-    const QList<QAbstractSeries*> all = chart_->series();
-    for (qsizetype k = 0; k < all.size(); ++k)
-        if (auto* line = qobject_cast<QLineSeries*>(all[k])) {
-            QPen pen = line->pen();
-            pen.setColor(QColor(Series[static_cast<std::size_t>(k) % std::size(Series)]));
-            pen.setWidthF(2.0);
-            line->setPen(pen);
-        }
-}
+void ModesWindow::ApplyPalette() { StyleModeChart(chart_, view_, {dof_, amplitude_}, palette(), font()); }
 
 void ModesWindow::changeEvent(QEvent* event)
 {
