@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "core/program_state.h"
 #include "core/file_save.h"
 #include "core/problem_document.h"
+#include "core/model_import.h"
 #include "ui/background.h"
 #include "ui/dialog_units.h"
 #include "ui/modes_text.h"
@@ -37,6 +39,8 @@ class CellEdit;
 class ChoiceList;
 class HelpWindow;
 class ModesWindow;
+class ModelWindow;
+struct ModelOrigin;
 class Prompts;
 
 // The accessible text of the equation picture.
@@ -117,7 +121,9 @@ public:
     // Import...: K and M from the two files of a model that other programs
     // write (core/model_import.h), chosen together. Replaces the problem as
     // Open does, with no file to save to yet; a model that cannot be read
-    // leaves the window as it was. True when one was imported.
+    // leaves the window as it was. One too large for the grid opens in a
+    // model view of its own instead, the problem left as it is. True when
+    // one was imported.
     bool Import();
     bool problemModified() const;
 
@@ -148,6 +154,8 @@ public:
     QLabel* misreadLine() const { return misread_; }
     // Null until the Modes window is first opened.
     ModesWindow* modesWindow() const { return modesWindow_; }
+    // The model view last opened by Import; null once it is closed.
+    ModelWindow* modelWindow() const;
 
 public slots:
     void accept() override;  // Enter and the default button calculate
@@ -179,6 +187,8 @@ private:
     // Replaces the problem by one read from a file, with the names of its
     // degrees of freedom where the file gives them.
     void Load(const FileProblem& problem, std::vector<std::string> labels = {});
+    // A model too large for the grid, in a window of its own.
+    void OpenModelView(ImportedModel model, ModelOrigin origin);
     // Where the problem is left: true to go on.
     bool MayLeave();
     void Remember(const std::string& path);
@@ -239,6 +249,7 @@ private:
     QPushButton* modes_ = nullptr;
     QLabel* misread_ = nullptr;
     ModesWindow* modesWindow_ = nullptr;
+    QPointer<ModelWindow> modelWindow_;
     bool modesPlaced_ = false;  // put beside the window at its first showing
     ModesView modesView_;  // what the last calculation gives the Modes window
     std::vector<std::uint64_t> calculated_;  // the problem that calculation was of

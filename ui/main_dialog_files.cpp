@@ -24,6 +24,7 @@
 #include "ui/cell_text.h"
 #include "ui/grid_widgets.h"
 #include "ui/main_dialog.h"
+#include "ui/model_window.h"
 #include "ui/modes_window.h"
 #include "ui/prompts.h"
 
@@ -243,20 +244,24 @@ bool CMainDialog::Import()
         channel_.ShowMessage(pair.error.toStdString());
         return false;
     }
-    ModelFiles request{.k = Bytes(pair.k), .m = Bytes(pair.m)};
+    ModelFiles request{.k = Bytes(pair.k), .m = Bytes(pair.m), .cap = MaxDynamicOrder};
     request.shownK = PrintableName(NameOf(request.k));
     request.shownM = PrintableName(NameOf(request.m));
     if (!pair.dof.isEmpty()) {
         request.dof = Bytes(pair.dof);
         request.shownDof = PrintableName(NameOf(request.dof));
     }
-    const std::optional<ImportedModel> model = background_.Run<ImportedModel>(
+    std::optional<ImportedModel> model = background_.Run<ImportedModel>(
         [request](const std::atomic<bool>&) { return ImportModelFiles(request); }, OnStop::Abandon);
     if (!model) return false;
     if (!model->ok()) {
         channel_.ShowMessage("Cannot import K and M:\n" + model->error +
                              (model->problemFile ? "; open it with Open (Ctrl+O)." : ""));
         return false;
+    }
+    if (model->n > MaxOrder) {
+        OpenModelView(std::move(*model), {request.shownK, request.shownM, request.shownDof});
+        return true;
     }
     if (!MayLeave()) return false;
     FileProblem problem;
@@ -273,6 +278,16 @@ bool CMainDialog::Import()
     session_.setSource(std::nullopt);
     UpdateTitle();
     return true;
+}
+
+ModelWindow* CMainDialog::modelWindow() const { return modelWindow_; }
+
+void CMainDialog::OpenModelView(ImportedModel model, ModelOrigin origin)
+{
+    modelWindow_ = new ModelWindow(std::move(model), std::move(origin), channel_, this);
+    modelWindow_->show();
+    modelWindow_->raise();
+    modelWindow_->activateWindow();
 }
 
 void CMainDialog::Load(const FileProblem& problem, std::vector<std::string> labels)

@@ -855,8 +855,8 @@ private slots:
             << QString() << QStringLiteral("Degrees of freedom 1.1 and 1.2");
         QTest::newRow("malformed") << QStringList{"b_K.mtx", mtxK.chopped(2) + "x\n", "b_M.mtx", mtxM}
                                    << QStringLiteral("b_K.mtx: line 5: ") << QString();
-        QTest::newRow("too large") << QStringList{"big.sti", "7 7 1\n", "big.mas", "1 1 1\n"}
-                                   << QStringLiteral("at most 6") << QString();
+        QTest::newRow("too large") << QStringList{"big.sti", "4001 4001 1\n", "big.mas", "1 1 1\n"}
+                                   << QStringLiteral("at most 4000") << QString();
         QTest::newRow("names do not tell") << QStringList{"a.mtx", mtxK, "b.mtx", mtxM}
                                            << QStringLiteral("Cannot tell") << QString();
         QTest::newRow("one file") << QStringList{"beam_K.mtx", mtxK} << QStringLiteral("two files") << QString();
