@@ -51,6 +51,11 @@ back in its place, the rest of the file as it was. Escape stops the reading of a
 CalculiX (<tt>.sti</tt> and <tt>.mas</tt>) or CSV and tab-separated text. Both may be chosen at once
 where their names tell which is which (<tt>beam_K.mtx</tt>, <tt>beam_M.mtx</tt>, or CalculiX's).
 Choose CalculiX's <tt>.dof</tt> with them, and each cell's tooltip names its two degrees of freedom.</p>
+<p>A model of more than six degrees of freedom (up to 4000) opens in a model view of its own: K and M as
+tables, the upper triangle edited and the lower one mirroring it, a whole matrix pasted as rows.
+<b>Calculate</b> there runs while the view stays usable; Escape cancels it. The eigenvalues come in a
+window that scrolls, and <b>Modes&hellip;</b> gives every mode's frequency and effective masses and a
+plot of the shapes you name. The view saves nothing.</p>
 <h3>More</h3>
 <p>The manual pages: <tt>man varno</tt> and <tt>man varno-cli</tt>
 (in a build tree: <tt>man -l build/man/varno.1</tt>). The README (<tt>README.md</tt> at the top
