@@ -365,7 +365,9 @@ std::string BatchParse::Message() const
 BatchParse ParseProblemFile(std::string_view text, std::int64_t firstLine, bool strict)
 {
     if (text.starts_with(ByteOrderMark)) text.remove_prefix(ByteOrderMark.size());
+    // The batch command's file: any size it takes, as its stream reads it.
     ProblemLines lines;
+    lines.cap = MaxDynamicOrder;
     std::string rows;
     std::int64_t number = firstLine - 1;
     std::size_t start = 0;
