@@ -98,7 +98,12 @@ DynamicGeneral DynamicGeneralEigenvalues(const SymmetricPencil& pencil)
                 values[at] = {Inf, 0.0};
                 continue;
             }
-            values[at] = {std::ldexp(alphar[at] / beta[at], topB - topA), std::ldexp(alphai[at] / beta[at], topB - topA)};
+            // In the units typed: K = 2^topA D^-1 a D^-1 and M = 2^topB D^-1 b D^-1. In
+            // long double, whose range holds a quotient the double's does not.
+            const auto typed = [&](double part) {
+                return static_cast<double>(std::ldexp(static_cast<long double>(part) / beta[at], topA - topB));
+            };
+            values[at] = {typed(alphar[at]), typed(alphai[at])};
             // s from the right vector x = v_re + i v_im: x^T b x, |x|^2.
             std::complex<long double> xbx = 0.0L;
             long double len = 0.0L;
