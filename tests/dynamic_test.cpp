@@ -261,6 +261,8 @@ TEST(Dynamic, FamiliesAgainstLongDouble)
                 }
                 const L err = std::fabs(static_cast<L>(r->lambda[u]) - truth[u]);
                 EXPECT_LE(err, static_cast<L>(r->bound[u])) << row.name << " n=" << n << " k=" << k;
+                EXPECT_LT(r->bound[u], 1e-6 * std::fabs(r->lambda[u]) + 1e-9 * std::fabs(r->lambda[static_cast<std::size_t>(n) - 1]) + 1e-300)
+                    << row.name << " n=" << n << " k=" << k;
                 EXPECT_LE(err, 1e-11L * std::fabs(truth[u]) + 1e-13L * std::fabs(truth.back()))
                     << row.name << " n=" << n << " k=" << k;
             }

@@ -82,13 +82,16 @@ CandidatePairs DynamicCandidates(const DynamicPencil& p, int lowest)
     // value, so single precision serves, at twice the speed: each entry is
     // then within a relative (n + 2) 2^-24 of the product of the rounded
     // inputs, and a product that falls below single's normal range (flushed
-    // by the kernel, perhaps) is below 2^-126 |a| <= 2^-126, n of them at
-    // most in a sum. b's term is bounded in norm, |b| |y| <= |b|_F |y|: b is
+    // by the kernel, perhaps) is below 2^-126, n of them at most in a sum. b's term is bounded in norm, |b| |y| <= |b|_F |y|: b is
     // well conditioned in its own units, and its term matters beside a's
     // only where theta is as large as a's scale.
+    // Entries below 2^-100 go in as 2^-100, which no rounding to single can
+    // bring below what they were (a subnormal single could lose them whole);
+    // a product of two such is below 2^-126, which the flushed term covers.
     std::vector<float> absA32(p.a.a.size()), absY32(y.a.size()), absAY(y.a.size());
-    for (std::size_t i = 0; i < absA32.size(); ++i) absA32[i] = static_cast<float>(std::fabs(p.a.a[i]));
-    for (std::size_t i = 0; i < absY32.size(); ++i) absY32[i] = static_cast<float>(std::fabs(y.a[i]));
+    const auto single = [](double v) { return static_cast<float>(std::max(std::fabs(v), 0x1p-100)); };
+    for (std::size_t i = 0; i < absA32.size(); ++i) absA32[i] = single(p.a.a[i]);
+    for (std::size_t i = 0; i < absY32.size(); ++i) absY32[i] = single(y.a[i]);
     {
         const float fone = 1.0f, fzero = 0.0f;
         sgemm_("N", "N", &n, &m, &n, &fone, absA32.data(), &n, absY32.data(), &n, &fzero, absAY.data(), &n, 1, 1);

@@ -120,6 +120,12 @@ std::optional<DynamicPencil> FormDynamicPencil(const SymmetricPencil& pencil)
                          {DefiniteMatrix::K, &pencil.M, &pencil.K, 1.0},
                          {DefiniteMatrix::MinusK, &pencil.M, &pencil.K, -1.0}};
     const double margin = 8.0 * (n + 1) * DBL_EPSILON;
+    // The first of them well conditioned in its own units decides; failing
+    // that, the best conditioned of those definite at all. A b near
+    // singular makes every residual bound useless and leaves bisection to
+    // do all the work, where K might have served.
+    std::optional<DynamicPencil> best;
+    double bestFloor = -1.0;
     for (const Try& t : tries) {
         DynamicPencil p;
         if (!FormInOwnUnits(*t.a, *t.b, t.sign, p)) continue;
@@ -128,9 +134,13 @@ std::optional<DynamicPencil> FormDynamicPencil(const SymmetricPencil& pencil)
         p.smallestOfB = SmallestEigenvalueFloor(p.b);
         if (!(p.smallestOfB > 0.0) && !CholeskySucceeds(p.b, margin)) continue;
         p.definite = t.which;
-        return p;
+        double top = 0.0;
+        for (int i = 0; i < n; ++i) top = std::max(top, p.b(i, i));
+        const double floor = p.smallestOfB / top;
+        if (floor >= 0x1p-20) return p;
+        if (floor > bestFloor) bestFloor = floor, best = std::move(p);
     }
-    return std::nullopt;
+    return best;
 }
 
 }  // namespace varno

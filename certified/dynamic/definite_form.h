@@ -14,7 +14,9 @@
 // S B S - 8 (n + 1) eps I succeeds (or of S B S lowered further, by the
 // floor of its smallest eigenvalue proved below): then every matrix within the backward
 // error of the factorisations the path makes is definite too. Tried in the
-// order M, -M, K, -K; the first decides:
+// order M, -M, K, -K; the first whose smallest eigenvalue is proved
+// above 2^-20 of its largest diagonal entry decides, and where none is, the
+// one with the largest such floor:
 //   M or -M:  a = S K S (or -), b = S M S (or -); nu = lambda;
 //   K or -K:  a = S M S (or -), b = S K S (or -); nu = 1 / lambda, where M is
 //             singular (degrees of freedom without mass) or of mixed signs.

@@ -34,12 +34,13 @@ Pair Bound(const DynamicPencil& p, const CandidatePairs& c, std::size_t k, doubl
     const Long size = p.frobeniusA + std::fabs(out.theta) * static_cast<Long>(p.frobeniusB);
     const Long g = Gamma(p.n + 2);
     const Long mass = c.massNorm[k] - g * c.absB[k];
-    if (!(mass > 0.0L) || !(beta > 0.0)) return out;
-    const Long residual = c.residual[k] + g * c.absResidual[k];
-    out.eta = Up(residual / std::sqrt(beta * mass));
+    if (!(mass > 0.0L)) return out;
+    out.scale = Up(size * norm * norm / mass);
     const Long quotient = c.absA[k] + std::fabs(out.theta) * static_cast<Long>(c.absB[k]);
     out.dtheta = Up(g * quotient / mass + std::fabs(out.theta) * DBL_EPSILON);
-    out.scale = Up(size * norm * norm / mass);
+    if (!(beta > 0.0)) return out;
+    const Long residual = c.residual[k] + g * c.absResidual[k] + p.n * DBL_MIN;  // and dgemm's own underflow
+    out.eta = Up(residual / std::sqrt(beta * mass));
     return out;
 }
 
@@ -190,12 +191,32 @@ DynamicEnclosures Enclose(const DynamicPencil& p, const CandidatePairs& c, doubl
     }
     // Bisection where the candidates' intervals prove nothing, or nothing
     // near the eigenvalue's own scale.
+    // Where nu = 0 is an infinite lambda, an interval that holds 0 must be
+    // as narrow as rounding before it says so.
     for (std::size_t k = 0; k < un; ++k) {
-        const double tolerance = std::isfinite(pair[k].scale) ? pair[k].scale * 0x1p-44 : 0.0;
-        const bool wide = !(out.hi[k] - out.lo[k] <= pair[k].scale * 0x1p-30);
+        const double scale = pair[k].scale;
+        const double tolerance = std::isfinite(scale) ? scale * 0x1p-44 : 0.0;
+        const bool wide = !(out.hi[k] - out.lo[k] <= scale * 0x1p-30) ||
+                          (p.Inverted() && out.lo[k] <= 0.0 && out.hi[k] >= 0.0 && out.hi[k] - out.lo[k] > scale * 0x1p-40);
         if (!suspect[k] && !wide) continue;
         double lo = 0.0, hi = 0.0;
         Bisect(p, static_cast<int>(k), c.nu[k], tolerance, lo, hi, out.counts);
+        // A count is exact for a matrix within dsytrf's backward error of
+        // a - sigma b, which moves the eigenvalue by up to about n eps s_k:
+        // a bracket narrower than that proves nothing finer. s_k from the
+        // candidate's vector where it holds this eigenvalue alone, else from
+        // inverse iteration where the bisection ended (the candidate may
+        // stand for another one, or for none).
+        double s = scale;
+        if (suspect[k] || !std::isfinite(s)) {
+            s = (++out.counts, ScaleNear(p, lo + (hi - lo) / 2));
+            if (std::isfinite(s) && s * 0x1p-44 < hi - lo) Bisect(p, static_cast<int>(k), lo + (hi - lo) / 2, s * 0x1p-44, lo, hi, out.counts);
+        }
+        const double uncertain = Up(static_cast<Long>(16.0 * (p.n + 2) * DBL_EPSILON) * s);
+        lo = Down(static_cast<Long>(lo) - uncertain);
+        hi = Up(static_cast<Long>(hi) + uncertain);
+        if (std::isnan(lo)) lo = -Inf;
+        if (std::isnan(hi)) hi = Inf;
         if (suspect[k] || (hi - lo < out.hi[k] - out.lo[k])) out.lo[k] = lo, out.hi[k] = hi;
     }
     for (std::size_t k = 0; k < un; ++k)

@@ -35,3 +35,6 @@ extern "C" void dsygvx_(const int* itype, const char* jobz, const char* range, c
                         const int* lda, double* b, const int* ldb, const double* vl, const double* vu, const int* il,
                         const int* iu, const double* abstol, int* m, double* w, double* z, const int* ldz, double* work,
                         const int* lwork, int* iwork, int* ifail, int* info, std::size_t, std::size_t, std::size_t);
+
+extern "C" void dsytrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda, const int* ipiv,
+                        double* b, const int* ldb, int* info, std::size_t);

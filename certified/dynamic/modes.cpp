@@ -15,25 +15,28 @@ namespace {
 
 constexpr double Inf = std::numeric_limits<double>::infinity();
 
-// lambda and its bound from nu' in [lo, hi] (scaled units).
-void LambdaFrom(const DynamicPencil& p, double nu, double lo, double hi, double& lambda, double& bound)
+// A double at or below x, and one at or above it, whatever the rounding
+// before (a relative 4 eps, and a subnormal step where x is that small).
+double Below(double x) { return x - std::fabs(x) * 4 * DBL_EPSILON - DBL_TRUE_MIN; }
+double Above(double x) { return x + std::fabs(x) * 4 * DBL_EPSILON + DBL_TRUE_MIN; }
+
+// lambda and the interval that holds it, from nu in [lo, hi] (scaled units).
+struct LambdaInterval {
+    double lambda = 0.0;
+    double lo = 0.0;
+    double hi = 0.0;
+};
+LambdaInterval LambdaFrom(const DynamicPencil& p, double nu, double lo, double hi)
 {
     const double s = std::ldexp(nu, -p.shift);
     const double l = std::ldexp(lo, -p.shift);
     const double h = std::ldexp(hi, -p.shift);
-    if (!p.Inverted()) {
-        lambda = s;
-        bound = std::max(s - l, h - s) * (1.0 + 2 * DBL_EPSILON);
-    } else if (l <= 0.0 && h >= 0.0) {
-        lambda = Inf;  // a mode without mass, within rounding
-        bound = Inf;
-    } else {
-        lambda = 1.0 / s;
-        // 1/nu is monotone on an interval without 0; the division rounds.
-        bound = std::max(std::fabs(lambda - 1.0 / h), std::fabs(1.0 / l - lambda)) * (1.0 + 4 * DBL_EPSILON);
-        if (std::isinf(lambda)) bound = Inf;
-    }
-    if (std::isnan(bound)) bound = Inf;
+    if (!p.Inverted()) return {s, Below(l), Above(h)};
+    if (l <= 0.0 && h >= 0.0) return {Inf, -Inf, Inf};  // a mode without mass, within rounding
+    // 1/nu is monotone on an interval without 0.
+    const double lambda = 1.0 / s;
+    if (std::isinf(lambda)) return {lambda, -Inf, Inf};
+    return {lambda, Below(1.0 / h), Above(1.0 / l)};
 }
 
 }  // namespace
@@ -58,20 +61,38 @@ std::optional<DynamicModalResult> DynamicModesOf(const SymmetricPencil& pencil, 
     r.definite = p.definite;
     r.counts = e.counts;
     r.negativeMass = p.definite == DefiniteMatrix::MinusM;
-    std::vector<double> lambda(found), bound(found);
-    for (std::size_t k = 0; k < found; ++k) LambdaFrom(p, e.nu[k], e.lo[k], e.hi[k], lambda[k], bound[k]);
+    std::vector<LambdaInterval> lambda(found);
+    for (std::size_t k = 0; k < found; ++k) lambda[k] = LambdaFrom(p, e.nu[k], e.lo[k], e.hi[k]);
     std::vector<int> order(found);
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
-        return lambda[static_cast<std::size_t>(i)] < lambda[static_cast<std::size_t>(j)];
+        return lambda[static_cast<std::size_t>(i)].lambda < lambda[static_cast<std::size_t>(j)].lambda;
     });
+    // Sorted by value, an interval that meets its neighbour's may hold the
+    // other's eigenvalue: each of a run of meeting intervals takes the run's
+    // union, which holds all of theirs.
+    // (Infinite lambda, last, are each their own.)
+    std::size_t finite = 0;
+    while (finite < found && !std::isinf(lambda[static_cast<std::size_t>(order[finite])].lambda)) ++finite;
+    for (std::size_t k = 0; k < finite;) {
+        std::size_t end = k + 1;
+        double lo = lambda[static_cast<std::size_t>(order[k])].lo, hi = lambda[static_cast<std::size_t>(order[k])].hi;
+        while (end < finite && lambda[static_cast<std::size_t>(order[end])].lo <= hi) {
+            lo = std::min(lo, lambda[static_cast<std::size_t>(order[end])].lo);
+            hi = std::max(hi, lambda[static_cast<std::size_t>(order[end])].hi);
+            ++end;
+        }
+        for (; k < end; ++k) lambda[static_cast<std::size_t>(order[k])].lo = lo, lambda[static_cast<std::size_t>(order[k])].hi = hi;
+    }
     order.resize(static_cast<std::size_t>(kept));
     const std::size_t un = order.size();  // the modes given
     const std::size_t rows = static_cast<std::size_t>(n);
     r.lambda.resize(un), r.bound.resize(un);
     for (std::size_t k = 0; k < un; ++k) {
-        r.lambda[k] = lambda[static_cast<std::size_t>(order[k])];
-        r.bound[k] = bound[static_cast<std::size_t>(order[k])];
+        const LambdaInterval& x = lambda[static_cast<std::size_t>(order[k])];
+        r.lambda[k] = x.lambda;
+        const double bound = std::max(x.lambda - x.lo, x.hi - x.lambda);
+        r.bound[k] = std::isnan(bound) ? Inf : Above(bound);
     }
     const double nan = std::numeric_limits<double>::quiet_NaN();
     r.omega.assign(un, nan), r.hertz.assign(un, nan), r.period.assign(un, nan);
