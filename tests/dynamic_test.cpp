@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cfloat>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -421,6 +422,59 @@ TEST(Dynamic, MissedEigenvalueIsFoundByTheCount)
     EXPECT_LE(e.lo[1], truth);
     EXPECT_GE(e.hi[1], truth);
     EXPECT_LT(e.hi[1] - e.lo[1], 1e-10 * truth);
+}
+
+// Pencils a hunt broke the bounds of: M near singular off its diagonal, M
+// definite by a hair, values in the subnormal range. Each bound is checked
+// by the independent count at its ends.
+TEST(Dynamic, HardPencilsKeepTheirBounds)
+{
+    struct Case {
+        const char* name;
+        double smallest;    // M's smallest eigenvalue (Q diag Q^T; the others in [1, 2])
+        double kScale, mScale;
+        double kShift;      // K = kScale (G + kShift I), G random: definite for a large shift
+        DefiniteMatrix definite;
+    } cases[] = {
+        {"mass_near_singular_beside_a_definite_k", 1e-13, 1.0, 1.0, 10.0, DefiniteMatrix::K},
+        {"mass_near_singular", 1e-13, 1.0, 1.0, 3.0, DefiniteMatrix::M},
+        {"mass_definite_by_a_hair", 9 * 12 * DBL_EPSILON, 1.0, 1.0, 3.0, DefiniteMatrix::M},
+        {"subnormal_lambda", 0.5, 1e-300, 1e20, 3.0, DefiniteMatrix::M},
+    };
+    for (const Case& c : cases) {
+        const int n = 11;
+        std::mt19937_64 rng(11);
+        std::normal_distribution<double> g;
+        // An orthogonal Q from Householder's reflection of a random vector.
+        std::vector<double> v(static_cast<std::size_t>(n));
+        double vv = 0.0;
+        for (double& x : v) x = g(rng), vv += x * x;
+        SymmetricPencil p{DenseMatrix(n), DenseMatrix(n)};
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) {
+                double m = 0.0;
+                for (int k = 0; k < n; ++k) {
+                    const double qi = (i == k) - 2 * v[static_cast<std::size_t>(i)] * v[static_cast<std::size_t>(k)] / vv;
+                    const double qj = (j == k) - 2 * v[static_cast<std::size_t>(j)] * v[static_cast<std::size_t>(k)] / vv;
+                    m += qi * (k == 0 ? c.smallest : 1.0 + k / 10.0) * qj;
+                }
+                p.M(i, j) = m * c.mScale;
+            }
+        MirrorUpper(p.M);  // symmetric to the last bit
+        for (int i = 0; i < n; ++i)
+            for (int j = i; j < n; ++j) p.K(i, j) = p.K(j, i) = c.kScale * (g(rng) + (i == j ? c.kShift : 0.0));
+        const std::optional<DynamicModalResult> r = DynamicModesOf(p);
+        ASSERT_TRUE(r) << c.name;
+        EXPECT_EQ(r->definite, c.definite) << c.name;
+        const bool inv = r->definite == DefiniteMatrix::K;  // then every lambda > 0, and mu = 1 / lambda is counted
+        for (int k = 0; k < n; ++k) {
+            const std::size_t u = static_cast<std::size_t>(k);
+            if (std::isinf(r->bound[u])) continue;
+            const L lo = static_cast<L>(r->lambda[u]) - r->bound[u], hi = static_cast<L>(r->lambda[u]) + r->bound[u];
+            EXPECT_LE(inv ? n - CountBelow(p, 1 / lo, true) : CountBelow(p, lo, false), k) << c.name << " k=" << k;
+            EXPECT_GT(inv ? n - CountBelow(p, 1 / hi, true) : CountBelow(p, hi, false), k) << c.name << " k=" << k;
+        }
+    }
 }
 
 // The lowest few alone: the fourth candidate swapped for the sixth
