@@ -434,11 +434,11 @@ TEST(Dynamic, HardPencilsKeepTheirBounds)
         double smallest;    // M's smallest eigenvalue (Q diag Q^T; the others in [1, 2])
         double kScale, mScale;
         double kShift;      // K = kScale (G + kShift I), G random: definite for a large shift
-        DefiniteMatrix definite;
+        std::optional<DefiniteMatrix> definite;  // none: definite only to within rounding, QZ's
     } cases[] = {
         {"mass_near_singular_beside_a_definite_k", 1e-13, 1.0, 1.0, 10.0, DefiniteMatrix::K},
         {"mass_near_singular", 1e-13, 1.0, 1.0, 3.0, DefiniteMatrix::M},
-        {"mass_definite_by_a_hair", 9 * 12 * DBL_EPSILON, 1.0, 1.0, 3.0, DefiniteMatrix::M},
+        {"mass_definite_by_a_hair", 9 * 12 * DBL_EPSILON, 1.0, 1.0, 3.0, std::nullopt},
         {"subnormal_lambda", 0.5, 1e-300, 1e20, 3.0, DefiniteMatrix::M},
     };
     for (const Case& c : cases) {
@@ -464,8 +464,9 @@ TEST(Dynamic, HardPencilsKeepTheirBounds)
         for (int i = 0; i < n; ++i)
             for (int j = i; j < n; ++j) p.K(i, j) = p.K(j, i) = c.kScale * (g(rng) + (i == j ? c.kShift : 0.0));
         const std::optional<DynamicModalResult> r = DynamicModesOf(p);
-        ASSERT_TRUE(r) << c.name;
-        EXPECT_EQ(r->definite, c.definite) << c.name;
+        ASSERT_EQ(r.has_value(), c.definite.has_value()) << c.name;
+        if (!r) continue;
+        EXPECT_EQ(r->definite, *c.definite) << c.name;
         const bool inv = r->definite == DefiniteMatrix::K;  // then every lambda > 0, and mu = 1 / lambda is counted
         for (int k = 0; k < n; ++k) {
             const std::size_t u = static_cast<std::size_t>(k);

@@ -10,10 +10,11 @@
 // in [1/2, 1). All of it is exact, apart from entries that fall below the
 // subnormal range, 2^-1074 of the largest.
 //
-// B is taken as safely definite where the Cholesky factorisation of
-// S B S - 8 (n + 1) eps I succeeds (or of S B S lowered further, by the
-// floor of its smallest eigenvalue proved below): then every matrix within the backward
-// error of the factorisations the path makes is definite too. Tried in the
+// B is taken as safely definite where a floor of its smallest eigenvalue
+// above 8 (n + 1) eps of its largest diagonal entry is proved (a Cholesky
+// factorisation of S B S lowered by more than that succeeds): then every
+// matrix within the backward error of the factorisations the path makes is
+// definite too. One definite only to within that is left to QZ. Tried in the
 // order M, -M, K, -K; the first whose smallest eigenvalue is proved
 // above 2^-20 of its largest diagonal entry decides, and where none is, the
 // one with the largest such floor:
@@ -44,7 +45,9 @@ struct DynamicPencil {
     std::vector<int> congruence;
     double frobeniusA = 0.0;  // |a|_F and |b|_F: upper bounds of the 2-norms
     double frobeniusB = 0.0;
-    double smallestOfB = 0.0;  // SmallestEigenvalueFloor(b): 0 where none was proved
+    double smallestOfB = 0.0;  // SmallestEigenvalueFloor(b), above 0
+    double normA = 0.0;        // estimates of |a|_2 and |b|_2 (power method), for the scales s_k
+    double normB = 0.0;
 
     bool Inverted() const { return definite == DefiniteMatrix::K || definite == DefiniteMatrix::MinusK; }
 };

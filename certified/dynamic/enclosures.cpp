@@ -31,7 +31,7 @@ Pair Bound(const DynamicPencil& p, const CandidatePairs& c, std::size_t k, doubl
     Pair out;
     out.theta = c.nu[k];
     const Long norm = c.norm[k];
-    const Long size = p.frobeniusA + std::fabs(out.theta) * static_cast<Long>(p.frobeniusB);
+    const Long size = p.normA + std::fabs(out.theta) * static_cast<Long>(p.normB);
     const Long g = Gamma(p.n + 2);
     const Long mass = c.massNorm[k] - g * c.absB[k];
     if (!(mass > 0.0L)) return out;
@@ -212,7 +212,7 @@ DynamicEnclosures Enclose(const DynamicPencil& p, const CandidatePairs& c, doubl
             s = (++out.counts, ScaleNear(p, lo + (hi - lo) / 2));
             if (std::isfinite(s) && s * 0x1p-44 < hi - lo) Bisect(p, static_cast<int>(k), lo + (hi - lo) / 2, s * 0x1p-44, lo, hi, out.counts);
         }
-        const double uncertain = Up(static_cast<Long>(16.0 * (p.n + 2) * DBL_EPSILON) * s);
+        const double uncertain = Up(static_cast<Long>(4.0 * (p.n + 2) * DBL_EPSILON) * s);
         lo = Down(static_cast<Long>(lo) - uncertain);
         hi = Up(static_cast<Long>(hi) + uncertain);
         if (std::isnan(lo)) lo = -Inf;

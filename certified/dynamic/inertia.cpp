@@ -58,7 +58,7 @@ double ScaleNear(const DynamicPencil& p, double sigma)
         len += static_cast<long double>(x[static_cast<std::size_t>(i)]) * x[static_cast<std::size_t>(i)];
     }
     if (!(xbx > 0.0L)) return inf;
-    return static_cast<double>((p.frobeniusA + std::fabs(sigma) * static_cast<long double>(p.frobeniusB)) * len / xbx);
+    return static_cast<double>((p.normA + std::fabs(sigma) * static_cast<long double>(p.normB)) * len / xbx);
 }
 
 int DynamicCount(const DynamicPencil& p, double sigma)

@@ -16,7 +16,7 @@ namespace varno {
 // The number of nu below sigma; -1 where sigma is not finite.
 int DynamicCount(const DynamicPencil& p, double sigma);
 
-// s = (|a|_F + |sigma| |b|_F) |x|^2 / |x^T b x| for x from two steps of
+// s = (|a|_2 + |sigma| |b|_2) |x|^2 / |x^T b x| for x from two steps of
 // inverse iteration on a - sigma b (the same factorisation): the scale of
 // the eigenvalue nearest sigma, which a count's backward error moves it by
 // (times eps), for an eigenvalue whose candidate vector was lost. Inf where

@@ -38,3 +38,6 @@ extern "C" void dsygvx_(const int* itype, const char* jobz, const char* range, c
 
 extern "C" void dsytrs_(const char* uplo, const int* n, const int* nrhs, const double* a, const int* lda, const int* ipiv,
                         double* b, const int* ldb, int* info, std::size_t);
+
+extern "C" void dgemv_(const char* trans, const int* m, const int* n, const double* alpha, const double* a, const int* lda,
+                       const double* x, const int* incx, const double* beta, double* y, const int* incy, std::size_t);
