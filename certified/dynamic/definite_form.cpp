@@ -95,8 +95,16 @@ bool FormInOwnUnits(const DenseMatrix& typedA, const DenseMatrix& typedB, double
 double NormEstimate(const DenseMatrix& a)
 {
     const int n = a.n;
-    std::vector<double> x(static_cast<std::size_t>(n), 1.0), y(x.size());
+    // |a|_2 is at least its largest column's norm, which no start vector can miss
+    // (a free structure's stiffness takes (1, ..., 1) to 0).
     double norm = 0.0;
+    for (int j = 0; j < n; ++j) {
+        long double column = 0.0L;
+        for (int i = 0; i < n; ++i) column += static_cast<long double>(a(i, j)) * a(i, j);
+        norm = std::max(norm, static_cast<double>(std::sqrt(column)));
+    }
+    std::vector<double> x(static_cast<std::size_t>(n)), y(x.size());
+    for (int i = 0; i < n; ++i) x[static_cast<std::size_t>(i)] = 1.0 + 0.5 * std::sin(1.0 + i);
     for (int step = 0; step < 12; ++step) {
         const double one = 1.0, zero = 0.0;
         const int inc = 1;
@@ -104,7 +112,7 @@ double NormEstimate(const DenseMatrix& a)
         long double len = 0.0L, xx = 0.0L;
         for (std::size_t i = 0; i < x.size(); ++i) len += static_cast<long double>(y[i]) * y[i], xx += static_cast<long double>(x[i]) * x[i];
         if (!(len > 0.0L) || !std::isfinite(static_cast<double>(len))) break;
-        norm = static_cast<double>(std::sqrt(len / xx));
+        norm = std::max(norm, static_cast<double>(std::sqrt(len / xx)));
         const double scale = static_cast<double>(1.0L / std::sqrt(len));
         for (std::size_t i = 0; i < x.size(); ++i) x[i] = y[i] * scale;
     }
